@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and benchmarking need,
+# only when some are missing. Every later component adds its packages here.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build clang clang-format
+  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
+  locales python3
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# The Italian and English locales: one test loads a real installed locale.
+if command -v locale >/dev/null && ! locale -a 2>/dev/null | grep -qi '^it_IT\.utf-\?8$'; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  for l in it_IT.UTF-8 en_US.UTF-8; do
+    $SUDO sed -i "s/^# *\(${l} UTF-8\)/\1/" /etc/locale.gen 2>/dev/null || true
+    grep -q "^${l} UTF-8" /etc/locale.gen 2>/dev/null || echo "${l} UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+  done
+  $SUDO locale-gen >/dev/null
+fi

@@ -1,0 +1,60 @@
+#include "orvcommon/core/cp1252.hpp"
+
+#include <array>
+
+namespace orv::cp1252 {
+namespace {
+
+constexpr std::array<char16_t, 32> kHigh = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
+};
+
+struct Reverse {
+    // Characters 0-0xFF except 0x80-0x9F map to themselves; the table holds
+    // the 32 special ones.
+    int lookup(char16_t c) const {
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return c;
+        for (int i = 0; i < 32; ++i)
+            if (kHigh[static_cast<size_t>(i)] == c) return 0x80 + i;
+        return -1;
+    }
+};
+
+}  // namespace
+
+char16_t toUnicode(std::uint8_t b) {
+    return b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b;
+}
+
+int fromUnicode(char16_t c) {
+    return Reverse{}.lookup(c);
+}
+
+void decodeAppend(std::string_view bytes, Text& out) {
+    const size_t base = out.size();
+    out.resize(base + bytes.size());
+    char16_t* dst = out.data() + base;
+    for (size_t i = 0; i < bytes.size(); ++i)
+        dst[i] = toUnicode(static_cast<std::uint8_t>(bytes[i]));
+}
+
+Text decode(std::string_view bytes) {
+    Text out;
+    decodeAppend(bytes, out);
+    return out;
+}
+
+std::string encode(TextView text) {
+    std::string out(text.size(), '\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        int b = (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) ? c : fromUnicode(c);
+        out[i] = static_cast<char>(b < 0 ? '?' : b);
+    }
+    return out;
+}
+
+}  // namespace orv::cp1252

@@ -1,0 +1,15 @@
+// The host's event log (syslog on POSIX, ident "orvcommon").
+#pragma once
+
+#include <functional>
+
+#include "orvcommon/core/text.hpp"
+
+namespace orv::platform {
+
+void writeEventLog(TextView message);
+
+// Sends event-log messages to `sink` instead (tests); nullptr restores.
+void setEventLogSinkForTesting(std::function<void(const Text&)> sink);
+
+}  // namespace orv::platform

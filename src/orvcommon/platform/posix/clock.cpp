@@ -1,0 +1,55 @@
+#include <sys/time.h>
+
+#include <ctime>
+#include <mutex>
+#include <random>
+
+#include "orvcommon/platform/clock.hpp"
+
+namespace orv::platform {
+namespace {
+std::mutex gMutex;
+std::function<LocalTime()> gClock;
+std::function<float()> gRandom;
+}  // namespace
+
+LocalTime now() {
+    {
+        std::lock_guard<std::mutex> lock(gMutex);
+        if (gClock) return gClock();
+    }
+    timeval tv{};
+    gettimeofday(&tv, nullptr);
+    time_t secs = tv.tv_sec;
+    tm parts{};
+    localtime_r(&secs, &parts);
+    LocalTime t;
+    t.year = parts.tm_year + 1900;
+    t.month = parts.tm_mon + 1;
+    t.day = parts.tm_mday;
+    t.hour = parts.tm_hour;
+    t.minute = parts.tm_min;
+    t.second = parts.tm_sec;
+    t.millisecond = static_cast<int>(tv.tv_usec / 1000);
+    return t;
+}
+
+void setClockForTesting(std::function<LocalTime()> clock) {
+    std::lock_guard<std::mutex> lock(gMutex);
+    gClock = std::move(clock);
+}
+
+float randomUnit() {
+    std::lock_guard<std::mutex> lock(gMutex);
+    if (gRandom) return gRandom();
+    static std::mt19937 engine{std::random_device{}()};
+    float r = std::uniform_real_distribution<float>(0.0f, 1.0f)(engine);
+    return r < 1.0f ? r : 0.0f;  // some library versions can round up to 1
+}
+
+void setRandomForTesting(std::function<float()> source) {
+    std::lock_guard<std::mutex> lock(gMutex);
+    gRandom = std::move(source);
+}
+
+}  // namespace orv::platform

@@ -1,0 +1,56 @@
+#include <dlfcn.h>
+#include <limits.h>
+#include <stdlib.h>
+
+#include <string>
+
+#include "orvcommon/platform/module.hpp"
+
+namespace orv::platform {
+namespace {
+
+struct ModuleInfo {
+    Text name;
+    Text folder;
+};
+
+// Any function of this library: dladdr reports the file it was loaded from.
+void anchor() {}
+
+ModuleInfo probe() {
+    ModuleInfo info{u"orvcommon", u"."};
+    Dl_info dl{};
+    if (dladdr(reinterpret_cast<void*>(&anchor), &dl) == 0 || !dl.dli_fname) return info;
+    std::string path = dl.dli_fname;
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved)) path = resolved;
+    auto slash = path.find_last_of('/');
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    info.folder = fromUtf8(slash == std::string::npos ? "."
+                           : slash == 0               ? "/"
+                                                      : path.substr(0, slash));
+    auto so = base.find(".so");
+    if (so != std::string::npos) {
+        // A shared library: "liborvcommon.so.1" names the module "orvcommon".
+        base = base.substr(0, so);
+        if (base.rfind("lib", 0) == 0) base = base.substr(3);
+        info.name = fromUtf8(base);
+    }
+    return info;
+}
+
+const ModuleInfo& info() {
+    static const ModuleInfo i = probe();
+    return i;
+}
+
+}  // namespace
+
+const Text& moduleName() {
+    return info().name;
+}
+const Text& moduleFolder() {
+    return info().folder;
+}
+
+}  // namespace orv::platform

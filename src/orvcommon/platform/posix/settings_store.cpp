@@ -1,0 +1,260 @@
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "orvcommon/platform/settings.hpp"
+
+namespace orv::platform {
+namespace {
+
+std::mutex gMutex;      // the parse cache
+std::mutex gPathMutex;  // the path override
+std::optional<Text> gPathOverride;
+
+struct CacheEntry {
+    std::string path;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = -1;
+    timespec mtime{};
+    std::shared_ptr<const StoreSnapshot> snapshot;
+};
+CacheEntry gCache;
+
+std::string nativeStorePath() {
+    return toUtf8(settingsStorePath());
+}
+
+bool sameStat(const struct stat& st, const CacheEntry& c) {
+    return st.st_dev == c.dev && st.st_ino == c.ino && st.st_size == c.size &&
+           st.st_mtim.tv_sec == c.mtime.tv_sec && st.st_mtim.tv_nsec == c.mtime.tv_nsec;
+}
+
+bool readWhole(int fd, std::string& out) {
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return true;
+        out.append(buf, static_cast<size_t>(n));
+    }
+}
+
+std::shared_ptr<const StoreSnapshot> emptySnapshot() {
+    static const auto kEmpty = std::make_shared<const StoreSnapshot>();
+    return kEmpty;
+}
+
+// Parses the store file if it changed since the cached parse. gMutex held.
+std::shared_ptr<const StoreSnapshot> current() {
+    const std::string path = nativeStorePath();
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        gCache = CacheEntry{};
+        return emptySnapshot();
+    }
+    if (gCache.snapshot && gCache.path == path && sameStat(st, gCache)) return gCache.snapshot;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return emptySnapshot();
+    std::string bytes;
+    struct stat fst {};
+    bool ok = ::fstat(fd, &fst) == 0 && readWhole(fd, bytes);
+    ::close(fd);
+    if (!ok) return emptySnapshot();
+    auto snap = std::make_shared<StoreSnapshot>();
+    snap->doc = documentFromText(bytes, &snap->errors);
+    snap->exists = true;
+    gCache.path = path;
+    gCache.dev = fst.st_dev;
+    gCache.ino = fst.st_ino;
+    gCache.size = fst.st_size;
+    gCache.mtime = fst.st_mtim;
+    gCache.snapshot = snap;
+    return snap;
+}
+
+StoreWrite statusFromErrno(int e) {
+    return (e == EACCES || e == EPERM || e == EROFS) ? StoreWrite::Refused : StoreWrite::Failed;
+}
+
+std::string describe(const std::string& what, const std::string& path, int e) {
+    return what + " " + path + ": " + std::strerror(e);
+}
+
+}  // namespace
+
+Text settingsStorePath() {
+    {
+        std::lock_guard<std::mutex> lock(gPathMutex);
+        if (gPathOverride) return *gPathOverride;
+    }
+    const char* env = std::getenv("ORV_REGISTRY");
+    return fromUtf8(env && *env ? env : "/etc/orvcommon/registry.reg");
+}
+
+void setSettingsStorePath(std::optional<Text> path) {
+    std::lock_guard<std::mutex> lock(gPathMutex);
+    gPathOverride = std::move(path);
+}
+
+std::shared_ptr<const StoreSnapshot> loadSettingsStore() {
+    std::lock_guard<std::mutex> lock(gMutex);
+    return current();
+}
+
+SettingRead readSetting(uint32_t root, TextView keyPath, TextView valueName) {
+    SettingRead out;
+    const RegRoot* r = rootByHandle(root);
+    if (!r) return out;
+    Text full = r->name;
+    if (!keyPath.empty()) full += u"\\" + Text(keyPath);
+    auto snap = loadSettingsStore();
+    const RegKey* key = snap->doc.find(full);
+    if (!key) {
+        out.status = snap->doc.keyExists(full) ? SettingStatus::NoValue : SettingStatus::NoKey;
+        return out;
+    }
+    const RegValue* v = key->find(valueName);
+    if (!v) {
+        out.status = SettingStatus::NoValue;
+        return out;
+    }
+    out.status = SettingStatus::Ok;
+    out.type = v->type;
+    out.data = v->data;
+    return out;
+}
+
+StoreWriteResult modifySettingsStore(const std::function<bool(RegDocument&)>& change) {
+    StoreWriteResult res;
+    const std::string path = nativeStorePath();
+    auto slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+    if (slash != std::string::npos && !folder.empty()) {
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) != 0) {
+            // A missing store folder is created (first write on a new machine).
+            for (size_t i = 1; i <= folder.size(); ++i) {
+                if (i == folder.size() || folder[i] == '/') {
+                    if (::mkdir(folder.substr(0, i).c_str(), 0755) != 0 && errno != EEXIST) {
+                        int e = errno;
+                        res.status = statusFromErrno(e);
+                        res.message = describe("cannot create folder", folder.substr(0, i), e);
+                        return res;
+                    }
+                }
+            }
+        }
+    }
+    const std::string lockPath = path + ".lock";
+    int lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lockFd < 0) {
+        int e = errno;
+        res.status = statusFromErrno(e);
+        res.message = describe("cannot open lock file", lockPath, e);
+        return res;
+    }
+    while (::flock(lockFd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    struct Unlock {
+        int fd;
+        ~Unlock() { ::close(fd); }
+    } unlock{lockFd};
+
+    // Read the file as it is now, under the lock.
+    std::string bytes;
+    bool exists = false;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        exists = true;
+        bool ok = readWhole(fd, bytes);
+        ::close(fd);
+        if (!ok) {
+            res.status = StoreWrite::Failed;
+            res.message = "cannot read " + path;
+            return res;
+        }
+    } else if (errno != ENOENT) {
+        int e = errno;
+        res.status = statusFromErrno(e);
+        res.message = describe("cannot read", path, e);
+        return res;
+    }
+    std::vector<RegParseError> errors;
+    RegDocument doc = documentFromText(bytes, &errors);
+    if (exists && !errors.empty()) {
+        // Whatever a person wrote there by hand is not to be destroyed.
+        res.status = StoreWrite::Unreadable;
+        res.message = path + " line " + std::to_string(errors.front().line) + ": " +
+                      errors.front().message + "; the store is left unchanged";
+        return res;
+    }
+    if (!change(doc)) {
+        res.status = StoreWrite::Ok;
+        return res;
+    }
+    const std::string text = writeRegText(doc);
+    const std::string tmp = path + ".tmp." + std::to_string(::getpid());
+    int out = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) {
+        int e = errno;
+        res.status = statusFromErrno(e);
+        res.message = describe("cannot write", tmp, e);
+        return res;
+    }
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(out, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int e = errno;
+            ::close(out);
+            ::unlink(tmp.c_str());
+            res.status = statusFromErrno(e);
+            res.message = describe("cannot write", tmp, e);
+            return res;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::fsync(out) != 0 || ::close(out) != 0) {
+        int e = errno;
+        ::unlink(tmp.c_str());
+        res.status = StoreWrite::Failed;
+        res.message = describe("cannot flush", tmp, e);
+        return res;
+    }
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        int e = errno;
+        ::unlink(tmp.c_str());
+        res.status = statusFromErrno(e);
+        res.message = describe("cannot replace", path, e);
+        return res;
+    }
+    res.status = StoreWrite::Ok;
+    return res;
+}
+
+bool writeSetting(uint32_t root, TextView keyPath, const RegValue& value) {
+    const RegRoot* r = rootByHandle(root);
+    if (!r) return false;
+    Text full = r->name;
+    if (!keyPath.empty()) full += u"\\" + Text(keyPath);
+    Text normalised = normaliseKeyPath(full);
+    if (normalised.empty()) return false;
+    auto res = modifySettingsStore([&](RegDocument& doc) {
+        doc.setValue(normalised, value);
+        return true;
+    });
+    return res.status == StoreWrite::Ok;
+}
+
+}  // namespace orv::platform

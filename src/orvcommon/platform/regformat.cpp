@@ -1,0 +1,555 @@
+#include "orvcommon/platform/regformat.hpp"
+
+#include <cstdio>
+
+#include "orvcommon/core/cp1252.hpp"
+
+namespace orv::platform {
+
+std::string regStringData(TextView text) {
+    std::string out;
+    out.reserve(text.size() * 2 + 2);
+    for (char16_t c : text) {
+        out.push_back(static_cast<char>(c & 0xFF));
+        out.push_back(static_cast<char>(c >> 8));
+    }
+    out.append(2, '\0');
+    return out;
+}
+
+std::string regMultiStringData(const std::vector<Text>& items) {
+    std::string out;
+    for (const Text& t : items)
+        out += regStringData(t);
+    out.append(2, '\0');
+    return out;
+}
+
+std::string regDwordData(uint32_t v) {
+    std::string out(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        out[static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    return out;
+}
+
+namespace {
+Text utf16le(std::string_view data) {
+    Text t;
+    t.reserve(data.size() / 2);
+    for (size_t i = 0; i + 1 < data.size(); i += 2)
+        t.push_back(static_cast<char16_t>(static_cast<unsigned char>(data[i]) |
+                                          (static_cast<unsigned char>(data[i + 1]) << 8)));
+    return t;
+}
+}  // namespace
+
+Text regDataText(std::string_view data) {
+    Text t = utf16le(data);
+    auto nul = t.find(u'\0');
+    if (nul != Text::npos) t.resize(nul);
+    return t;
+}
+
+std::vector<Text> regDataMultiText(std::string_view data) {
+    std::vector<Text> out;
+    Text all = utf16le(data);
+    size_t start = 0;
+    while (start < all.size()) {
+        size_t nul = all.find(u'\0', start);
+        if (nul == Text::npos) nul = all.size();
+        if (nul == start) break;  // the empty string ends the list
+        out.push_back(all.substr(start, nul - start));
+        start = nul + 1;
+    }
+    return out;
+}
+
+const RegValue* RegKey::find(TextView name) const {
+    for (const RegValue& v : values)
+        if (equalsIgnoreCase(v.name, name)) return &v;
+    return nullptr;
+}
+
+const RegKey* RegDocument::find(TextView path) const {
+    auto it = index_.find(toUpper(path));
+    return it == index_.end() ? nullptr : &keys_[it->second];
+}
+
+bool RegDocument::keyExists(TextView path) const {
+    if (find(path)) return true;
+    Text prefix = toUpper(path) + u"\\";
+    for (const auto& [upper, pos] : index_)
+        if (upper.size() > prefix.size() && upper.compare(0, prefix.size(), prefix) == 0)
+            return true;
+    return false;
+}
+
+RegKey& RegDocument::ensure(TextView path) {
+    Text upper = toUpper(path);
+    auto it = index_.find(upper);
+    if (it != index_.end()) return keys_[it->second];
+    keys_.push_back(RegKey{Text(path), {}});
+    index_.emplace(std::move(upper), keys_.size() - 1);
+    return keys_.back();
+}
+
+void RegDocument::setValue(TextView path, RegValue v) {
+    RegKey& k = ensure(path);
+    for (RegValue& existing : k.values) {
+        if (equalsIgnoreCase(existing.name, v.name)) {
+            existing.type = v.type;
+            existing.data = std::move(v.data);
+            return;
+        }
+    }
+    k.values.push_back(std::move(v));
+}
+
+bool RegDocument::deleteValue(TextView path, TextView name) {
+    auto it = index_.find(toUpper(path));
+    if (it == index_.end()) return false;
+    auto& vals = keys_[it->second].values;
+    for (auto v = vals.begin(); v != vals.end(); ++v) {
+        if (equalsIgnoreCase(v->name, name)) {
+            vals.erase(v);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool RegDocument::deleteKey(TextView path) {
+    Text upper = toUpper(path);
+    Text prefix = upper + u"\\";
+    size_t before = keys_.size();
+    std::erase_if(keys_, [&](const RegKey& k) {
+        Text u = toUpper(k.path);
+        return u == upper || (u.size() > prefix.size() && u.compare(0, prefix.size(), prefix) == 0);
+    });
+    if (keys_.size() == before) return false;
+    reindex();
+    return true;
+}
+
+void RegDocument::reindex() {
+    index_.clear();
+    for (size_t i = 0; i < keys_.size(); ++i)
+        index_.emplace(toUpper(keys_[i].path), i);
+}
+
+const std::vector<RegRoot>& regRoots() {
+    static const std::vector<RegRoot> kRoots = {
+        {0x80000000u, u"HKEY_CLASSES_ROOT", u"HKCR"},
+        {0x80000001u, u"HKEY_CURRENT_USER", u"HKCU"},
+        {0x80000002u, u"HKEY_LOCAL_MACHINE", u"HKLM"},
+        {0x80000003u, u"HKEY_USERS", u"HKU"},
+        {0x80000004u, u"HKEY_PERFORMANCE_DATA", u"HKPD"},
+        {0x80000005u, u"HKEY_CURRENT_CONFIG", u"HKCC"},
+        {0x80000006u, u"HKEY_DYN_DATA", u"HKDD"},
+    };
+    return kRoots;
+}
+
+const RegRoot* rootByHandle(uint32_t handle) {
+    for (const RegRoot& r : regRoots())
+        if (r.handle == handle) return &r;
+    return nullptr;
+}
+
+const RegRoot* rootByName(TextView name) {
+    for (const RegRoot& r : regRoots())
+        if (equalsIgnoreCase(name, r.name) || equalsIgnoreCase(name, r.shortName)) return &r;
+    return nullptr;
+}
+
+Text normaliseKeyPath(TextView path) {
+    size_t slash = path.find(u'\\');
+    const RegRoot* root = rootByName(path.substr(0, slash));
+    if (!root) return Text();
+    Text out = root->name;
+    if (slash != TextView::npos) {
+        Text rest(path.substr(slash + 1));
+        while (!rest.empty() && rest.back() == u'\\')
+            rest.pop_back();
+        if (!rest.empty()) out += u"\\" + rest;
+    }
+    return out;
+}
+
+namespace {
+
+// Decodes the file's bytes to text and reports whether it is a REGEDIT4 file
+// (whose hex(2)/hex(7) data are 8-bit).
+Text decodeFile(std::string_view bytes) {
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        // Unpaired surrogates cannot be written back as UTF-8: replace them.
+        Text t = utf16le(bytes.substr(2));
+        for (size_t i = 0; i < t.size(); ++i) {
+            bool hi = t[i] >= 0xD800 && t[i] <= 0xDBFF;
+            bool lo = t[i] >= 0xDC00 && t[i] <= 0xDFFF;
+            if (hi && i + 1 < t.size() && t[i + 1] >= 0xDC00 && t[i + 1] <= 0xDFFF)
+                ++i;
+            else if (hi || lo)
+                t[i] = 0xFFFD;
+        }
+        return t;
+    }
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    return fromUtf8(bytes);
+}
+
+bool isSpace(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
+
+// True for a value line whose data is a hex list ("name"=hex...).
+bool isHexLine(TextView line) {
+    size_t i = 0;
+    if (line.empty()) return false;
+    if (line[0] == u'"') {
+        for (i = 1; i < line.size() && line[i] != u'"'; ++i)
+            if (line[i] == u'\\') ++i;
+        ++i;
+    } else if (line[0] == u'@') {
+        i = 1;
+    } else {
+        return false;
+    }
+    while (i < line.size() && isSpace(line[i]))
+        ++i;
+    if (i >= line.size() || line[i] != u'=') return false;
+    ++i;
+    while (i < line.size() && isSpace(line[i]))
+        ++i;
+    return line.size() - i >= 3 && equalsIgnoreCase(line.substr(i, 3), u"hex");
+}
+
+TextView trimView(TextView t) {
+    while (!t.empty() && isSpace(t.front()))
+        t.remove_prefix(1);
+    while (!t.empty() && (isSpace(t.back()) || t.back() == u'\r'))
+        t.remove_suffix(1);
+    return t;
+}
+
+// Reads a quoted string starting at t[i] == '"'; returns false if unclosed.
+bool readQuoted(TextView t, size_t& i, Text& out) {
+    ++i;
+    while (i < t.size()) {
+        char16_t c = t[i++];
+        if (c == u'"') return true;
+        if (c == u'\\' && i < t.size()) c = t[i++];
+        out.push_back(c);
+    }
+    return false;
+}
+
+int hexDigit(char16_t c) {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    return -1;
+}
+
+bool parseHexBytes(TextView t, std::string& out) {
+    size_t i = 0;
+    while (i < t.size()) {
+        while (i < t.size() && isSpace(t[i]))
+            ++i;
+        if (i >= t.size()) break;
+        int hi = hexDigit(t[i]);
+        int lo = i + 1 < t.size() ? hexDigit(t[i + 1]) : -1;
+        if (hi < 0) return false;
+        if (lo < 0) {
+            out.push_back(static_cast<char>(hi));
+            ++i;
+        } else {
+            out.push_back(static_cast<char>(hi * 16 + lo));
+            i += 2;
+        }
+        while (i < t.size() && isSpace(t[i]))
+            ++i;
+        if (i < t.size()) {
+            if (t[i] != u',') return false;
+            ++i;
+        }
+    }
+    return true;
+}
+
+// Reads the data after '=' into `v`; an error message on failure.
+const char* parseData(TextView d, bool regedit4, RegValue& v, bool& isDelete) {
+    isDelete = false;
+    if (d == u"-") {
+        isDelete = true;
+        return nullptr;
+    }
+    if (!d.empty() && d[0] == u'"') {
+        Text s;
+        size_t i = 0;
+        if (!readQuoted(d, i, s)) return "unterminated text";
+        if (!trimView(d.substr(i)).empty()) return "unexpected characters after the text";
+        v.type = kRegSz;
+        v.data = regStringData(s);
+        return nullptr;
+    }
+    if (d.size() >= 6 && equalsIgnoreCase(d.substr(0, 6), u"dword:")) {
+        TextView h = trimView(d.substr(6));
+        if (h.empty() || h.size() > 8) return "a dword needs 1 to 8 hexadecimal digits";
+        uint32_t val = 0;
+        for (char16_t c : h) {
+            int x = hexDigit(c);
+            if (x < 0) return "a dword needs 1 to 8 hexadecimal digits";
+            val = val * 16 + static_cast<uint32_t>(x);
+        }
+        v.type = kRegDword;
+        v.data = regDwordData(val);
+        return nullptr;
+    }
+    if (d.size() >= 4 && equalsIgnoreCase(d.substr(0, 3), u"hex")) {
+        size_t i = 3;
+        uint32_t type = kRegBinary;
+        if (d[i] == u'(') {
+            size_t close = d.find(u')', i);
+            if (close == TextView::npos || close == i + 1) return "bad hex(type)";
+            type = 0;
+            for (size_t k = i + 1; k < close; ++k) {
+                int x = hexDigit(d[k]);
+                if (x < 0 || type > 0x0FFFFFFFu) return "bad hex(type)";
+                type = type * 16 + static_cast<uint32_t>(x);
+            }
+            i = close + 1;
+        }
+        if (i >= d.size() || d[i] != u':') return "expected ':' after hex";
+        std::string bytes;
+        if (!parseHexBytes(d.substr(i + 1), bytes)) return "bad hexadecimal byte list";
+        if (regedit4 && (type == kRegExpandSz || type == kRegMultiSz)) {
+            // REGEDIT4 keeps these texts as 8-bit characters.
+            bytes = regStringData(cp1252::decode(bytes)).substr(0, bytes.size() * 2);
+        }
+        v.type = type;
+        v.data = std::move(bytes);
+        return nullptr;
+    }
+    return "unknown value form";
+}
+
+}  // namespace
+
+RegParse parseRegText(std::string_view bytes) {
+    RegParse out;
+    const Text text = decodeFile(bytes);
+    bool headerSeen = false, regedit4 = false;
+    bool sectionValid = false;
+    Text currentKey;
+    size_t lineNo = 0;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t eol = text.find(u'\n', pos);
+        if (eol == Text::npos) eol = text.size();
+        Text line(trimView(TextView(text).substr(pos, eol - pos)));
+        ++lineNo;
+        const size_t startLine = lineNo;
+        pos = eol + 1;
+        // Continuation lines: a trailing backslash of a hex value joins the
+        // next line (a quoted text may itself end in a backslash).
+        while (!line.empty() && line.back() == u'\\' && pos <= text.size() && isHexLine(line)) {
+            line.pop_back();
+            size_t e2 = text.find(u'\n', pos);
+            if (e2 == Text::npos) e2 = text.size();
+            line += trimView(TextView(text).substr(pos, e2 - pos));
+            pos = e2 + 1;
+            ++lineNo;
+        }
+        if (line.empty() || line[0] == u';') continue;
+        if (!headerSeen) {
+            headerSeen = true;
+            if (line == u"Windows Registry Editor Version 5.00") continue;
+            if (line == u"REGEDIT4") {
+                regedit4 = true;
+                continue;
+            }
+            out.errors.push_back({startLine, "missing header line"});
+        }
+        if (line[0] == u'[') {
+            size_t close = line.rfind(u']');
+            if (close == Text::npos) {
+                out.errors.push_back({startLine, "key line without closing ']'"});
+                sectionValid = false;
+                continue;
+            }
+            TextView inner = TextView(line).substr(1, close - 1);
+            bool del = !inner.empty() && inner[0] == u'-';
+            if (del) inner.remove_prefix(1);
+            Text path = normaliseKeyPath(inner);
+            if (path.empty() || inner.find(u"\\\\") != TextView::npos) {
+                out.errors.push_back({startLine, "unknown registry root or bad key path"});
+                sectionValid = false;
+                continue;
+            }
+            if (del) {
+                out.ops.push_back({RegOp::DeleteKey, path, {}});
+                sectionValid = false;
+            } else {
+                out.ops.push_back({RegOp::EnsureKey, path, {}});
+                currentKey = path;
+                sectionValid = true;
+            }
+            continue;
+        }
+        RegValue v;
+        size_t i = 0;
+        if (line[0] == u'@') {
+            i = 1;
+        } else if (line[0] == u'"') {
+            if (!readQuoted(line, i, v.name)) {
+                out.errors.push_back({startLine, "unterminated value name"});
+                continue;
+            }
+        } else {
+            out.errors.push_back({startLine, "expected a key, a value or a comment"});
+            continue;
+        }
+        while (i < line.size() && isSpace(line[i]))
+            ++i;
+        if (i >= line.size() || line[i] != u'=') {
+            out.errors.push_back({startLine, "expected '=' after the value name"});
+            continue;
+        }
+        bool isDelete = false;
+        const char* problem =
+            parseData(trimView(TextView(line).substr(i + 1)), regedit4, v, isDelete);
+        if (problem) {
+            out.errors.push_back({startLine, problem});
+            continue;
+        }
+        if (!sectionValid) {
+            out.errors.push_back({startLine, "value outside a valid key section"});
+            continue;
+        }
+        out.ops.push_back(
+            {isDelete ? RegOp::DeleteValue : RegOp::SetValue, currentKey, std::move(v)});
+    }
+    return out;
+}
+
+void applyOps(RegDocument& doc, const std::vector<RegOp>& ops) {
+    for (const RegOp& op : ops) {
+        switch (op.kind) {
+            case RegOp::EnsureKey:
+                doc.ensure(op.path);
+                break;
+            case RegOp::DeleteKey:
+                doc.deleteKey(op.path);
+                break;
+            case RegOp::SetValue:
+                doc.setValue(op.path, op.value);
+                break;
+            case RegOp::DeleteValue:
+                doc.deleteValue(op.path, op.value.name);
+                break;
+        }
+    }
+}
+
+RegDocument documentFromText(std::string_view bytes, std::vector<RegParseError>* errors) {
+    RegParse p = parseRegText(bytes);
+    RegDocument doc;
+    applyOps(doc, p.ops);
+    if (errors) *errors = std::move(p.errors);
+    return doc;
+}
+
+namespace {
+
+std::string quote(TextView t) {
+    std::string out = "\"";
+    for (char c : toUtf8(t)) {
+        if (c == '"' || c == '\\') out.push_back('\\');
+        out.push_back(c);
+    }
+    out.push_back('"');
+    return out;
+}
+
+// A REG_SZ datum that the quoted form carries exactly: even length, one
+// terminating NUL at the end, no NUL, CR or LF before it.
+bool plainText(const std::string& data) {
+    if (data.size() < 2 || data.size() % 2 != 0) return false;
+    Text t = utf16le(data);
+    if (t.back() != u'\0') return false;
+    t.pop_back();
+    for (char16_t c : t)
+        if (c == u'\0' || c == u'\r' || c == u'\n' || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    return true;
+}
+
+void writeHex(std::string& out, size_t prefixLen, const std::string& data) {
+    // Lines wrapped as Windows exports them: at most about 80 columns,
+    // continued with ",\" and a two-space indent.
+    size_t col = prefixLen;
+    char buf[4];
+    for (size_t i = 0; i < data.size(); ++i) {
+        std::snprintf(buf, sizeof buf, "%02x", static_cast<unsigned char>(data[i]));
+        out += buf;
+        col += 2;
+        if (i + 1 < data.size()) {
+            out.push_back(',');
+            ++col;
+            if (col > 76) {
+                out += "\\\r\n  ";
+                col = 2;
+            }
+        }
+    }
+}
+
+void writeValue(std::string& out, const RegValue& v) {
+    std::string line = v.name.empty() ? "@" : quote(v.name);
+    line += "=";
+    if (v.type == kRegSz && plainText(v.data)) {
+        out += line + quote(regDataText(v.data)) + "\r\n";
+        return;
+    }
+    if (v.type == kRegDword && v.data.size() == 4) {
+        uint32_t x = 0;
+        for (int i = 3; i >= 0; --i)
+            x = (x << 8) | static_cast<unsigned char>(v.data[static_cast<size_t>(i)]);
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "dword:%08x", x);
+        out += line + buf + "\r\n";
+        return;
+    }
+    if (v.type == kRegBinary) {
+        line += "hex:";
+    } else {
+        char buf[24];
+        std::snprintf(buf, sizeof buf, "hex(%x):", v.type);
+        line += buf;
+    }
+    out += line;
+    writeHex(out, line.size(), v.data);
+    out += "\r\n";
+}
+
+}  // namespace
+
+std::string writeRegText(const std::vector<const RegKey*>& keys) {
+    std::string out = "Windows Registry Editor Version 5.00\r\n";
+    for (const RegKey* k : keys) {
+        out += "\r\n[" + toUtf8(k->path) + "]\r\n";
+        for (const RegValue& v : k->values)
+            writeValue(out, v);
+    }
+    return out;
+}
+
+std::string writeRegText(const RegDocument& doc) {
+    std::vector<const RegKey*> all;
+    for (const RegKey& k : doc.keys())
+        all.push_back(&k);
+    return writeRegText(all);
+}
+
+}  // namespace orv::platform

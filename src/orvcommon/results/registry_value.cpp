@@ -1,0 +1,41 @@
+#include "orvcommon/results/registry_value.hpp"
+
+#include <cstdio>
+
+#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/platform/settings.hpp"
+
+namespace orv {
+
+RegistryText readRegistryText(uint32_t root, TextView keyPath, TextView valueName) {
+    constexpr size_t kBufferBytes = 1024;
+    RegistryText out;
+    auto r = platform::readSetting(root, keyPath, valueName);
+    if (r.status != platform::SettingStatus::Ok) return out;
+    switch (r.type) {
+        case platform::kRegSz:
+        case platform::kRegExpandSz: {
+            // The 8-bit query returns one byte per character, NUL included.
+            if (r.data.size() / 2 > kBufferBytes) return out;
+            out.text = cp1252::decode(cp1252::encode(platform::regDataText(r.data)));
+            break;
+        }
+        case platform::kRegDword: {
+            if (r.data.size() > kBufferBytes) return out;
+            uint32_t v = 0;
+            for (size_t i = r.data.size() < 4 ? r.data.size() : 4; i-- > 0;)
+                v = (v << 8) | static_cast<unsigned char>(r.data[i]);
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "&h%X", v);
+            out.text = ascii(buf);
+            break;
+        }
+        default:
+            if (r.data.size() > kBufferBytes) return out;
+            break;
+    }
+    out.read = true;
+    return out;
+}
+
+}  // namespace orv

@@ -1,0 +1,29 @@
+// The one rule by which a registry value is read as text.
+#pragma once
+
+#include <cstdint>
+
+#include "orvcommon/core/text.hpp"
+
+namespace orv {
+
+// Root handle values.
+inline constexpr uint32_t HKEY_CLASSES_ROOT = 0x80000000u;
+inline constexpr uint32_t HKEY_CURRENT_USER = 0x80000001u;
+inline constexpr uint32_t HKEY_LOCAL_MACHINE = 0x80000002u;
+inline constexpr uint32_t HKEY_USERS = 0x80000003u;
+inline constexpr uint32_t HKEY_CURRENT_CONFIG = 0x80000005u;
+
+struct RegistryText {
+    bool read = false;  // false when the key could not be opened or the query failed
+    Text text;
+};
+
+// Opens the key, queries the value into 1024 bytes and converts it by type:
+// REG_SZ and REG_EXPAND_SZ give the text up to the first NUL as 8-bit
+// code-page text (references not expanded); REG_DWORD gives "&h" and the
+// upper-case hexadecimal digits without leading zeros; other types give "".
+// A value whose data do not fit in 1024 bytes fails the query.
+RegistryText readRegistryText(uint32_t root, TextView keyPath, TextView valueName);
+
+}  // namespace orv

@@ -1,0 +1,34 @@
+#include "orvcommon/results/trap.hpp"
+
+#include "orvcommon/platform/module.hpp"
+
+namespace orv {
+
+Origin classOrigin(TextView className) {
+    return Origin{Text(className), platform::moduleName()};
+}
+
+Origin moduleOrigin() {
+    return Origin{platform::moduleName(), Text()};
+}
+
+void fillTrappedFailure(ErrInfo& result, const Trap& trap, int32_t number,
+                        const Text& description) {
+    const Text& text =
+        trap.description == Description::Standard ? standardMessage(number) : description;
+    result.fill(number, text, eiERRORTYPE, trap.location, trap.origin.classInfo,
+                trap.origin.processInfo);
+    result.writeLog();  // errors always reach the main log; its result is discarded
+}
+
+void fillDetectedFailure(ErrInfo& result, const Trap& trap, int32_t code, const Text& description) {
+    result.fill(code, description, eiERRORTYPE, trap.location, trap.origin.classInfo,
+                trap.origin.processInfo);
+}
+
+void fillSuccess(ErrInfo& result, const Trap& trap, const Text& successText) {
+    result.fill(eiSUCCESFULL, successText, eiINFORMATIONTYPE, trap.location, trap.origin.classInfo,
+                trap.origin.processInfo);
+}
+
+}  // namespace orv

@@ -1,0 +1,94 @@
+// Test support: a temporary folder holding a private settings store and the
+// main log, a fixed clock, and small file helpers.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "orvcommon/core/text.hpp"
+#include "orvcommon/platform/clock.hpp"
+#include "orvcommon/platform/settings.hpp"
+#include "orvcommon/results/registry_value.hpp"
+
+namespace orv::test {
+
+class Sandbox {
+  public:
+    // `logHere`: point the main log folder ("Path") at the sandbox.
+    explicit Sandbox(bool logHere = true) {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "orvtest-XXXXXX").string();
+        dir_ = mkdtemp(tmpl.data());
+        store_ = dir_ + "/registry.reg";
+        setenv("ORV_REGISTRY", store_.c_str(), 1);
+        platform::setSettingsStorePath(std::nullopt);
+        if (logHere) setText(u"SOFTWARE\\VELN\\LogSystem", u"Path", fromUtf8(dir_));
+        platform::setClockForTesting([] { return platform::LocalTime{2026, 12, 4, 9, 5, 0, 0}; });
+    }
+    ~Sandbox() {
+        platform::setClockForTesting(nullptr);
+        unsetenv("ORV_REGISTRY");
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    const std::string& dir() const { return dir_; }
+    const std::string& store() const { return store_; }
+    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+    Text textPath(const std::string& name) const { return fromUtf8(path(name)); }
+    std::string mainLog() const { return path("orvmira.log"); }
+
+    static void setText(TextView key, TextView name, TextView value,
+                        uint32_t root = HKEY_LOCAL_MACHINE) {
+        platform::writeSetting(root, key,
+                               {Text(name), platform::kRegSz, platform::regStringData(value)});
+    }
+    static void setDword(TextView key, TextView name, uint32_t value,
+                         uint32_t root = HKEY_LOCAL_MACHINE) {
+        platform::writeSetting(root, key,
+                               {Text(name), platform::kRegDword, platform::regDwordData(value)});
+    }
+
+  private:
+    std::string dir_;
+    std::string store_;
+};
+
+inline std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+inline void writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// Lines of a file split at CR LF (the log's line end).
+inline std::vector<std::string> crlfLines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(bytes.substr(start));
+            break;
+        }
+        lines.push_back(bytes.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+inline bool exists(const std::string& p) {
+    return std::filesystem::exists(p);
+}
+
+}  // namespace orv::test

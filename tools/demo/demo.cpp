@@ -1,0 +1,82 @@
+// A first look at what the library writes: a settings store and a log folder
+// in a temporary directory, a failure result written to the main log and to
+// a named log, and the two files' contents.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "orvcommon/core/text.hpp"
+#include "orvcommon/platform/settings.hpp"
+#include "orvcommon/results/errinfo.hpp"
+#include "orvcommon/results/registry_value.hpp"
+
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void show(const std::string& title, const std::string& path) {
+    std::cout << "---- " << title << " (" << path << ")\n";
+    std::string bytes = slurp(path);
+    // Show line ends as the bytes they are.
+    for (char c : bytes) {
+        if (c == '\r')
+            std::cout << "<CR>";
+        else if (c == '\n')
+            std::cout << "<LF>\n";
+        else
+            std::cout << c;
+    }
+}
+
+}  // namespace
+
+int main() {
+    using namespace orv;
+    char tmpl[] = "/tmp/orvcommon-demo-XXXXXX";
+    const char* dir = mkdtemp(tmpl);
+    if (!dir) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::string base = dir;
+    const std::string store = base + "/registry.reg";
+    setenv("ORV_REGISTRY", store.c_str(), 1);
+
+    // Log settings: the main log goes to the temporary folder.
+    platform::writeSetting(HKEY_LOCAL_MACHINE, u"SOFTWARE\\VELN\\LogSystem",
+                           {u"Path", platform::kRegSz, platform::regStringData(fromUtf8(base))});
+    platform::writeSetting(HKEY_LOCAL_MACHINE, u"SOFTWARE\\VELN\\LogSystem",
+                           {u"Trace", platform::kRegDword, platform::regDwordData(3)});
+    show("settings store", store);
+
+    ErrInfo failure;
+    failure.fill(eiREGISTRYERROR, u"Error in writing registry:HKEY_LOCAL_MACHINE", eiERRORTYPE,
+                 u"saveInfoForConnection", Variant(Text(u"RegistryUtility")),
+                 Variant(Text(u"orvcommon")));
+    std::cout << "\nisSuccess: " << (failure.isSuccess() ? "true" : "false") << "\n";
+    std::cout << "getAttrEqualValue: " << toUtf8(failure.getAttrEqualValue()) << "\n\n";
+
+    const std::string named = base + "/application.log";
+    ErrInfo written = failure.writeLog(Variant(fromUtf8(named)));
+    std::cout << "writeLog returned number " << written.numberInfo() << ", location "
+              << toUtf8(written.locationInfo()) << "\n\n";
+
+    // An information line reaches the named file at trace level 3, never the main log.
+    ErrInfo info;
+    info.fill(eiSUCCESFULL, u"Operazione eseguita correttamente", eiINFORMATIONTYPE, u"demo",
+              Variant(Text(u"Demo")), Variant(Text(u"orvcommon")));
+    info.writeLog(Variant(fromUtf8(named)));
+
+    show("main log", toUtf8(failure.logFolder()) + "orvmira.log");
+    show("named log", named);
+    std::cout << "\n(files left in " << base << ")\n";
+    return 0;
+}
