@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include "orvcommon/core/errors.hpp"
+#include "orvcommon/results/errinfo.hpp"
+#include "support/sandbox.hpp"
+
+namespace orv {
+namespace {
+
+TEST(ErrInfo, NewObjectIsUnfilledSuccess) {
+    ErrInfo e;
+    EXPECT_TRUE(e.isSuccess());
+    EXPECT_EQ(e.typeInfo(), 0);
+    EXPECT_EQ(e.getAttrEqualValue(), u"");
+}
+
+TEST(ErrInfo, ClearSetsDebugTypeAndKeepsNothingElse) {
+    ErrInfo e;
+    e.fill(53, u"File not found", eiERRORTYPE, u"readFile", Variant(u"C"), Variant(u"P"),
+           Variant(u"S"));
+    e.clear();
+    EXPECT_EQ(e.numberInfo(), 0);
+    EXPECT_EQ(e.typeInfo(), eiDEBUGTYPE);
+    EXPECT_EQ(e.getAttrEqualValue(), u"vntTypeInfo=\"4\" ");
+    EXPECT_EQ(e.classInfo(), u"");
+    EXPECT_EQ(e.stepInfo(), Variant(Text()));
+}
+
+TEST(ErrInfo, AttributeStringSkipsNegativeNumbersAndTrims) {
+    ErrInfo e;
+    e.fill(eiABORTED, u"HTTP Error", eiERRORTYPE, u"IOpen", Variant(u"NxInet"),
+           Variant(u"orvcommon"));
+    EXPECT_FALSE(e.isSuccess());
+    EXPECT_EQ(e.getAttrEqualValue(),
+              u"vntDescriptionInfo=\"HTTP Error\" vntTypeInfo=\"1\" vntLocationInfo=\"IOpen\" "
+              u"vntProcessInfo=\"orvcommon\" vntClassInfo=\"NxInet\" ");
+    e.fill(53, u"  x  ", eiERRORTYPE, u"", Missing{}, Missing{}, Variant(u" step "));
+    EXPECT_EQ(e.descriptionInfo(), u"  x  ");
+    EXPECT_EQ(e.getAttrEqualValue(),
+              u"vntNumberInfo=\"53\" vntDescriptionInfo=\"x\" vntTypeInfo=\"1\" "
+              u"vntStepInfo=\"step\" ");
+}
+
+TEST(ErrInfo, FillReplacesEveryFieldAndOmittedOptionalsBecomeEmpty) {
+    ErrInfo e;
+    e.fill(1, u"a", 2, u"b", Variant(u"cls"), Variant(u"proc"), Variant(u"step"));
+    EXPECT_EQ(e.classInfo(), u"cls");
+    EXPECT_EQ(e.processInfo(), u"proc");
+    e.fill(0, u"", 3, u"loc");
+    EXPECT_EQ(e.classInfo(), u"");
+    EXPECT_EQ(e.processInfo(), u"");
+    EXPECT_EQ(e.stepInfo(), Variant(Text()));
+}
+
+TEST(ErrInfo, FillOverflowKeepsNumberAndDescriptionAlreadyStored) {
+    ErrInfo e;
+    e.fill(7, u"old", 1, u"oldloc");
+    try {
+        e.fill(9, u"new", 40000, u"newloc");
+        FAIL() << "expected overflow";
+    } catch (const RuntimeError& err) {
+        EXPECT_EQ(err.number(), 6);
+    }
+    EXPECT_EQ(e.numberInfo(), 9);
+    EXPECT_EQ(e.descriptionInfo(), u"new");
+    EXPECT_EQ(e.typeInfo(), 1);
+    EXPECT_EQ(e.locationInfo(), u"oldloc");
+}
+
+TEST(ErrInfo, FillWithNullOptionalFailsWithInvalidUseOfNull) {
+    ErrInfo e;
+    try {
+        e.fill(1, u"d", 1, u"l", Variant(u"c"), Null{});
+        FAIL();
+    } catch (const RuntimeError& err) {
+        EXPECT_EQ(err.number(), 94);
+    }
+    EXPECT_EQ(e.locationInfo(), u"l");
+}
+
+struct NewCase {
+    const char* name;
+    Variant number, description, type;
+    int32_t wantNumber;
+    Text wantDescription;
+    int16_t wantType;
+    int32_t wantStatus;
+};
+
+TEST(ErrInfo, ErrInfoNewRules) {
+    const NewCase cases[] = {
+        {"all empty", Variant(), Variant(), Variant(), 11, u"orig", 2, 0},
+        {"non-numeric number", Variant(u"abc"), Variant(u"d"), Variant(), 11, u"d", 2, eiABORTED},
+        {"blank type", Variant(), Variant(), Variant(u"   "), 11, u"orig", 2, 0},
+        {"half to even down", Variant(u"2.5"), Variant(), Variant(), 2, u"orig", 2, 0},
+        {"half to even up", Variant(u"3.5"), Variant(), Variant(), 4, u"orig", 2, 0},
+        {"null ignored", Null{}, Null{}, Null{}, 11, u"orig", 2, 0},
+        {"bad type", Variant(u"5"), Variant(), Variant(u"x"), 5, u"orig", 2, eiABORTED},
+        {"double and bool", Variant(-1.5), Variant(true), Variant(true), -2, u"True", -1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ErrInfo e;
+        e.fill(11, u"orig", 2, u"loc");
+        structError s{c.number, c.description, c.type, {}, {}, {}, {}};
+        EXPECT_EQ(e.ErrInfoNew(s), c.wantStatus);
+        EXPECT_EQ(e.numberInfo(), c.wantNumber);
+        EXPECT_EQ(e.descriptionInfo(), c.wantDescription);
+        EXPECT_EQ(e.typeInfo(), c.wantType);
+        EXPECT_EQ(s.vntNumberInfo, c.number);  // the record is not changed
+    }
+}
+
+TEST(ErrInfo, ErrInfoNewOverflowStopsAfterEarlierFields) {
+    ErrInfo e;
+    structError s{Variant(u"1"), Variant(u"desc"), Variant(70000), Variant(u"loc"), {}, {}, {}};
+    EXPECT_THROW(e.ErrInfoNew(s), RuntimeError);
+    EXPECT_EQ(e.numberInfo(), 1);
+    EXPECT_EQ(e.descriptionInfo(), u"desc");
+    EXPECT_EQ(e.locationInfo(), u"");
+}
+
+TEST(ErrInfo, CloneCopiesFieldsAndReturnsClearedObject) {
+    test::Sandbox box;
+    ErrInfo source;
+    source.fill(53, u"File not found", eiERRORTYPE, u"readFile", Variant(u"FileUtility"),
+                Variant(u"orvcommon"), Variant(u"step1"));
+    ErrInfo copy;
+    copy.fill(1, u"previous", 1, u"x");
+    ErrInfo r = source.clone(copy);
+    EXPECT_EQ(copy, source);
+    EXPECT_EQ(r.numberInfo(), 0);
+    EXPECT_EQ(r.typeInfo(), eiDEBUGTYPE);
+    EXPECT_EQ(r.locationInfo(), u"");
+    copy.clear();
+    EXPECT_EQ(source.numberInfo(), 53);
+    EXPECT_FALSE(test::exists(box.mainLog()));
+}
+
+TEST(ErrInfo, GetInfoSignExtendsTypeAndFillsOptionalTexts) {
+    ErrInfo e;
+    e.fill(5, u"d", -1, u"l", Variant(u"c"), Variant(u"p"), Variant(u"s"));
+    int32_t n = 0, t = 0;
+    Text d, l;
+    Variant c, p, s;
+    EXPECT_EQ(e.getInfo(n, d, t, l, &c, &p, &s), 0);
+    EXPECT_EQ(n, 5);
+    EXPECT_EQ(t, -1);
+    EXPECT_EQ(d, u"d");
+    EXPECT_EQ(l, u"l");
+    EXPECT_EQ(c, Variant(u"c"));
+    EXPECT_EQ(p, Variant(u"p"));
+    EXPECT_EQ(s, Variant(u"s"));
+}
+
+}  // namespace
+}  // namespace orv
