@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <map>
+#include <set>
+
+#include "orvcommon/core/regional.hpp"
+#include "orvcommon/platform/module.hpp"
+#include "orvcommon/results/errinfo.hpp"
+#include "support/sandbox.hpp"
+
+namespace orv {
+namespace {
+
+constexpr const char16_t* kKey = u"SOFTWARE\\VELN\\LogSystem";
+
+ErrInfo makeResult(int16_t type, int32_t number = 53, Text description = u"File not found") {
+    ErrInfo e;
+    e.fill(number, description, type, u"readFile", Variant(u"FileUtility"), Variant(u"orvcommon"));
+    return e;
+}
+
+TEST(LogSettings, DefaultsWhenTheKeyIsMissing) {
+    test::Sandbox box(false);
+    ErrInfo e;
+    Text path = u"junk";
+    int16_t trace = 9;
+    int32_t size = 9;
+    EXPECT_TRUE(e.getInfoForLogSystem(path, trace, size));
+    EXPECT_EQ(path, platform::moduleFolder() + u"/");
+    EXPECT_EQ(trace, 1);
+    EXPECT_EQ(size, 1024000);
+    EXPECT_EQ(e.logFolder(), path);
+}
+
+struct SettingCase {
+    const char* name;
+    Text trace;         // "" = not set
+    Text switchSize;    // "" = not set
+    int16_t wantTrace;  // after runInitialize
+    int32_t wantSwitch;
+    bool wantOk;  // getInfoForLogSystem's answer
+};
+
+TEST(LogSettings, TraceAndSwitchDimensionRules) {
+    const SettingCase cases[] = {
+        {"numeric texts", u"3", u"2048", 3, 2048, true},
+        {"switch zero falls back", u"2", u"0", 2, 1024000, true},
+        {"negative switch falls back", u"2", u"-5", 2, 1024000, true},
+        {"letters keep trace 1", u"abc", u"100", 1, 100, true},
+        {"fraction rounds half to even", u"2.5", u"10.5", 2, 10, true},
+        {"hex text", u"&h4", u"&hFA000", 4, 1024000, true},
+        {"trace out of 16 bits", u"40000", u"100", 1, 1024000, false},
+        {"switch out of 32 bits", u"3", u"3000000000", 3, 1024000, false},
+        {"blank texts", u"   ", u" ", 1, 1024000, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::Sandbox box;
+        test::Sandbox::setText(kKey, u"Trace", c.trace);
+        test::Sandbox::setText(kKey, u"SwitchDimension", c.switchSize);
+        ErrInfo e;
+        Text path;
+        int16_t trace = 0;
+        int32_t size = 0;
+        EXPECT_EQ(e.getInfoForLogSystem(path, trace, size), c.wantOk);
+        e.runInitialize();
+        EXPECT_EQ(e.traceLevel(), c.wantTrace);
+        EXPECT_EQ(e.switchSize(), c.wantSwitch);
+    }
+}
+
+TEST(LogSettings, DwordTraceIsReadAsHexText) {
+    test::Sandbox box;
+    test::Sandbox::setDword(kKey, u"Trace", 3);
+    EXPECT_EQ(readRegistryText(HKEY_LOCAL_MACHINE, kKey, u"Trace").text, u"&h3");
+    test::Sandbox::setDword(kKey, u"SwitchDimension", 1024000);
+    EXPECT_EQ(readRegistryText(HKEY_LOCAL_MACHINE, kKey, u"SwitchDimension").text, u"&hFA000");
+    ErrInfo e;
+    e.runInitialize();
+    EXPECT_EQ(e.traceLevel(), 3);
+    EXPECT_EQ(e.switchSize(), 1024000);
+}
+
+TEST(LogSettings, PathMustNameAnExistingFolderAndGetsASeparator) {
+    test::Sandbox box;
+    ErrInfo e;
+    Text path;
+    int16_t t;
+    int32_t s;
+    test::Sandbox::setText(kKey, u"Path", u"  " + fromUtf8(box.dir()) + u"  ");
+    e.getInfoForLogSystem(path, t, s);
+    EXPECT_EQ(path, fromUtf8(box.dir()) + u"/");
+    test::Sandbox::setText(kKey, u"Path", fromUtf8(box.dir()) + u"/missing");
+    e.getInfoForLogSystem(path, t, s);
+    EXPECT_EQ(path, platform::moduleFolder() + u"/");
+}
+
+TEST(LogLine, ExactFormatWithLocaleSeparators) {
+    ErrInfo e;
+    e.fill(eiREGISTRYERROR, u"Error in writing registry:HKEY_LOCAL_MACHINE", eiERRORTYPE,
+           u"saveInfoForConnection", Variant(u"RegistryUtility"), Variant(u"orvcommon"));
+    const double when = 46360.0 + (9 * 60 + 5) / 1440.0;  // 4 Dec 2026 09:05
+    {
+        ScopedRegional it(Regional::italian());
+        EXPECT_EQ(e.logLine(when),
+                  u"[4/12/26 9:05] [orvcommon] [RegistryUtility] [saveInfoForConnection] [] [1] "
+                  u"[-2147220901] [Error in writing registry:HKEY_LOCAL_MACHINE]");
+    }
+    Regional dotted = Regional::english();
+    dotted.dateSeparator = u'.';
+    dotted.timeSeparator = u'.';
+    ScopedRegional scoped(dotted);
+    EXPECT_EQ(e.logLine(when).substr(0, 15), u"[4.12.26 9.05] ");
+}
+
+TEST(WriteLog, QuotedRecordWithCrLfInCodePage1252) {
+    test::Sandbox box;
+    ErrInfo e = makeResult(eiERRORTYPE, 53, u"caf\u00e9 \u20ac \"q\"");
+    ErrInfo r = e.writeLog();
+    EXPECT_EQ(r.numberInfo(), 0);
+    EXPECT_EQ(r.typeInfo(), eiINFORMATIONTYPE);
+    EXPECT_EQ(r.locationInfo(), u"writeLog");
+    EXPECT_EQ(test::readBytes(box.mainLog()),
+              "\"[4/12/26 9:05] [orvcommon] [FileUtility] [readFile] [] [1] [53] "
+              "[caf\xE9 \x80 \"q\"]\"\r\n");
+}
+
+struct TraceCase {
+    const char* name;
+    int16_t trace;
+    int16_t type;
+    bool named;  // line reaches the named file
+    bool main;   // line reaches the main log
+};
+
+TEST(WriteLog, TraceLevelRules) {
+    const TraceCase cases[] = {
+        {"error, default trace", 1, 1, true, true},
+        {"warning, default trace", 1, 2, false, true},
+        {"warning, trace 2", 2, 2, true, true},
+        {"information, trace 3", 3, 3, true, false},
+        {"information, trace 2", 2, 3, false, false},
+        {"debug, default trace", 1, 4, false, false},
+        {"debug, trace 4", 4, 4, true, false},
+        {"unfilled type 0, trace 0", 0, 0, true, false},
+        {"type 7 counts as level 0", 0, 7, true, false},
+        {"error, trace 0", 0, 1, false, true},
+        {"negative type", 1, -1, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::Sandbox box;
+        test::Sandbox::setText(kKey, u"Trace", decimalText(c.trace));
+        ErrInfo e = makeResult(c.type);
+        e.writeLog(Variant(box.textPath("named.log")));
+        EXPECT_EQ(test::exists(box.path("named.log")), c.named);
+        EXPECT_EQ(test::exists(box.mainLog()), c.main);
+        if (c.named) {
+            EXPECT_EQ(test::crlfLines(test::readBytes(box.path("named.log"))).size(), 1u);
+        }
+    }
+}
+
+TEST(WriteLog, EmptyOrNonTextNameWritesOnlyTheMainLog) {
+    test::Sandbox box;
+    ErrInfo e = makeResult(eiERRORTYPE);
+    e.writeLog(Variant(Text()));
+    e.writeLog(Null{});
+    EXPECT_EQ(test::crlfLines(test::readBytes(box.mainLog())).size(), 2u);
+}
+
+TEST(WriteLog, MissingFolderLosesTheLineSilently) {
+    test::Sandbox box;
+    ErrInfo e = makeResult(eiERRORTYPE);
+    ErrInfo r = e.writeLog(Variant(box.textPath("no/such/folder/named.log")));
+    EXPECT_TRUE(r.isSuccess());
+    EXPECT_FALSE(test::exists(box.path("no")));
+    EXPECT_TRUE(test::exists(box.mainLog()));
+}
+
+TEST(Rotation, OnlyAFileLargerThanTheSwitchSizeRotates) {
+    for (int64_t extra : {0, 1}) {
+        SCOPED_TRACE(extra);
+        test::Sandbox box;
+        const std::string named = box.path("app.log");
+        const std::string old(static_cast<size_t>(1024000 + extra), 'x');
+        test::writeBytes(named, old);
+        test::writeBytes(box.path("app.log.old"), "earlier copy");
+        makeResult(eiERRORTYPE).writeLog(Variant(fromUtf8(named)));
+        const std::string now = test::readBytes(named);
+        if (extra) {
+            EXPECT_EQ(test::readBytes(named + ".old"), old);
+            EXPECT_EQ(test::crlfLines(now).size(), 1u);
+            EXPECT_EQ(now.front(), '"');
+        } else {
+            EXPECT_EQ(test::readBytes(named + ".old"), "earlier copy");
+            EXPECT_EQ(now.substr(0, old.size()), old);
+            EXPECT_GT(now.size(), old.size());
+        }
+    }
+}
+
+TEST(Rotation, NamedFileRotatesEvenWhenTheLineIsFilteredOut) {
+    test::Sandbox box;
+    test::Sandbox::setText(kKey, u"SwitchDimension", u"10");
+    const std::string named = box.path("app.log");
+    test::writeBytes(named, std::string(11, 'y'));
+    makeResult(eiDEBUGTYPE).writeLog(Variant(fromUtf8(named)));
+    EXPECT_EQ(test::readBytes(named + ".old"), std::string(11, 'y'));
+    EXPECT_FALSE(test::exists(named));
+}
+
+TEST(Rotation, MainLogRotatesAtTheConfiguredSize) {
+    test::Sandbox box;
+    test::Sandbox::setText(kKey, u"SwitchDimension", u"100");
+    ErrInfo e = makeResult(eiWARNINGTYPE);
+    for (int i = 0; i < 3; ++i)
+        e.writeLog();
+    // Each line is about 90 bytes: the second write finds 90 (kept), the
+    // third finds 180 (rotated).
+    EXPECT_EQ(test::crlfLines(test::readBytes(box.mainLog())).size(), 1u);
+    EXPECT_EQ(test::crlfLines(test::readBytes(box.mainLog() + ".old")).size(), 2u);
+}
+
+// Several processes log to one main log at once; the switch size makes the
+// run rotate exactly once. Every line must survive whole, exactly once.
+TEST(Rotation, ConcurrentProcessesLoseNoLine) {
+    test::Sandbox box;
+    constexpr int kProcs = 8, kLines = 2000;
+    test::Sandbox::setText(kKey, u"SwitchDimension", u"1000000");
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcs; ++p) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            for (int i = 0; i < kLines; ++i) {
+                ErrInfo e;
+                e.fill(1000 + p,
+                       u"line " + decimalText(i) + u" of process " + decimalText(p) +
+                           u" padded to make the line longer",
+                       eiERRORTYPE, u"stress", Variant(u"LogTest"), Variant(u"orvcommon"));
+                e.writeLog();
+            }
+            _exit(0);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const std::string current = test::readBytes(box.mainLog());
+    const std::string old = test::readBytes(box.mainLog() + ".old");
+    ASSERT_FALSE(old.empty()) << "the run should have rotated once";
+    EXPECT_GT(old.size(), 1000000u);
+    EXPECT_LT(current.size(), 1000000u);  // a second rotation would have lost lines
+    std::map<std::pair<int, int>, int> seen;
+    for (const std::string* part : {&old, &current}) {
+        ASSERT_TRUE(part->size() >= 2 && part->substr(part->size() - 2) == "\r\n");
+        for (const std::string& line : test::crlfLines(*part)) {
+            int number = 0, index = 0, proc = 0;
+            ASSERT_EQ(line.front(), '"');
+            ASSERT_EQ(line.back(), '"');
+            auto at = line.find("] [10");
+            ASSERT_NE(at, std::string::npos) << line;
+            ASSERT_EQ(std::sscanf(line.c_str() + at, "] [%d] [line %d of process %d", &number,
+                                  &index, &proc),
+                      3)
+                << line;
+            EXPECT_EQ(number, 1000 + proc);
+            ++seen[{proc, index}];
+        }
+    }
+    EXPECT_EQ(seen.size(), static_cast<size_t>(kProcs * kLines));
+    for (const auto& [key, count] : seen)
+        EXPECT_EQ(count, 1) << key.first << "/" << key.second;
+}
+
+}  // namespace
+}  // namespace orv
