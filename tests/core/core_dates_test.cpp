@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "orvcommon/core/dates.hpp"
+#include "orvcommon/core/errors.hpp"
+#include "orvcommon/platform/clock.hpp"
+
+namespace orv {
+namespace {
+
+Text ymd(double ole) {
+    return formatDate(ole, u"yyyy-mm-dd hh:nn:ss", Regional::english());
+}
+
+struct PartsCase {
+    int y, m, d;
+    const char16_t* want;  // nullptr: failure
+};
+
+TEST(DateFromParts, CarryAndTwoDigitYears) {
+    const PartsCase cases[] = {
+        {2024, 2, 29, u"2024-02-29 00:00:00"},
+        {2023, 2, 29, u"2023-03-01 00:00:00"},
+        {2023, 13, 1, u"2024-01-01 00:00:00"},
+        {2023, 0, 1, u"2022-12-01 00:00:00"},
+        {2023, 1, 0, u"2022-12-31 00:00:00"},
+        {2023, 1, 32, u"2023-02-01 00:00:00"},
+        {2023, -11, 1, u"2022-01-01 00:00:00"},
+        {0, 0, 0, u"1999-11-30 00:00:00"},
+        {29, 1, 1, u"2029-01-01 00:00:00"},
+        {30, 1, 1, u"1930-01-01 00:00:00"},
+        {99, 13, 1, u"2000-01-01 00:00:00"},
+        {100, 1, 1, u"100-01-01 00:00:00"},  // "yyyy" writes the year without padding
+        {9999, 12, 31, u"9999-12-31 00:00:00"},
+        {9999, 12, 32, nullptr},
+        {100, 1, 0, nullptr},
+        {-1, 1, 1, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.y << "-" << c.m << "-" << c.d);
+        auto d = dateFromParts(c.y, c.m, c.d);
+        if (!c.want) {
+            EXPECT_FALSE(d.has_value());
+            continue;
+        }
+        ASSERT_TRUE(d.has_value());
+        EXPECT_EQ(ymd(*d), c.want);
+    }
+    EXPECT_THROW(dateFromPartsOrRaise(-5, 1, 1), RuntimeError);
+}
+
+TEST(DateFromParts, TimesCarryIntoDays) {
+    EXPECT_EQ(ymd(combineDateTime(*dateFromParts(2024, 3, 15), timeFromParts(23, 59, 60))),
+              u"2024-03-16 00:00:00");
+    EXPECT_EQ(ymd(timeFromParts(10, 75, 0)), u"1899-12-30 11:15:00");
+    // Before 30 December 1899 the time is added away from zero.
+    double d = combineDateTime(*dateFromParts(1899, 12, 29), timeFromParts(6, 0, 0));
+    EXPECT_DOUBLE_EQ(d, -1.25);
+    EXPECT_EQ(ymd(d), u"1899-12-29 06:00:00");
+}
+
+TEST(DateFormat, PatternsAndSeparators) {
+    const double d = combineDateTime(*dateFromParts(2026, 12, 4), timeFromParts(9, 5, 7));
+    ScopedRegional it(Regional::italian());
+    EXPECT_EQ(formatDate(d, u"d/m/yy h:mm"), u"4/12/26 9:05");
+    EXPECT_EQ(formatDate(d, u"yyyymmddhhnnss"), u"20261204090507");
+    EXPECT_EQ(formatDate(d, u"Short Date"), u"04/12/2026");
+    EXPECT_EQ(formatDate(d, u"ddd dddd mmm mmmm"), u"ven venerd\u00ec dic dicembre");
+    EXPECT_EQ(formatDate(d, u"hh:nn AM/PM"), u"09:05 AM");
+    EXPECT_EQ(formatDate(d, u"\"at\" h\\h"), u"at 9h");
+    ScopedRegional en(Regional::english());
+    EXPECT_EQ(formatDate(d, u"Short Date"), u"12/4/2026");
+    EXPECT_EQ(formatDate(d, u"ddd"), u"Fri");
+    EXPECT_EQ(splitDate(d).dayOfWeek, 6);
+}
+
+struct ParseCase {
+    const char16_t* text;
+    const char16_t* italian;  // nullptr: not a date
+    const char16_t* english;
+};
+
+TEST(DateTest, TextsUnderBothSettings) {
+    platform::setClockForTesting([] { return platform::LocalTime{2026, 12, 4, 9, 5, 0, 0}; });
+    const ParseCase cases[] = {
+        {u"31/12/2024", u"2024-12-31 00:00:00", u"2024-12-31 00:00:00"},
+        {u"1/2/2024", u"2024-02-01 00:00:00", u"2024-01-02 00:00:00"},
+        {u"2024-02-01", u"2024-02-01 00:00:00", u"2024-02-01 00:00:00"},
+        {u"12:30", u"1899-12-30 12:30:00", u"1899-12-30 12:30:00"},
+        {u"3 PM", u"1899-12-30 15:00:00", u"1899-12-30 15:00:00"},
+        {u"1/2/24 10:11:12", u"2024-02-01 10:11:12", u"2024-01-02 10:11:12"},
+        {u"5/3", u"2026-03-05 00:00:00", u"2026-05-03 00:00:00"},
+        {u"12/2025", u"2025-12-01 00:00:00", u"2025-12-01 00:00:00"},
+        {u"13/2025", nullptr, nullptr},
+        {u"15 marzo 2024", u"2024-03-15 00:00:00", nullptr},
+        {u"March 15, 2024", nullptr, u"2024-03-15 00:00:00"},
+        {u"31/2/2024", nullptr, nullptr},
+        {u"5", nullptr, nullptr},
+        {u"", nullptr, nullptr},
+        {u"abc", nullptr, nullptr},
+        {u"25:00", nullptr, nullptr},
+        {u"1/1/10000", nullptr, nullptr},
+        {u"1.5", nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.text));
+        auto it = parseDateText(c.text, Regional::italian());
+        auto en = parseDateText(c.text, Regional::english());
+        ASSERT_EQ(it.has_value(), c.italian != nullptr);
+        ASSERT_EQ(en.has_value(), c.english != nullptr);
+        if (it) {
+            EXPECT_EQ(ymd(*it), c.italian);
+        }
+        if (en) {
+            EXPECT_EQ(ymd(*en), c.english);
+        }
+    }
+    platform::setClockForTesting(nullptr);
+}
+
+TEST(DateTest, VariantKindsAndConversion) {
+    ScopedRegional it(Regional::italian());
+    EXPECT_TRUE(isDate(Variant(Date{1.0})));
+    EXPECT_FALSE(isDate(Variant(5.0)));
+    EXPECT_FALSE(isDate(Variant(Null{})));
+    EXPECT_DOUBLE_EQ(toDate(Variant(u"31/12/1899")), 1.0);
+    EXPECT_DOUBLE_EQ(toDate(Variant(2.5)), 2.5);
+    EXPECT_DOUBLE_EQ(toDate(Variant(u"1e1")), 10.0);
+    EXPECT_THROW(toDate(Variant(u"nope")), RuntimeError);
+}
+
+}  // namespace
+}  // namespace orv
