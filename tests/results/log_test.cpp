@@ -180,6 +180,19 @@ TEST(WriteLog, MissingFolderLosesTheLineSilently) {
     EXPECT_TRUE(test::exists(box.mainLog()));
 }
 
+TEST(WriteLog, PathToAMissingFolderFallsBackToTheLibraryFolder) {
+    test::Sandbox box;
+    test::Sandbox::setText(kKey, u"Path", fromUtf8(box.path("gone")));
+    const std::string fallback = toUtf8(platform::moduleFolder()) + "/orvmira.log";
+    const std::string before = test::readBytes(fallback);
+    makeResult(eiERRORTYPE, 77, u"fallback marker").writeLog();
+    const std::string after = test::readBytes(fallback);
+    ASSERT_GT(after.size(), before.size());
+    EXPECT_NE(after.find("[77] [fallback marker]"), std::string::npos);
+    if (before.empty()) std::remove(fallback.c_str());
+    EXPECT_FALSE(test::exists(box.path("gone")));
+}
+
 TEST(Rotation, OnlyAFileLargerThanTheSwitchSizeRotates) {
     for (int64_t extra : {0, 1}) {
         SCOPED_TRACE(extra);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,9 +33,6 @@ struct SettingRead {
     std::string data;
 };
 
-// Reads one value. `root` is the 32-bit root handle value.
-SettingRead readSetting(uint32_t root, TextView keyPath, TextView valueName);
-
 // The whole store as last parsed (shared, immutable), with the lines that
 // could not be read.
 struct StoreSnapshot {
@@ -43,6 +41,15 @@ struct StoreSnapshot {
     bool exists = false;
 };
 std::shared_ptr<const StoreSnapshot> loadSettingsStore();
+
+// Reads one value. `root` is the 32-bit root handle value.
+SettingRead readSetting(uint32_t root, TextView keyPath, TextView valueName);
+// The same from a snapshot already loaded (several reads, one file check).
+SettingRead readSetting(const StoreSnapshot& snapshot, uint32_t root, TextView keyPath,
+                        TextView valueName);
+// Several values of one key from a snapshot, the key looked up once.
+std::vector<SettingRead> readSettings(const StoreSnapshot& snapshot, uint32_t root,
+                                      TextView keyPath, std::initializer_list<TextView> names);
 
 enum class StoreWrite {
     Ok,

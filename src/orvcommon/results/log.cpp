@@ -4,6 +4,7 @@
 #include "orvcommon/core/cp1252.hpp"
 #include "orvcommon/core/dates.hpp"
 #include "orvcommon/core/errors.hpp"
+#include "orvcommon/core/regional.hpp"
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/module.hpp"
@@ -28,26 +29,31 @@ constexpr const char16_t* kLogKey = u"SOFTWARE\\VELN\\LogSystem";
 // replacing an earlier copy, which ends in the same state as copy-then-
 // delete; when the rename fails the file stays and the line is appended to
 // it. Any failure leaves its step without effect.
-void rotateAndAppend(const Text& path, const std::string* line, int32_t switchSize) {
+// Returns 0, or the error number of a failed open.
+int32_t rotateAndAppend(const Text& path, const std::string* line, int32_t switchSize) {
     using platform::File;
     using platform::OpenMode;
     for (int attempt = 0; attempt < 8; ++attempt) {
-        File f = File::open(path, line ? OpenMode::Append : OpenMode::AppendExisting);
-        if (!f.isOpen()) return;  // missing folder, no rights: the line is lost
+        int32_t error = 0;
+        File f = File::open(path, line ? OpenMode::Append : OpenMode::AppendExisting, &error);
+        if (!f.isOpen()) return error;  // missing folder, no rights: the line is lost
         f.lockExclusive();
-        if (!f.isStillAt(path)) continue;  // rotated away meanwhile: reopen
+        // A file renamed away by another process's rotation was larger than
+        // the switch size then and has only grown, so the identity check is
+        // needed only for a file that is over the size now.
         if (f.size() > switchSize) {
+            if (!f.isStillAt(path)) continue;  // rotated away meanwhile: reopen
             if (platform::renameReplace(path, path + u".old")) {
-                if (!line) return;
-                File fresh = File::open(path, OpenMode::Append);
-                if (!fresh.isOpen()) return;
-                fresh.writeAll(*line);
-                return;
+                if (!line) return 0;
+                File fresh = File::open(path, OpenMode::Append, &error);
+                if (fresh.isOpen()) fresh.writeAll(*line);
+                return error;
             }
         }
         if (line) f.writeAll(*line);
-        return;
+        return 0;
     }
+    return 0;
 }
 
 }  // namespace
@@ -60,37 +66,78 @@ Text mainLogFileName(TextView moduleName) {
     return u"veln_lof_file.log";
 }
 
-bool ErrInfo::getInfoForLogSystem(Text& sLogPath, int16_t& iTrace, int32_t& lByteSwitch) {
-    iTrace = 1;
-    lByteSwitch = kDefaultSwitch;
-    const Text path = readRegistryText(HKEY_LOCAL_MACHINE, kLogKey, u"Path").text;
-    const Text trace = readRegistryText(HKEY_LOCAL_MACHINE, kLogKey, u"Trace").text;
-    const Text size = readRegistryText(HKEY_LOCAL_MACHINE, kLogKey, u"SwitchDimension").text;
-    Text folder = trimSpaces(path);
-    if (folder.empty() || !platform::pathExists(folder)) folder = platform::moduleFolder();
+namespace {
+
+struct LogSettings {
+    Text folder;  // ends in the separator
+    bool folderUnchecked = false;
+    int16_t trace = 1;
+    int32_t switchSize = kDefaultSwitch;
+    bool ok = true;  // false when a numeric setting was out of range
+};
+
+// Reads "Path", "Trace" and "SwitchDimension" by the registry value reading
+// rule, in this order, from one look at the settings store. With
+// `checkFolder` false the "Path" folder is taken as written and its existence
+// is checked only if writing into it fails (writeLog's hot path saves a
+// file-system lookup per line; what it writes where is the same).
+LogSettings readLogSettings(const platform::StoreSnapshot& store, bool checkFolder) {
+    LogSettings s;
+    const auto values = readRegistryTexts(store, HKEY_LOCAL_MACHINE, kLogKey,
+                                          {u"Path", u"Trace", u"SwitchDimension"});
+    Text folder = trimSpaces(values[0].text);
+    if (folder.empty() || (checkFolder && !platform::pathExists(folder))) {
+        folder = platform::moduleFolder();
+    } else if (!checkFolder) {
+        s.folderUnchecked = true;
+    }
     // The folder always ends in a separator ("/" here where Windows has "\").
     if (folder.empty() || folder.back() != platform::kPathSeparator)
         folder.push_back(platform::kPathSeparator);
-    logFolder_ = folder;
-    sLogPath = folder;
+    s.folder = std::move(folder);
     try {
-        if (isNumericText(trace)) iTrace = toInt16(Variant(trace));
-        if (isNumericText(size)) lByteSwitch = toInt32(Variant(size));
+        if (isNumericText(values[1].text)) s.trace = toInt16(Variant(values[1].text));
+        if (isNumericText(values[2].text)) s.switchSize = toInt32(Variant(values[2].text));
     } catch (const RuntimeError&) {
-        return false;  // out of range: the arguments keep what they held
+        s.ok = false;  // out of range: what was converted so far stands
     }
-    return true;
+    return s;
+}
+
+// writeLog reads the settings afresh on every call, but the answer can only
+// change when the store file or the regional separators change: the last
+// answer is kept per thread against the store snapshot it came from.
+const LogSettings& currentLogSettings() {
+    thread_local std::shared_ptr<const platform::StoreSnapshot> lastStore;
+    thread_local char16_t lastDecimal = 0, lastGroup = 0;
+    thread_local LogSettings last;
+    auto store = platform::loadSettingsStore();
+    const Regional& r = Regional::current();
+    if (store != lastStore || r.decimalSeparator != lastDecimal || r.groupSeparator != lastGroup) {
+        last = readLogSettings(*store, false);
+        lastStore = std::move(store);
+        lastDecimal = r.decimalSeparator;
+        lastGroup = r.groupSeparator;
+    }
+    return last;
+}
+
+}  // namespace
+
+bool ErrInfo::getInfoForLogSystem(Text& sLogPath, int16_t& iTrace, int32_t& lByteSwitch) {
+    LogSettings s = readLogSettings(*platform::loadSettingsStore(), true);
+    logFolder_ = s.folder;
+    sLogPath = s.folder;
+    iTrace = s.trace;
+    lByteSwitch = s.switchSize;
+    return s.ok;
 }
 
 void ErrInfo::runInitialize() {
     Text folder;
     int16_t trace = 1;
     int32_t size = kDefaultSwitch;
-    try {
-        getInfoForLogSystem(folder, trace, size);
-    } catch (...) {
-        // runInitialize never fails; whatever was read so far stands.
-    }
+    getInfoForLogSystem(folder, trace, size);
     trace_ = trace;
     switch_ = size <= 0 ? kDefaultSwitch : size;
 }
@@ -120,9 +167,13 @@ Text ErrInfo::logLine(double oleNow) const {
 
 ErrInfo ErrInfo::writeLog(const Variant& sErrLogName) {
     ErrInfo result;
-    runInitialize();
+    // runInitialize, with the log folder's existence checked lazily.
+    const LogSettings& settings = currentLogSettings();
+    logFolder_ = settings.folder;
+    trace_ = settings.trace;
+    switch_ = settings.switchSize <= 0 ? kDefaultSwitch : settings.switchSize;
     const int16_t level = (type_ >= 1 && type_ <= 4) ? type_ : 0;
-    const Text mainName = mainLogFileName(platform::moduleName());
+    static const Text mainName = mainLogFileName(platform::moduleName());
     const auto t = platform::now();
     const double now = oleFromParts({t.year, t.month, t.day, t.hour, t.minute, t.second, 0});
     std::string bytes = "\"";
@@ -138,8 +189,14 @@ ErrInfo ErrInfo::writeLog(const Variant& sErrLogName) {
             // A name that is not text: that step has no effect.
         }
     }
-    if (type_ == eiERRORTYPE || type_ == eiWARNINGTYPE)
-        rotateAndAppend(logFolder_ + mainName, &bytes, switch_);
+    if (type_ == eiERRORTYPE || type_ == eiWARNINGTYPE) {
+        int32_t error = rotateAndAppend(logFolder_ + mainName, &bytes, switch_);
+        if (error && settings.folderUnchecked && !platform::pathExists(logFolder_)) {
+            // "Path" names no existing folder: the library's own folder it is.
+            logFolder_ = platform::moduleFolder() + platform::kPathSeparator;
+            rotateAndAppend(logFolder_ + mainName, &bytes, switch_);
+        }
+    }
     result.fill(eiSUCCESFULL, Text(), eiINFORMATIONTYPE, u"writeLog");
     return result;
 }

@@ -7,10 +7,11 @@
 
 namespace orv {
 
-RegistryText readRegistryText(uint32_t root, TextView keyPath, TextView valueName) {
+namespace {
+
+RegistryText convert(const platform::SettingRead& r) {
     constexpr size_t kBufferBytes = 1024;
     RegistryText out;
-    auto r = platform::readSetting(root, keyPath, valueName);
     if (r.status != platform::SettingStatus::Ok) return out;
     switch (r.type) {
         case platform::kRegSz:
@@ -35,6 +36,27 @@ RegistryText readRegistryText(uint32_t root, TextView keyPath, TextView valueNam
             break;
     }
     out.read = true;
+    return out;
+}
+
+}  // namespace
+
+RegistryText readRegistryText(uint32_t root, TextView keyPath, TextView valueName) {
+    return convert(platform::readSetting(root, keyPath, valueName));
+}
+
+std::vector<RegistryText> readRegistryTexts(uint32_t root, TextView keyPath,
+                                            std::initializer_list<TextView> valueNames) {
+    return readRegistryTexts(*platform::loadSettingsStore(), root, keyPath, valueNames);
+}
+
+std::vector<RegistryText> readRegistryTexts(const platform::StoreSnapshot& snapshot, uint32_t root,
+                                            TextView keyPath,
+                                            std::initializer_list<TextView> valueNames) {
+    std::vector<RegistryText> out;
+    out.reserve(valueNames.size());
+    for (const auto& read : platform::readSettings(snapshot, root, keyPath, valueNames))
+        out.push_back(convert(read));
     return out;
 }
 

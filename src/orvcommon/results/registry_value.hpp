@@ -2,8 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <vector>
 
 #include "orvcommon/core/text.hpp"
+#include "orvcommon/platform/settings.hpp"
 
 namespace orv {
 
@@ -25,5 +28,13 @@ struct RegistryText {
 // upper-case hexadecimal digits without leading zeros; other types give "".
 // A value whose data do not fit in 1024 bytes fails the query.
 RegistryText readRegistryText(uint32_t root, TextView keyPath, TextView valueName);
+
+// Reads several values of one key with a single look at the store (the log
+// settings are read on every writeLog). Each value follows the same rule.
+std::vector<RegistryText> readRegistryTexts(uint32_t root, TextView keyPath,
+                                            std::initializer_list<TextView> valueNames);
+std::vector<RegistryText> readRegistryTexts(const platform::StoreSnapshot& snapshot, uint32_t root,
+                                            TextView keyPath,
+                                            std::initializer_list<TextView> valueNames);
 
 }  // namespace orv

@@ -112,26 +112,40 @@ std::shared_ptr<const StoreSnapshot> loadSettingsStore() {
 }
 
 SettingRead readSetting(uint32_t root, TextView keyPath, TextView valueName) {
-    SettingRead out;
+    return readSetting(*loadSettingsStore(), root, keyPath, valueName);
+}
+
+std::vector<SettingRead> readSettings(const StoreSnapshot& snapshot, uint32_t root,
+                                      TextView keyPath, std::initializer_list<TextView> names) {
+    std::vector<SettingRead> out(names.size());
     const RegRoot* r = rootByHandle(root);
     if (!r) return out;
     Text full = r->name;
-    if (!keyPath.empty()) full += u"\\" + Text(keyPath);
-    auto snap = loadSettingsStore();
-    const RegKey* key = snap->doc.find(full);
-    if (!key) {
-        out.status = snap->doc.keyExists(full) ? SettingStatus::NoValue : SettingStatus::NoKey;
-        return out;
+    if (!keyPath.empty()) {
+        full += u'\\';
+        full += keyPath;
     }
-    const RegValue* v = key->find(valueName);
-    if (!v) {
-        out.status = SettingStatus::NoValue;
-        return out;
+    const RegKey* key = snapshot.doc.find(full);
+    const SettingStatus missing =
+        key || snapshot.doc.keyExists(full) ? SettingStatus::NoValue : SettingStatus::NoKey;
+    size_t i = 0;
+    for (TextView name : names) {
+        SettingRead& one = out[i++];
+        const RegValue* v = key ? key->find(name) : nullptr;
+        if (!v) {
+            one.status = missing;
+            continue;
+        }
+        one.status = SettingStatus::Ok;
+        one.type = v->type;
+        one.data = v->data;
     }
-    out.status = SettingStatus::Ok;
-    out.type = v->type;
-    out.data = v->data;
     return out;
+}
+
+SettingRead readSetting(const StoreSnapshot& snapshot, uint32_t root, TextView keyPath,
+                        TextView valueName) {
+    return std::move(readSettings(snapshot, root, keyPath, {valueName}).front());
 }
 
 StoreWriteResult modifySettingsStore(const std::function<bool(RegDocument&)>& change) {
