@@ -7,6 +7,7 @@
 #include "orvcommon/core/convert.hpp"
 #include "orvcommon/core/cp1252.hpp"
 #include "orvcommon/platform/inet.hpp"
+#include "orvcommon/platform/memory.hpp"
 #include "orvcommon/results/trap.hpp"
 
 namespace orv {
@@ -18,6 +19,14 @@ constexpr uint32_t kPlainFlags = net::kFlagReload;
 constexpr uint32_t kSecureFlags =
     net::kFlagReload | net::kFlagNoCacheWrite | net::kFlagSecure | net::kFlagIgnoreCertCnInvalid;
 static_assert(kSecureFlags == 0x84801000u);
+
+// Code page 1252 byte to character, as a table the read loop can inline.
+const std::array<char16_t, 256> kCodePage = [] {
+    std::array<char16_t, 256> table{};
+    for (int b = 0; b < 256; ++b)
+        table[b] = cp1252::toUnicode(static_cast<std::uint8_t>(b));
+    return table;
+}();
 
 // Texts cross to the internet service as code page 1252 bytes.
 std::string narrow(TextView text) {
@@ -51,8 +60,11 @@ void reserveFor(int32_t handle, Text& text) {
     try {
         text.reserve(static_cast<size_t>(*remaining));
     } catch (const std::bad_alloc&) {
-        // The text grows as the body arrives instead.
+        return;  // the text grows as the body arrives instead
     }
+    constexpr size_t kLargeBlockBytes = size_t{8} << 20;
+    const size_t bytes = text.capacity() * sizeof(char16_t);
+    if (bytes >= kLargeBlockBytes) platform::adviseLargeBlock(text.data(), bytes);
 }
 
 }  // namespace
@@ -92,11 +104,16 @@ ErrInfo NxInet::IReadFile(int32_t hFileReturn, Text& sHTTPBuffer) {
     sHTTPBuffer.clear();
     reserveFor(hFileReturn, sHTTPBuffer);
     std::array<char, kReadBufferSize> chunk;
+    std::array<char16_t, kReadBufferSize> characters;
     for (;;) {
         size_t bytesRead = 0;
         if (!net::readUrl(hFileReturn, chunk.data(), chunk.size(), bytesRead) || bytesRead == 0)
             break;
-        cp1252::decodeAppend(std::string_view(chunk.data(), bytesRead), sHTTPBuffer);
+        // Decoded beside the text and appended, so the text's memory is
+        // written once.
+        for (size_t i = 0; i < bytesRead; ++i)
+            characters[i] = kCodePage[static_cast<unsigned char>(chunk[i])];
+        sHTTPBuffer.append(characters.data(), bytesRead);
     }
     return ErrInfo{};
 }

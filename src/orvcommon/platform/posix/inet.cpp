@@ -26,6 +26,7 @@ constexpr long kConnectTimeoutSeconds = 60;
 constexpr long kMaxRedirects = 20;
 constexpr long kReceiveBufferBytes = 64 * 1024;
 constexpr int kPollMilliseconds = 1000;
+constexpr size_t kHeldAheadBytes = 256 * 1024;
 
 void initialiseCurl() {
     static std::once_flag once;
@@ -53,6 +54,7 @@ struct UrlTransfer {
     std::string pending;  // received body bytes not yet read
     size_t readPos = 0;   // how much of `pending` has been read
     int64_t delivered = 0;
+    bool paused = false;  // the body callback refused a piece; libcurl holds it
     bool done = false;
     CURLcode result = CURLE_OK;
 
@@ -73,6 +75,14 @@ struct UrlTransfer {
         while (unread() == 0 && !done) {
             pending.clear();
             readPos = 0;
+            if (paused) {
+                paused = false;  // resuming hands back the refused piece first
+                if (curl_easy_pause(easy, CURLPAUSE_CONT) != CURLE_OK) {
+                    finish(CURLE_FAILED_INIT);
+                    break;
+                }
+                if (unread() > 0) break;
+            }
             int running = 0;
             if (curl_multi_perform(multi, &running) != CURLM_OK) {
                 finish(CURLE_FAILED_INIT);
@@ -98,6 +108,10 @@ struct UrlTransfer {
 size_t onBody(char* data, size_t size, size_t count, void* user) {
     auto* transfer = static_cast<UrlTransfer*>(user);
     const size_t bytes = size * count;
+    if (!transfer->pending.empty() && transfer->pending.size() + bytes > kHeldAheadBytes) {
+        transfer->paused = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
     transfer->pending.append(data, bytes);
     return bytes;
 }
