@@ -54,35 +54,54 @@ void expectHttpError(const ErrInfo& r, TextView location) {
 
 class NxInetTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "orvinet-XXXXXX").string();
-        certDir_ = mkdtemp(tmpl.data());
-        test::makeCertificates(certDir_);
-        origin_ = std::make_unique<test::LoopbackServer>(std::vector<std::string>{"origin"});
-        proxy_ = std::make_unique<test::LoopbackServer>(
-            std::vector<std::string>{"proxy", std::to_string(origin_->port())});
-        trusted_ = std::make_unique<test::LoopbackServer>(
-            std::vector<std::string>{"origin", certDir_ + "/server.pem", certDir_ + "/server.key"});
-        rogue_ = std::make_unique<test::LoopbackServer>(
-            std::vector<std::string>{"origin", certDir_ + "/rogue.pem", certDir_ + "/rogue.key"});
+    // Servers start when a test first needs them and stop after the suite.
+    static test::LoopbackServer& origin() {
+        if (!origin_) origin_ = start({"origin"});
+        return *origin_;
+    }
+    static test::LoopbackServer& proxy() {
+        if (!proxy_) proxy_ = start({"proxy", std::to_string(origin().port())});
+        return *proxy_;
+    }
+    static test::LoopbackServer& trusted() {
+        if (!trusted_)
+            trusted_ = start({"origin", certs() + "/server.pem", certs() + "/server.key"});
+        return *trusted_;
+    }
+    static test::LoopbackServer& rogue() {
+        if (!rogue_) rogue_ = start({"origin", certs() + "/rogue.pem", certs() + "/rogue.key"});
+        return *rogue_;
+    }
+    static std::unique_ptr<test::LoopbackServer> start(std::vector<std::string> args) {
+        return std::make_unique<test::LoopbackServer>(std::move(args));
+    }
+    static const std::string& certs() {
+        if (certDir_.empty()) {
+            std::string tmpl = (std::filesystem::temp_directory_path() / "orvinet-XXXXXX").string();
+            certDir_ = mkdtemp(tmpl.data());
+            test::makeCertificates(certDir_);
+        }
+        return certDir_;
     }
     static void TearDownTestSuite() {
         origin_.reset();
         proxy_.reset();
         trusted_.reset();
         rogue_.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(certDir_, ec);
+        if (!certDir_.empty()) {
+            std::error_code ec;
+            std::filesystem::remove_all(certDir_, ec);
+            certDir_.clear();
+        }
     }
 
-    // Keeps every request on loopback and trusts only the test authority.
+    // Keeps every request on loopback, away from any configured proxy.
     void SetUp() override {
-        for (const char* name :
-             {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+        for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY",
+                                 "all_proxy", "ALL_PROXY", "ORV_CA_BUNDLE"}) {
             if (const char* v = std::getenv(name)) savedEnv_[name] = v;
             unsetenv(name);
         }
-        setenv("ORV_CA_BUNDLE", (certDir_ + "/ca.pem").c_str(), 1);
         handlesBefore_ = net::openHandleCount();
     }
     void TearDown() override {
@@ -138,7 +157,7 @@ TEST_F(NxInetTest, BodiesOfEveryShapeArriveWhole) {
          {"/bytes/0", "/bytes/1", "/bytes/4096", "/bytes/10000", "/chunked/10000", "/bytes/3000000",
           "/chunked/70001", "/chunked/1000000", "/redirect"}) {
         const size_t n = path == "/redirect" ? 10 : std::stoul(path.substr(path.rfind('/') + 1));
-        const auto body = download(origin_->url(path));
+        const auto body = download(origin().url(path));
         ASSERT_TRUE(body) << path;
         EXPECT_EQ(body->size(), n) << path;
         EXPECT_TRUE(*body == patternText(n)) << path;
@@ -148,7 +167,7 @@ TEST_F(NxInetTest, BodiesOfEveryShapeArriveWhole) {
 TEST_F(NxInetTest, BodyComesInReadsOfFullBuffers) {
     int32_t session = 0, file = 0;
     ASSERT_TRUE(inet_.IOpen(session).isSuccess());
-    Text url = fromUtf8(origin_->url("/chunked/10000"));  // chunks of 1000 on the wire
+    Text url = fromUtf8(origin().url("/chunked/10000"));  // chunks of 1000 on the wire
     ASSERT_TRUE(inet_.IOpenUrl(session, url, file).isSuccess());
     std::vector<size_t> reads;
     char buffer[NxInet::kReadBufferSize];
@@ -163,7 +182,7 @@ TEST_F(NxInetTest, BodyComesInReadsOfFullBuffers) {
 }
 
 TEST_F(NxInetTest, ErrorPageIsReadAsText) {
-    const auto body = download(origin_->url("/status/404"));
+    const auto body = download(origin().url("/status/404"));
     ASSERT_TRUE(body);
     EXPECT_EQ(*body, u"missing page");
 }
@@ -175,9 +194,9 @@ TEST_F(NxInetTest, UnopenableUrlsFailWithHttpError) {
         "http://" + longLabel + ".invalid/",
         "not an address",
         "",
-        "127.0.0.1:" + std::to_string(origin_->port()) + "/bytes/10",  // no scheme
+        "127.0.0.1:" + std::to_string(origin().port()) + "/bytes/10",  // no scheme
         "file:///etc/hostname",
-        "ftp://127.0.0.1:" + std::to_string(origin_->port()) + "/",
+        "ftp://127.0.0.1:" + std::to_string(origin().port()) + "/",
         "http://[::1/",
     };
     int32_t session = 0;
@@ -200,7 +219,7 @@ TEST_F(NxInetTest, UrlInAClosedOrUnknownSessionFails) {
     int32_t session = 0, file = 5;
     ASSERT_TRUE(inet_.IOpen(session).isSuccess());
     inet_.IClose(session);
-    Text url = fromUtf8(origin_->url("/bytes/10"));
+    Text url = fromUtf8(origin().url("/bytes/10"));
     for (int32_t s : {session, 0, -1, 987654}) {
         expectHttpError(inet_.IOpenUrl(s, url, file), u"IOpenUrl");
         EXPECT_EQ(file, 5);
@@ -208,19 +227,20 @@ TEST_F(NxInetTest, UrlInAClosedOrUnknownSessionFails) {
 }
 
 TEST_F(NxInetTest, HttpsChecksTheChainButNotTheHostName) {
+    setenv("ORV_CA_BUNDLE", (certs() + "/ca.pem").c_str(), 1);  // trust the test authority
     // The certificate names "other.example"; the address is 127.0.0.1.
     for (const char* scheme : {"https", "HTTPS"}) {
-        const auto body = download(trusted_->url("/bytes/5000", scheme));
+        const auto body = download(trusted().url("/bytes/5000", scheme));
         ASSERT_TRUE(body) << scheme;
         EXPECT_TRUE(*body == patternText(5000));
     }
     // An authority nobody trusts is refused even with the name check off.
-    EXPECT_FALSE(download(rogue_->url("/bytes/10", "https")));
+    EXPECT_FALSE(download(rogue().url("/bytes/10", "https")));
     // A leading space keeps the plain flags, so the name is checked.
-    EXPECT_FALSE(download(" " + trusted_->url("/bytes/10", "https")));
+    EXPECT_FALSE(download(" " + trusted().url("/bytes/10", "https")));
     // Without the private authority the system's store does not know it.
     unsetenv("ORV_CA_BUNDLE");
-    EXPECT_FALSE(download(trusted_->url("/bytes/10", "https")));
+    EXPECT_FALSE(download(trusted().url("/bytes/10", "https")));
 }
 
 TEST_F(NxInetTest, SessionsSendTheirAgentNames) {
@@ -230,7 +250,7 @@ TEST_F(NxInetTest, SessionsSendTheirAgentNames) {
     for (const auto& [session, agent] :
          {std::pair{plain, "Prova di WinInet!"}, std::pair{extended, "WinInet!"}}) {
         int32_t s = session, file = 0;
-        Text url = fromUtf8(origin_->url("/headers"));
+        Text url = fromUtf8(origin().url("/headers"));
         ASSERT_TRUE(inet_.IOpenUrl(s, url, file).isSuccess());
         Text headers;
         inet_.IReadFile(file, headers);
@@ -244,7 +264,7 @@ TEST_F(NxInetTest, SessionsSendTheirAgentNames) {
 }
 
 TEST_F(NxInetTest, ProxyTextIsPaddedOrCutAndUsed) {
-    const std::string address = "127.0.0.1:" + std::to_string(proxy_->port());
+    const std::string address = "127.0.0.1:" + std::to_string(proxy().port());
     const struct {
         std::string given;
         bool works;
@@ -312,7 +332,7 @@ TEST_F(NxInetTest, ExtendedSessionArgumentsAndBadProxies) {
 TEST_F(NxInetTest, ReadingReplacesTheTextAndEndsEmpty) {
     int32_t session = 0, file = 0;
     ASSERT_TRUE(inet_.IOpen(session).isSuccess());
-    Text url = fromUtf8(origin_->url("/bytes/10000"));
+    Text url = fromUtf8(origin().url("/bytes/10000"));
     ASSERT_TRUE(inet_.IOpenUrl(session, url, file).isSuccess());
     Text text = u"previous content";
     expectUnfilledSuccess(inet_.IReadFile(file, text));
@@ -334,7 +354,7 @@ TEST_F(NxInetTest, ReadingReplacesTheTextAndEndsEmpty) {
 }
 
 TEST_F(NxInetTest, BodyCutShortKeepsWhatArrived) {
-    const auto body = download(origin_->url("/short"));
+    const auto body = download(origin().url("/short"));
     ASSERT_TRUE(body);
     EXPECT_TRUE(*body == patternText(5000));
 }
@@ -343,7 +363,7 @@ TEST_F(NxInetTest, HandlesArePositiveDistinctAndClosedOneByOne) {
     int32_t a = 0, b = 0, file = 0;
     ASSERT_TRUE(inet_.IOpen(a).isSuccess());
     ASSERT_TRUE(inet_.IOpenExtended(b).isSuccess());
-    Text url = fromUtf8(origin_->url("/bytes/10"));
+    Text url = fromUtf8(origin().url("/bytes/10"));
     ASSERT_TRUE(inet_.IOpenUrl(a, url, file).isSuccess());
     EXPECT_GT(a, 0);
     EXPECT_GT(b, 0);

@@ -23,6 +23,12 @@ extern char** environ;
 
 namespace orv::test {
 
+// The system's Python (the one the Debian package installs) when present:
+// version-manager shims on PATH can take a second or more to start.
+inline const char* pythonProgram() {
+    return access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
+}
+
 inline std::string loopbackScript() {
     return (std::filesystem::path(__FILE__).parent_path() / "loopback_servers.py").string();
 }
@@ -32,7 +38,7 @@ inline std::string loopbackScript() {
 class LoopbackServer {
   public:
     explicit LoopbackServer(std::vector<std::string> args) {
-        args.insert(args.begin(), {"python3", "-u", loopbackScript()});
+        args.insert(args.begin(), {pythonProgram(), "-u", loopbackScript()});
         int out[2], in[2];
         if (pipe2(out, O_CLOEXEC) != 0 || pipe2(in, O_CLOEXEC) != 0)
             throw std::runtime_error("pipe failed");
@@ -44,7 +50,8 @@ class LoopbackServer {
         for (auto& a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        const int rc = posix_spawnp(&pid_, "python3", &actions, nullptr, argv.data(), environ);
+        const int rc =
+            posix_spawnp(&pid_, pythonProgram(), &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         close(out[1]);
         close(in[0]);
