@@ -21,6 +21,11 @@
 // certificate fails IOpenUrl. IReadFile then pulls the body from the
 // connection in reads of at most 4096 bytes, appending each to the text as it
 // arrives; the body is never held whole outside the text being built.
+//
+// Trust: HTTPS certificate chains are verified against the system's trust
+// store, or only against the PEM file named by the environment variable
+// ORV_CA_BUNDLE when that is set. Host name mismatches are accepted for
+// addresses beginning with "HTTPS" (any case). Nothing is cached.
 #pragma once
 
 #include <cstdint>
