@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build clang clang-format
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   locales python3
+  libcurl4-openssl-dev openssl curl
 )
 
 missing=()

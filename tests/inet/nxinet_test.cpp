@@ -1,0 +1,393 @@
+// NxInet against real servers on 127.0.0.1 that the tests start themselves.
+#include "orvcommon/inet/nxinet.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/core/errors.hpp"
+#include "orvcommon/platform/inet.hpp"
+#include "orvcommon/platform/module.hpp"
+#include "support/loopback_server.hpp"
+
+namespace orv {
+namespace {
+
+namespace net = platform::inet;
+
+// The body the origin serves for /bytes/N and /chunked/N.
+Text patternText(size_t n) {
+    std::string bytes(n, '\0');
+    for (size_t i = 0; i < n; ++i)
+        bytes[i] = static_cast<char>(i % 256);
+    return cp1252::decode(bytes);
+}
+
+bool contains(const Text& haystack, std::string_view needle) {
+    return haystack.find(fromUtf8(needle)) != Text::npos;
+}
+
+void expectUnfilledSuccess(const ErrInfo& r) {
+    EXPECT_TRUE(r.isSuccess());
+    EXPECT_EQ(r.typeInfo(), 0);
+    EXPECT_EQ(r.descriptionInfo(), u"");
+    EXPECT_EQ(r.locationInfo(), u"");
+    EXPECT_EQ(r.classInfo(), u"");
+    EXPECT_EQ(r.processInfo(), u"");
+}
+
+void expectHttpError(const ErrInfo& r, TextView location) {
+    EXPECT_EQ(r.numberInfo(), eiABORTED);
+    EXPECT_EQ(r.descriptionInfo(), u"HTTP Error");
+    EXPECT_EQ(r.typeInfo(), eiERRORTYPE);
+    EXPECT_EQ(r.locationInfo(), location);
+    EXPECT_EQ(r.classInfo(), u"NxInet");
+    EXPECT_EQ(r.processInfo(), platform::moduleName());
+}
+
+class NxInetTest : public ::testing::Test {
+  protected:
+    // Servers start when a test first needs them and stop after the suite.
+    static test::LoopbackServer& origin() {
+        if (!origin_) origin_ = start({"origin"});
+        return *origin_;
+    }
+    static test::LoopbackServer& proxy() {
+        if (!proxy_) proxy_ = start({"proxy", std::to_string(origin().port())});
+        return *proxy_;
+    }
+    static test::LoopbackServer& trusted() {
+        if (!trusted_)
+            trusted_ = start({"origin", certs() + "/server.pem", certs() + "/server.key"});
+        return *trusted_;
+    }
+    static test::LoopbackServer& rogue() {
+        if (!rogue_) rogue_ = start({"origin", certs() + "/rogue.pem", certs() + "/rogue.key"});
+        return *rogue_;
+    }
+    static std::unique_ptr<test::LoopbackServer> start(std::vector<std::string> args) {
+        return std::make_unique<test::LoopbackServer>(std::move(args));
+    }
+    static const std::string& certs() {
+        if (certDir_.empty()) {
+            std::string tmpl = (std::filesystem::temp_directory_path() / "orvinet-XXXXXX").string();
+            certDir_ = mkdtemp(tmpl.data());
+            test::makeCertificates(certDir_);
+        }
+        return certDir_;
+    }
+    static void TearDownTestSuite() {
+        origin_.reset();
+        proxy_.reset();
+        trusted_.reset();
+        rogue_.reset();
+        if (!certDir_.empty()) {
+            std::error_code ec;
+            std::filesystem::remove_all(certDir_, ec);
+            certDir_.clear();
+        }
+    }
+
+    // Keeps every request on loopback, away from any configured proxy.
+    void SetUp() override {
+        for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY",
+                                 "all_proxy", "ALL_PROXY", "ORV_CA_BUNDLE"}) {
+            if (const char* v = std::getenv(name)) savedEnv_[name] = v;
+            unsetenv(name);
+        }
+        handlesBefore_ = net::openHandleCount();
+    }
+    void TearDown() override {
+        unsetenv("ORV_CA_BUNDLE");
+        for (const auto& [name, value] : savedEnv_)
+            setenv(name.c_str(), value.c_str(), 1);
+        EXPECT_EQ(net::openHandleCount(), handlesBefore_) << "a test left handles open";
+    }
+
+    // Opens a direct session, opens `url`, reads the whole body, closes
+    // both handles; nullopt when the URL could not be opened.
+    std::optional<Text> download(const std::string& url) {
+        int32_t session = 0;
+        EXPECT_TRUE(inet_.IOpen(session).isSuccess());
+        Text address = fromUtf8(url);
+        int32_t file = 0;
+        std::optional<Text> body;
+        if (inet_.IOpenUrl(session, address, file).isSuccess()) {
+            Text text;
+            expectUnfilledSuccess(inet_.IReadFile(file, text));
+            body = text;
+            inet_.IClose(file);
+        }
+        inet_.IClose(session);
+        return body;
+    }
+
+    NxInet inet_;
+    size_t handlesBefore_ = 0;
+    std::map<std::string, std::string> savedEnv_;
+    static inline std::string certDir_;
+    static inline std::unique_ptr<test::LoopbackServer> origin_, proxy_, trusted_, rogue_;
+};
+
+TEST(NxInetFlags, SecureFlagsOnlyWhenTheFirstFiveCharactersAreHttps) {
+    const std::vector<std::pair<Text, uint32_t>> cases = {
+        {u"https://example.org/", 0x84801000u},
+        {u"HTTPS://EXAMPLE.ORG/", 0x84801000u},
+        {u"hTtPs://x", 0x84801000u},
+        {u"https", 0x84801000u},
+        {u"http://example.org/", 0x80000000u},
+        {u" https://example.org/", 0x80000000u},
+        {u"HTTP", 0x80000000u},
+        {u"", 0x80000000u},
+        {u"ftp://example.org/", 0x80000000u},
+    };
+    for (const auto& [url, flags] : cases)
+        EXPECT_EQ(urlOpenFlags(url), flags) << toUtf8(url);
+}
+
+TEST_F(NxInetTest, BodiesOfEveryShapeArriveWhole) {
+    for (const std::string path :
+         {"/bytes/0", "/bytes/1", "/bytes/4096", "/bytes/10000", "/chunked/10000", "/bytes/3000000",
+          "/chunked/70001", "/chunked/1000000", "/redirect"}) {
+        const size_t n = path == "/redirect" ? 10 : std::stoul(path.substr(path.rfind('/') + 1));
+        const auto body = download(origin().url(path));
+        ASSERT_TRUE(body) << path;
+        EXPECT_EQ(body->size(), n) << path;
+        EXPECT_TRUE(*body == patternText(n)) << path;
+    }
+}
+
+TEST_F(NxInetTest, BodyComesInReadsOfFullBuffers) {
+    int32_t session = 0, file = 0;
+    ASSERT_TRUE(inet_.IOpen(session).isSuccess());
+    Text url = fromUtf8(origin().url("/chunked/10000"));  // chunks of 1000 on the wire
+    ASSERT_TRUE(inet_.IOpenUrl(session, url, file).isSuccess());
+    std::vector<size_t> reads;
+    char buffer[NxInet::kReadBufferSize];
+    size_t n = 0;
+    do {
+        ASSERT_TRUE(net::readUrl(file, buffer, sizeof buffer, n));
+        reads.push_back(n);
+    } while (n > 0);
+    EXPECT_EQ(reads, (std::vector<size_t>{4096, 4096, 1808, 0}));
+    inet_.IClose(file);
+    inet_.IClose(session);
+}
+
+TEST_F(NxInetTest, ErrorPageIsReadAsText) {
+    const auto body = download(origin().url("/status/404"));
+    ASSERT_TRUE(body);
+    EXPECT_EQ(*body, u"missing page");
+}
+
+TEST_F(NxInetTest, UnopenableUrlsFailWithHttpError) {
+    const std::string longLabel(70, 'a');  // refused by the resolver without any query
+    const std::vector<std::string> urls = {
+        "http://127.0.0.1:" + std::to_string(test::refusedLoopbackPort()) + "/",
+        "http://" + longLabel + ".invalid/",
+        "not an address",
+        "",
+        "127.0.0.1:" + std::to_string(origin().port()) + "/bytes/10",  // no scheme
+        "file:///etc/hostname",
+        "ftp://127.0.0.1:" + std::to_string(origin().port()) + "/",
+        "http://[::1/",
+    };
+    int32_t session = 0;
+    ASSERT_TRUE(inet_.IOpen(session).isSuccess());
+    for (const auto& u : urls) {
+        Text url = fromUtf8(u);
+        const Text urlBefore = url;
+        int32_t sessionArg = session;
+        int32_t file = 777;
+        expectHttpError(inet_.IOpenUrl(sessionArg, url, file), u"IOpenUrl");
+        EXPECT_EQ(file, 777) << u;
+        EXPECT_EQ(sessionArg, session) << u;
+        EXPECT_EQ(url, urlBefore) << u;
+    }
+    inet_.IClose(session);
+    EXPECT_EQ(net::openHandleCount(), handlesBefore_);
+}
+
+TEST_F(NxInetTest, UrlInAClosedOrUnknownSessionFails) {
+    int32_t session = 0, file = 5;
+    ASSERT_TRUE(inet_.IOpen(session).isSuccess());
+    inet_.IClose(session);
+    Text url = fromUtf8(origin().url("/bytes/10"));
+    for (int32_t s : {session, 0, -1, 987654}) {
+        expectHttpError(inet_.IOpenUrl(s, url, file), u"IOpenUrl");
+        EXPECT_EQ(file, 5);
+    }
+}
+
+TEST_F(NxInetTest, HttpsChecksTheChainButNotTheHostName) {
+    setenv("ORV_CA_BUNDLE", (certs() + "/ca.pem").c_str(), 1);  // trust the test authority
+    // The certificate names "other.example"; the address is 127.0.0.1.
+    for (const char* scheme : {"https", "HTTPS"}) {
+        const auto body = download(trusted().url("/bytes/5000", scheme));
+        ASSERT_TRUE(body) << scheme;
+        EXPECT_TRUE(*body == patternText(5000));
+    }
+    // An authority nobody trusts is refused even with the name check off.
+    EXPECT_FALSE(download(rogue().url("/bytes/10", "https")));
+    // A leading space keeps the plain flags, so the name is checked.
+    EXPECT_FALSE(download(" " + trusted().url("/bytes/10", "https")));
+    // Without the private authority the system's store does not know it.
+    unsetenv("ORV_CA_BUNDLE");
+    EXPECT_FALSE(download(trusted().url("/bytes/10", "https")));
+}
+
+TEST_F(NxInetTest, SessionsSendTheirAgentNames) {
+    int32_t plain = 0, extended = 0;
+    ASSERT_TRUE(inet_.IOpen(plain).isSuccess());
+    ASSERT_TRUE(inet_.IOpenExtended(extended).isSuccess());
+    for (const auto& [session, agent] :
+         {std::pair{plain, "Prova di WinInet!"}, std::pair{extended, "WinInet!"}}) {
+        int32_t s = session, file = 0;
+        Text url = fromUtf8(origin().url("/headers"));
+        ASSERT_TRUE(inet_.IOpenUrl(s, url, file).isSuccess());
+        Text headers;
+        inet_.IReadFile(file, headers);
+        EXPECT_TRUE(contains(headers, std::string("User-Agent: ") + agent + "\n"))
+            << toUtf8(headers);
+        EXPECT_FALSE(contains(headers, "Via:"));
+        inet_.IClose(file);
+    }
+    inet_.IClose(plain);
+    inet_.IClose(extended);
+}
+
+TEST_F(NxInetTest, ProxyTextIsPaddedOrCutAndUsed) {
+    const std::string address = "127.0.0.1:" + std::to_string(proxy().port());
+    const struct {
+        std::string given;
+        bool works;
+    } cases[] = {
+        {address, true},
+        {"http://" + address, true},
+        // Cut after 100 characters, the trailing rubbish is gone.
+        {address + std::string(100 - address.size(), ' ') + std::string(20, 'x'), true},
+        {address + std::string(90 - address.size(), ' ') + std::string(20, 'x'), false},
+    };
+    for (const auto& c : cases) {
+        int32_t session = 0;
+        ASSERT_TRUE(
+            inet_.IOpenExtended(session, Missing{}, Missing{}, fromUtf8(c.given)).isSuccess());
+        const auto info = net::describeSession(session);
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->access, net::AccessType::Proxy);
+        std::string kept = c.given.substr(0, 100);
+        kept.resize(100, ' ');
+        EXPECT_EQ(info->proxy, kept);
+
+        // The host cannot be resolved: only the proxy can answer.
+        int32_t file = 0;
+        Text url = u"http://origin.invalid/headers";
+        const ErrInfo opened = inet_.IOpenUrl(session, url, file);
+        EXPECT_EQ(opened.isSuccess(), c.works) << c.given;
+        if (opened.isSuccess()) {
+            Text headers;
+            inet_.IReadFile(file, headers);
+            EXPECT_TRUE(contains(headers, "Via: 1.1 orvtestproxy")) << toUtf8(headers);
+            EXPECT_TRUE(contains(headers, "User-Agent: WinInet!"));
+            inet_.IClose(file);
+        }
+        inet_.IClose(session);
+    }
+}
+
+TEST_F(NxInetTest, ExtendedSessionArgumentsAndBadProxies) {
+    // Access type, agent, bypass and flags change nothing: still direct.
+    int32_t session = 0;
+    ASSERT_TRUE(
+        inet_.IOpenExtended(session, u"other agent", int32_t{3}, Missing{}, u"<local>", int32_t{1})
+            .isSuccess());
+    const auto info = net::describeSession(session);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->access, net::AccessType::Direct);
+    EXPECT_EQ(info->agent, "WinInet!");
+    EXPECT_EQ(info->proxy, "");
+    inet_.IClose(session);
+
+    // A proxy that cannot become text is an error of the call.
+    int32_t untouched = 42;
+    try {
+        inet_.IOpenExtended(untouched, Missing{}, Missing{}, Null{});
+        ADD_FAILURE() << "no run-time error";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), 94);
+    }
+    EXPECT_EQ(untouched, 42);
+    // A blank proxy cannot be used: the session is refused.
+    expectHttpError(inet_.IOpenExtended(untouched, Missing{}, Missing{}, u"   "), u"IOpenExtended");
+    EXPECT_EQ(untouched, 42);
+}
+
+TEST_F(NxInetTest, ReadingReplacesTheTextAndEndsEmpty) {
+    int32_t session = 0, file = 0;
+    ASSERT_TRUE(inet_.IOpen(session).isSuccess());
+    Text url = fromUtf8(origin().url("/bytes/10000"));
+    ASSERT_TRUE(inet_.IOpenUrl(session, url, file).isSuccess());
+    Text text = u"previous content";
+    expectUnfilledSuccess(inet_.IReadFile(file, text));
+    EXPECT_EQ(text.size(), 10000u);
+    expectUnfilledSuccess(inet_.IReadFile(file, text));
+    EXPECT_EQ(text, u"");
+
+    // Closed, unknown and session handles read as the empty text.
+    text = u"x";
+    const int32_t closed = file;
+    EXPECT_EQ(inet_.IClose(file), 0);
+    EXPECT_EQ(file, closed);  // not reset
+    for (int32_t h : {closed, 0, -5, 123456789, session}) {
+        text = u"x";
+        expectUnfilledSuccess(inet_.IReadFile(h, text));
+        EXPECT_EQ(text, u"") << h;
+    }
+    inet_.IClose(session);
+}
+
+TEST_F(NxInetTest, BodyCutShortKeepsWhatArrived) {
+    const auto body = download(origin().url("/short"));
+    ASSERT_TRUE(body);
+    EXPECT_TRUE(*body == patternText(5000));
+}
+
+TEST_F(NxInetTest, HandlesArePositiveDistinctAndClosedOneByOne) {
+    int32_t a = 0, b = 0, file = 0;
+    ASSERT_TRUE(inet_.IOpen(a).isSuccess());
+    ASSERT_TRUE(inet_.IOpenExtended(b).isSuccess());
+    Text url = fromUtf8(origin().url("/bytes/10"));
+    ASSERT_TRUE(inet_.IOpenUrl(a, url, file).isSuccess());
+    EXPECT_GT(a, 0);
+    EXPECT_GT(b, 0);
+    EXPECT_GT(file, 0);
+    EXPECT_NE(a, b);
+    EXPECT_NE(a, file);
+    EXPECT_NE(b, file);
+    EXPECT_EQ(net::openHandleCount(), handlesBefore_ + 3);
+
+    int32_t none = 0;
+    EXPECT_EQ(inet_.IClose(none), 0);
+    EXPECT_EQ(net::openHandleCount(), handlesBefore_ + 3);
+
+    // Closing the session leaves its URL readable.
+    EXPECT_EQ(inet_.IClose(a), 0);
+    Text text;
+    inet_.IReadFile(file, text);
+    EXPECT_EQ(text.size(), 10u);
+    inet_.IClose(file);
+    inet_.IClose(b);
+    EXPECT_EQ(inet_.IClose(b), 0);  // closing again is harmless
+    EXPECT_EQ(net::openHandleCount(), handlesBefore_);
+    EXPECT_EQ(inet_.Buffer(), u"");
+}
+
+}  // namespace
+}  // namespace orv
