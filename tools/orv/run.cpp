@@ -70,17 +70,20 @@ struct Script {
             return guarded([&] { vars[as] = Variant(createByName(cls)); });
         }
         if (line.contains("set")) {
-            const auto [obj, field] = splitTarget(text(line, "set"));
+            const auto parts = splitTarget(text(line, "set"));
+            const std::string& obj = parts.first;
+            const Text field = fromUtf8(parts.second);
             if (!line.contains("value")) throw UsageError("\"set\" needs \"value\"");
             Variant value =
                 isVar(line["value"]) ? var(varName(line["value"])) : fromJson(line["value"]);
             ObjectRef o = target(obj);
-            return guarded([&] {
-                server::invoke(o, fromUtf8(field), server::MemberKind::PropertyPut, {&value});
-            });
+            return guarded(
+                [&] { server::invoke(o, field, server::MemberKind::PropertyPut, {&value}); });
         }
         if (line.contains("call")) {
-            const auto [obj, memberName] = splitTarget(text(line, "call"));
+            const auto parts = splitTarget(text(line, "call"));
+            const std::string& obj = parts.first;
+            const Text memberName = fromUtf8(parts.second);
             std::vector<Variant> literals;
             std::vector<std::string> refs;  // variable name, or "" for a literal
             if (line.contains("args")) {
@@ -104,8 +107,7 @@ struct Script {
             for (size_t i = 0; i < refs.size(); ++i)
                 ptrs.push_back(refs[i].empty() ? &literals[i] : &vars[refs[i]]);
             return guarded([&] {
-                Variant result =
-                    server::invoke(o, fromUtf8(memberName), server::MemberKind::Method, ptrs);
+                Variant result = server::invoke(o, memberName, server::MemberKind::Method, ptrs);
                 std::vector<const Variant*> shown(ptrs.begin(), ptrs.end());
                 std::cout << dumpLine(callOutput(result, shown)) << std::endl;
                 if (!as.empty()) vars[as] = std::move(result);

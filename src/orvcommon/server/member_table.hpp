@@ -236,6 +236,7 @@ class Call {
     Call(const ObjectRef& object, const Member& member) : object_(object), member_(member) {}
 
     const ObjectRef& object() const { return object_; }
+    const Member& member() const { return member_; }
     template <class T>
     T& self() {
         return instanceValue<T>(object_);
