@@ -35,6 +35,8 @@ const char* const kArgumentHelp =
     "                     Empty, Null, or an omitted optional argument\n"
     "  json:VALUE         a typed JSON value (arrays and the rest), e.g.\n"
     "                     json:{\"type\":\"Array\",\"lbound\":[1],\"items\":[\"a\",\"b\"]}\n"
+    "  json:[...]         a record (structError) is an array of its fields in\n"
+    "                     record order: json:[53,\"text\",1,\"loc\",null,null,null]\n"
     "Arguments are coerced to the declared parameter types as automation does\n"
     "(\"7\" passed to a Long is 7; text that is no number is error 13). For an\n"
     "out-parameter pass :empty: it receives the value in the parameter's type.\n";

@@ -11,7 +11,22 @@
 // dispatch interface and the type library.
 //
 // Adding a class: one source file in server/ that builds its ClassInfo and
-// registers it with a ClassRegistrar (see errinfo_table.cpp).
+// registers it with a ClassRegistrar (see errinfo_table.cpp), for example
+//
+//   const ClassInfo kRegistryUtility{
+//       u"RegistryUtility", true,
+//       [] { return makeInstance<RegistryUtility>(u"RegistryUtility"); },
+//       {{u"getInfoForConnection", MemberKind::Method,
+//         {in(u"sApplicationName", type::String), inout(u"sConnectionDbName", type::String),
+//          inout(u"sConnectionUser", type::String), inout(u"sConnectionPassword", type::String)},
+//         type::object(u"ErrInfo"),
+//         [](Call& c) {
+//             return errInfoObject(c.self<RegistryUtility>().getInfoForConnection(
+//                 c.arg<Text>(0), c.arg<Text>(1), c.arg<Text>(2), c.arg<Text>(3)));
+//         }}}};
+//   const ClassRegistrar kRegistered{kRegistryUtility};
+//
+// and one entry with its interface order in tests/server/interface_order_test.cpp.
 #pragma once
 
 #include <cstdint>
