@@ -29,6 +29,13 @@ void usage(std::ostream& out) {
         out << "  " << c.name << std::string(10 - std::min<size_t>(9, std::strlen(c.name)), ' ')
             << c.summary << "\n";
     out << "\n'orv COMMAND --help' describes a command.\n";
+    out << "\nArguments of 'orv call' are plain text (a String) or TYPE:VALUE with TYPE one\n"
+           "of str int long single double cur dec bool byte date, or :empty, :null,\n"
+           ":missing, or json: and a typed JSON value. Examples:\n"
+           "  orv list ErrInfo\n"
+           "  orv call ErrInfo.ErrInfo long:53 \"File not found\" int:1 readFile\n"
+           "  orv call ErrInfo.getInfo :empty :empty :empty :empty\n"
+           "  echo '{\"new\":\"ErrInfo\",\"as\":\"e\"}' | orv run -\n";
 }
 }  // namespace
 

@@ -1,0 +1,298 @@
+// Creation by name, argument coercion, Missing optionals, by-reference
+// write-back and run-time errors of the automation surface.
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "orvcommon/core/regional.hpp"
+#include "orvcommon/server/member_table.hpp"
+#include "support/sandbox.hpp"
+
+namespace orv::server {
+namespace {
+
+using V = orv::Variant;
+
+int32_t errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const RuntimeError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+ErrInfo& errInfoOf(const V& v) {
+    return instanceValue<ErrInfo>(v.get<ObjectRef>());
+}
+
+V call(const ObjectRef& o, const char16_t* name, std::vector<V*> args = {}) {
+    return invoke(o, name, MemberKind::Method, std::move(args));
+}
+
+struct CoercionCase {
+    const char* what;
+    V value;
+    Type type;
+    std::optional<V> expected;  // nullopt: run-time error `error`
+    int32_t error = 0;
+};
+
+TEST(Coercion, ConvertsArgumentsAsAutomationDoes) {
+    const ScopedRegional english(Regional::english());
+    VariantArray three(Bounds{1, 3});
+    three.at(1) = V(int32_t{1});
+    three.at(2) = V(true);
+    three.at(3) = V();
+    VariantArray threeTexts(Bounds{1, 3});
+    threeTexts.at(1) = V(u"1");
+    threeTexts.at(2) = V(u"True");
+    threeTexts.at(3) = V(u"");
+    const CoercionCase cases[] = {
+        {"numeric text to Long", V(u"7"), type::Long, V(int32_t{7})},
+        {"text with blanks to Long", V(u" 42 "), type::Long, V(int32_t{42})},
+        {"half to even into Integer", V(u"2.5"), type::Integer, V(int16_t{2})},
+        {"Double to Integer rounds", V(3.5), type::Integer, V(int16_t{4})},
+        {"enumeration travels as Long", V(int16_t{3}), type::enumeration(u"typeInfoCostant"),
+         V(int32_t{3})},
+        {"Boolean to Long", V(true), type::Long, V(int32_t{-1})},
+        {"Empty to Long", V(), type::Long, V(int32_t{0})},
+        {"Empty to String", V(), type::String, V(Text())},
+        {"Long to String", V(int32_t{-5}), type::String, V(u"-5")},
+        {"text to Boolean", V(u"True"), type::Boolean, V(true)},
+        {"number to Byte", V(u"255"), type::Byte, V(uint8_t{255})},
+        {"text to Double", V(u"1.5"), type::Double, V(1.5)},
+        {"text to Date", V(u"12/4/2026"), type::Date, V(orv::Date{46360})},
+        {"Variant takes Null as given", V(Null{}), type::Variant, V(Null{})},
+        {"Variant takes an array as given", V(three), type::Variant, V(three)},
+        {"Empty is an undimensioned array", V(), type::StringArray, V(VariantArray())},
+        {"array elements become Strings", V(three), type::StringArray, V(threeTexts)},
+        {"text that is no number", V(u"abc"), type::Long, std::nullopt, err::kTypeMismatch},
+        {"empty text to Long", V(u""), type::Long, std::nullopt, err::kTypeMismatch},
+        {"Null to a typed parameter", V(Null{}), type::Long, std::nullopt, err::kTypeMismatch},
+        {"Null to String", V(Null{}), type::String, std::nullopt, err::kTypeMismatch},
+        {"array to Long", V(three), type::Long, std::nullopt, err::kTypeMismatch},
+        {"array to String", V(three), type::String, std::nullopt, err::kTypeMismatch},
+        {"object to Long", errInfoObject(ErrInfo()), type::Long, std::nullopt, err::kTypeMismatch},
+        {"scalar to String()", V(u"x"), type::StringArray, std::nullopt, err::kTypeMismatch},
+        {"out of 16-bit range", V(u"32768"), type::Integer, std::nullopt, err::kOverflow},
+        {"out of Byte range", V(int32_t{-1}), type::Byte, std::nullopt, err::kOverflow},
+        {"record of six fields", V(VariantArray(Bounds{0, 5})), type::record(kStructError),
+         std::nullopt, err::kTypeMismatch},
+        {"record from a scalar", V(u"x"), type::record(kStructError), std::nullopt,
+         err::kTypeMismatch},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.expected) {
+            EXPECT_EQ(coerce(c.value, c.type), *c.expected);
+        } else {
+            EXPECT_EQ(errorOf([&] { coerce(c.value, c.type); }), c.error);
+        }
+    }
+}
+
+TEST(Coercion, ReadsNumbersUnderTheRegionalSettings) {
+    const ScopedRegional italian(Regional::italian());
+    EXPECT_EQ(coerce(V(u"1,5"), type::Double), V(1.5));
+    EXPECT_EQ(coerce(V(1.5), type::String), V(u"1,5"));
+}
+
+TEST(Coercion, ObjectsMustBeOfTheDeclaredClass) {
+    const Type errInfo = type::object(u"ErrInfo");
+    const V obj = errInfoObject(ErrInfo());
+    EXPECT_EQ(coerce(obj, errInfo), obj);
+    EXPECT_EQ(coerce(V(), errInfo), V(ObjectRef()));  // Nothing
+    const V other(makeInstance<int>(u"Other", 1));
+    EXPECT_EQ(errorOf([&] { coerce(other, errInfo); }), err::kTypeMismatch);
+    EXPECT_EQ(errorOf([&] { coerce(V(u"x"), errInfo); }), err::kTypeMismatch);
+}
+
+TEST(Factory, CreatesByNameIgnoringCase) {
+    ObjectRef o = createObject(u"ORVCOMMON.errinfo");
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->className(), u"ErrInfo");
+    EXPECT_EQ(&classOf(o), findClass(u"errInfo"));
+    for (const char16_t* bad : {u"orvcommon.NxGlobal", u"orvcommon.Nope", u"other.ErrInfo",
+                                u"ErrInfo", u"orvcommon.", u""}) {
+        SCOPED_TRACE(toUtf8(bad));
+        EXPECT_EQ(errorOf([&] { createObject(bad); }), 429);
+    }
+    ASSERT_NE(findClass(u"NxGlobal"), nullptr);
+    EXPECT_TRUE(findClass(u"NxGlobal")->members.empty());
+}
+
+TEST(Invoke, FindsMembersByNameAndKind) {
+    ObjectRef o = createObject(u"orvcommon.ErrInfo");
+    EXPECT_EQ(call(o, u"NUMBERINFO"), V(int32_t{0}));
+    EXPECT_EQ(call(o, u"IsSuccess"), V(true));
+    V value(int32_t{5});
+    // Read-only properties have no put; unknown names are error 438.
+    EXPECT_EQ(errorOf([&] { invoke(o, u"numberInfo", MemberKind::PropertyPut, {&value}); }), 438);
+    EXPECT_EQ(errorOf([&] { call(o, u"noSuchMember"); }), 438);
+    EXPECT_EQ(errorOf([&] { call(ObjectRef(), u"clear"); }), err::kObjectNotSet);
+}
+
+TEST(Invoke, CoercesArgumentsAndLeavesOmittedOptionalsMissing) {
+    ObjectRef o = createObject(u"orvcommon.ErrInfo");
+    ErrInfo& e = instanceValue<ErrInfo>(o);
+    V n(u"7"), d(int32_t{12}), t(u"3"), l(u"loc"), cls(u"C"), proc(u"P"), step(u"S");
+    EXPECT_EQ(call(o, u"ErrInfo", {&n, &d, &t, &l, &cls, &proc, &step}), V(int32_t{0}));
+    EXPECT_EQ(e.numberInfo(), 7);
+    EXPECT_EQ(e.descriptionInfo(), u"12");
+    EXPECT_EQ(e.typeInfo(), 3);
+    EXPECT_EQ(e.classInfo(), u"C");
+    EXPECT_EQ(e.processInfo(), u"P");
+    // By-value arguments are not written back.
+    EXPECT_EQ(n, V(u"7"));
+
+    // Omitted optional Variants arrive as Missing: the fields become empty.
+    V missing(Missing{});
+    call(o, u"ErrInfo", {&n, &d, &t, &l, &missing});
+    EXPECT_EQ(e.classInfo(), u"");
+    EXPECT_EQ(e.processInfo(), u"");
+    EXPECT_EQ(e.stepInfo(), V(Text()));
+}
+
+TEST(Invoke, ArgumentCountAndCoercionErrors) {
+    ObjectRef o = createObject(u"orvcommon.ErrInfo");
+    V n(int32_t{1}), d(u"d"), t(int32_t{1}), l(u"l"), x(u"x"), missing(Missing{});
+    EXPECT_EQ(errorOf([&] { call(o, u"ErrInfo", {&n, &d, &t}); }), err::kArgumentNotOptional);
+    EXPECT_EQ(errorOf([&] {
+                  call(o, u"ErrInfo", {&n, &missing, &t, &l});
+              }),
+              err::kArgumentNotOptional);
+    EXPECT_EQ(errorOf([&] { call(o, u"ErrInfo", {&n, &d, &t, &l, &x, &x, &x, &x}); }), 450);
+    EXPECT_EQ(errorOf([&] { call(o, u"isSuccess", {&n}); }), 450);
+    V abc(u"abc");
+    EXPECT_EQ(errorOf([&] { call(o, u"ErrInfo", {&abc, &d, &t, &l}); }), err::kTypeMismatch);
+    // An error of the operation itself reaches the caller unchanged.
+    V big(int32_t{40000});
+    EXPECT_EQ(errorOf([&] { call(o, u"ErrInfo", {&n, &d, &big, &l}); }), err::kOverflow);
+}
+
+TEST(Invoke, WritesByReferenceArgumentsBack) {
+    ObjectRef o = createObject(u"orvcommon.ErrInfo");
+    instanceValue<ErrInfo>(o).fill(53, u"File not found", -1, u"readFile", V(u"Cls"), V(u"Proc"),
+                                   V(u"Step"));
+    // Empty variables take the declared types; a variable of another type
+    // gets the value converted back to its own type.
+    V number(u"0"), description, type(1.5), location, cls, proc(int32_t{9});
+    EXPECT_EQ(call(o, u"getInfo", {&number, &description, &type, &location, &cls, &proc}),
+              V(int32_t{0}));
+    EXPECT_EQ(number, V(u"53"));
+    EXPECT_EQ(description, V(u"File not found"));
+    EXPECT_EQ(type, V(-1.0));
+    EXPECT_EQ(location, V(u"readFile"));
+    EXPECT_EQ(cls, V(u"Cls"));
+    // A Variant parameter writes back what the operation stored, whatever
+    // the variable held before.
+    EXPECT_EQ(proc, V(u"Proc"));
+
+    // A written-back value that does not convert to the variable's type is
+    // a type mismatch after the call.
+    V when(orv::Date{46360});
+    EXPECT_EQ(errorOf([&] {
+                  call(o, u"getInfo", {&number, &when, &type, &location});
+              }),
+              err::kTypeMismatch);
+}
+
+TEST(Invoke, CloneStoresANewObjectInTheVariable) {
+    ObjectRef o = createObject(u"orvcommon.ErrInfo");
+    instanceValue<ErrInfo>(o).fill(53, u"x", 1, u"loc", V(u"C"), V(u"P"), V(u"S"));
+    V before = errInfoObject(ErrInfo());
+    V var = before;
+    V result = call(o, u"clone", {&var});
+    EXPECT_EQ(errInfoOf(result).typeInfo(), eiDEBUGTYPE);
+    EXPECT_EQ(errInfoOf(result).numberInfo(), 0);
+    ASSERT_TRUE(var.isObject());
+    EXPECT_NE(var.get<ObjectRef>(), before.get<ObjectRef>());
+    EXPECT_EQ(errInfoOf(var), instanceValue<ErrInfo>(o));
+    EXPECT_EQ(errInfoOf(before).numberInfo(), 0);  // the old object is left alone
+    errInfoOf(var).clear();
+    EXPECT_EQ(instanceValue<ErrInfo>(o).numberInfo(), 53);
+
+    V wrong(u"text");
+    EXPECT_EQ(errorOf([&] { call(o, u"clone", {&wrong}); }), err::kTypeMismatch);
+}
+
+TEST(Invoke, ErrInfoNewTakesTheRecordAsAnArrayOfSeven) {
+    ObjectRef o = createObject(u"orvcommon.ErrInfo");
+    VariantArray fields(Bounds{1, 7});
+    fields.at(1) = V(u"2.5");
+    fields.at(2) = V(u"d");
+    fields.at(3) = V(u"   ");
+    const V original(fields);
+    V record = original;
+    EXPECT_EQ(call(o, u"ErrInfoNew", {&record}), V(int32_t{0}));
+    EXPECT_EQ(instanceValue<ErrInfo>(o).numberInfo(), 2);
+    EXPECT_EQ(instanceValue<ErrInfo>(o).descriptionInfo(), u"d");
+    EXPECT_EQ(record, original);  // written back unchanged, bounds kept
+
+    record.array()->at(1) = V(u"abc");
+    EXPECT_EQ(call(o, u"ErrInfoNew", {&record}), V(int32_t{eiABORTED}));
+    EXPECT_EQ(instanceValue<ErrInfo>(o).numberInfo(), 2);
+}
+
+TEST(Invoke, LogMembersReadTheSettingsStore) {
+    test::Sandbox box;
+    test::Sandbox::setDword(u"SOFTWARE\\VELN\\LogSystem", u"Trace", 3);
+    ObjectRef o = createObject(u"orvcommon.ErrInfo");
+    V path, trace(u"x"), size;
+    // "x" does not convert to the Integer parameter.
+    EXPECT_EQ(errorOf([&] {
+                  call(o, u"getInfoForLogSystem", {&path, &trace, &size});
+              }),
+              err::kTypeMismatch);
+    trace = V();
+    EXPECT_EQ(call(o, u"getInfoForLogSystem", {&path, &trace, &size}), V(true));
+    ASSERT_TRUE(path.isString());
+    EXPECT_NE(path.text()->find(fromUtf8(box.dir())), Text::npos);
+    EXPECT_EQ(trace, V(int16_t{3}));
+    EXPECT_TRUE(size.is<int32_t>());
+
+    V n(int32_t{53}), d(u"File not found"), t(int32_t{1}), l(u"readFile");
+    call(o, u"ErrInfo", {&n, &d, &t, &l});
+    V named(fromUtf8(box.path("named.log")));
+    V written = call(o, u"writeLog", {&named});
+    EXPECT_TRUE(errInfoOf(written).isSuccess());
+    EXPECT_TRUE(test::exists(box.mainLog()));
+    EXPECT_TRUE(test::exists(box.path("named.log")));
+}
+
+// A member with typed array and Integer by-reference parameters, the shapes
+// the file and function classes use.
+TEST(Invoke, StringArrayParametersAreWrittenBackAsArraysOfStrings) {
+    const Member fillRows{u"fillRows",
+                          MemberKind::Method,
+                          {inout(u"listRows", type::StringArray), inout(u"iCount", type::Integer)},
+                          type::Void,
+                          [](Call& c) {
+                              Array<Text>& rows = c.arg<Array<Text>>(0);
+                              const int32_t keep = rows.dimensioned() ? rows.ubound(1) : 0;
+                              rows.redim(Bounds{1, keep + 2});
+                              rows.at(keep + 2) = u"last";
+                              c.arg<int16_t>(1) = static_cast<int16_t>(keep + 2);
+                              return V();
+                          }};
+    ObjectRef o = makeInstance<int>(u"Probe", 0);
+    V rows, count;
+    invoke(o, fillRows, {&rows, &count});
+    ASSERT_TRUE(rows.isArray());
+    EXPECT_EQ(rows.array()->ubound(1), 2);
+    EXPECT_EQ(rows.array()->at(1), V(Text()));
+    EXPECT_EQ(rows.array()->at(2), V(u"last"));
+    EXPECT_EQ(count, V(int16_t{2}));
+
+    VariantArray given(Bounds{1, 1});
+    given.at(1) = V(int32_t{5});
+    rows = V(given);
+    count = V(u"0");
+    invoke(o, fillRows, {&rows, &count});
+    EXPECT_EQ(rows.array()->ubound(1), 3);
+    EXPECT_EQ(count, V(u"3"));
+}
+
+}  // namespace
+}  // namespace orv::server
