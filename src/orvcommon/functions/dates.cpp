@@ -58,6 +58,8 @@ using funzioni_detail::mid;
 // A piece converted by the whole-number conversion to 16 bits; nullopt when
 // the conversion fails (empty, not a number, out of range).
 std::optional<int> pieceNumber(TextView piece) {
+    // Most invalid texts stop here, without the cost of an exception.
+    if (!isNumericText(piece)) return std::nullopt;
     try {
         return toInt16(Variant(Text(piece)));
     } catch (const RuntimeError&) {
