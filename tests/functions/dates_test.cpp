@@ -173,11 +173,27 @@ bool calendarValid(int y, int m, int d) {
     return d <= kLen[m - 1] + (m == 2 && leap ? 1 : 0);
 }
 
+// Sanitizer builds check a sample of the years (four full centuries, every
+// century year and every 37th year); the plain build checks them all.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSampleYears = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSampleYears = true;
+#else
+constexpr bool kSampleYears = false;
+#endif
+#else
+constexpr bool kSampleYears = false;
+#endif
+
 TEST(FunzioniDates, CompactDateAgreesWithAnIndependentCalendar) {
     Funzioni f;
-    long accepted = 0;
+    long accepted = 0, expected = 0;
     char buf[16];
     for (int y = 100; y <= 9999; ++y) {
+        if (kSampleYears && !(y < 500 || y % 100 == 0 || y % 37 == 0)) continue;
+        expected += 365 + (calendarValid(y, 2, 29) ? 1 : 0);
         for (int m = 0; m <= 13; ++m) {
             // Every day of real months with the neighbours 0 and 32; a few
             // days of the months 00 and 13.
@@ -190,8 +206,11 @@ TEST(FunzioniDates, CompactDateAgreesWithAnIndependentCalendar) {
             }
         }
     }
-    // Every calendar day from 1 January 0100 to 31 December 9999.
-    EXPECT_EQ(accepted, *dateFromParts(9999, 12, 31) - *dateFromParts(100, 1, 1) + 1);
+    // Every calendar day of the years checked, and in full from 1 January
+    // 0100 to 31 December 9999.
+    EXPECT_EQ(accepted, expected);
+    if (!kSampleYears)
+        EXPECT_EQ(accepted, *dateFromParts(9999, 12, 31) - *dateFromParts(100, 1, 1) + 1);
 }
 
 TEST(FunzioniDates, CompactDateRejectsEveryOneCharacterDamage) {
