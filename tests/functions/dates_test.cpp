@@ -209,8 +209,9 @@ TEST(FunzioniDates, CompactDateAgreesWithAnIndependentCalendar) {
     // Every calendar day of the years checked, and in full from 1 January
     // 0100 to 31 December 9999.
     EXPECT_EQ(accepted, expected);
-    if (!kSampleYears)
+    if (!kSampleYears) {
         EXPECT_EQ(accepted, *dateFromParts(9999, 12, 31) - *dateFromParts(100, 1, 1) + 1);
+    }
 }
 
 TEST(FunzioniDates, CompactDateRejectsEveryOneCharacterDamage) {
