@@ -80,3 +80,31 @@ int main() {
     std::cout << "\n(files left in " << base << ")\n";
     return 0;
 }
+
+// ---- Funzioni: a compact date-time as XML and as the three SQL literals.
+#include "orvcommon/core/regional.hpp"
+#include "orvcommon/functions/funzioni.hpp"
+#include "orvcommon/results/enums.hpp"
+
+namespace {
+const bool kFunzioniDemo = [] {
+    std::atexit([] {
+        using namespace orv;
+        const Text compact = u"20230506102030";
+        std::cout << "\n---- Funzioni: compact date-time " << toUtf8(compact) << "\n";
+        for (const auto& [name, regional] :
+             {std::pair<const char*, Regional>{"Italian", Regional::italian()},
+              std::pair<const char*, Regional>{"English", Regional::english()}}) {
+            ScopedRegional scoped(regional);
+            Funzioni f;
+            std::cout << name << " settings\n";
+            std::cout << "  XML:        " << toUtf8(f.getDate2Xml(compact)) << "\n";
+            const char* engines[] = {"Oracle:     ", "Access:     ", "SQL Server: "};
+            for (int32_t engine = dbengineORACLE; engine <= dbengineSQLSERVER; ++engine)
+                std::cout << "  " << engines[engine - 1]
+                          << toUtf8(*f.getDataForDB(engine, Variant(compact)).text()) << "\n";
+        }
+    });
+    return true;
+}();
+}  // namespace

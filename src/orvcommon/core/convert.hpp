@@ -65,6 +65,15 @@ Text numberText(double v, const Regional& r = Regional::current());
 Text singleText(float v, const Regional& r = Regional::current());
 // Plain number text: "." as separator whatever the settings, 15 digits, and
 // no zero before the point below 1 (".6", "-.25").
+//
+// Exponent form, shared by the regional and the plain number text: values of
+// 10^digits and above, and small values whose fixed form would need more
+// than `digits` places after the separator, are written as one digit, the
+// separator and the remaining significant digits (if any), then "E", the
+// exponent's sign and at least two exponent digits: 1E+15, 1.2E+15,
+// 5.6789E-12, -2.5E+200 (and 1E+08 for a Single). The mantissa always keeps
+// its leading digit, so the plain text of 1.5e-20 is "1.5E-20". Fixed form
+// is used down to 1E-15 for Double ("0.000000000000001", plain ".000000000000001").
 Text plainNumberText(double v);
 // Currency text: up to four decimals, regional separator.
 Text currencyText(Currency c, const Regional& r = Regional::current());

@@ -1,0 +1,22 @@
+// Helpers shared by the topic units of Funzioni (not part of its surface).
+#pragma once
+
+#include <functional>
+
+#include "orvcommon/core/text.hpp"
+
+namespace orv::funzioni_detail {
+
+// Characters `start` (1-based) to start + count - 1 of `s`, cut short at the
+// end of the text (the automation Mid function).
+TextView mid(TextView s, size_t start, size_t count);
+
+// Runs a validator body; any failure it throws makes the answer false and
+// its description goes to the host's event log.
+bool guardValidator(const std::function<bool()>& body);
+
+// The compact date "YYYYMMDD" of an OLE date, the year zero-padded to four
+// digits.
+Text compactDate(double ole);
+
+}  // namespace orv::funzioni_detail

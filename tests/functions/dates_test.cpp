@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "functions/regional_cases.hpp"
+#include "orvcommon/core/dates.hpp"
+#include "orvcommon/core/errors.hpp"
+#include "orvcommon/functions/funzioni.hpp"
+#include "orvcommon/functions/funzioni_detail.hpp"
+#include "orvcommon/platform/eventlog.hpp"
+
+namespace orv {
+namespace {
+
+// Captures what reaches the host's event log while it lives.
+class EventLogCapture {
+  public:
+    EventLogCapture() {
+        platform::setEventLogSinkForTesting([this](const Text& m) { messages.push_back(m); });
+    }
+    ~EventLogCapture() { platform::setEventLogSinkForTesting(nullptr); }
+    std::vector<Text> messages;
+};
+
+struct TextCase {
+    const char16_t* text;
+    bool expected;
+};
+
+TEST(FunzioniDates, CompactDateAcceptsOnlyCanonicalCalendarDates) {
+    const TextCase cases[] = {
+        {u"20240229", true},
+        {u"20230229", false},
+        {u"20231301", false},
+        {u"20230100", false},
+        {u"20230132", false},
+        {u"20230431", false},
+        {u"20230430", true},
+        {u"00000000", false},
+        {u"00190506", false},
+        {u"2023010", false},
+        {u"202301011", false},
+        {u"2023-1-1", false},
+        {u"+0230101", false},
+        {u" 2023010", false},
+        {u"2023 101", false},
+        {u"        ", false},
+        {u"", false},
+        {u"19000229", false},
+        {u"20000229", true},
+        {u"01000101", true},
+        {u"00990101", false},
+        {u"99991231", true},
+        {u"&H7D0101", false},
+        {u"1E030101", false},
+        {u"2023\uff1101\uff11", false},
+    };
+    Funzioni f;
+    EventLogCapture log;
+    for (const auto& c : cases)
+        EXPECT_EQ(f.isDateYYYYMMDD(c.text), c.expected) << toUtf8(c.text);
+    EXPECT_TRUE(log.messages.empty()) << "ordinary invalid texts are not logged";
+}
+
+TEST(FunzioniDates, CompactTimeAndDateTime) {
+    const TextCase times[] = {
+        {u"000000", true},   {u"235959", true},  {u"120000", true}, {u"240000", false},
+        {u"126000", false},  {u"235960", false}, {u"12:00", false}, {u"12000", false},
+        {u"1200000", false}, {u"-10000", false}, {u"", false},      {u"12 000", false},
+    };
+    Funzioni f;
+    for (const auto& c : times)
+        EXPECT_EQ(f.isTimeHH24MISS(c.text), c.expected) << toUtf8(c.text);
+
+    const TextCase dateTimes[] = {
+        {u"20230101235959", true}, {u"20230101240000", false},  {u"2023010123595", false},
+        {u"20230101", false},      {u"202301012359590", false}, {u"20230229000000", false},
+        {u"20240229000000", true}, {u"2023010100000X", false},
+    };
+    for (const auto& c : dateTimes)
+        EXPECT_EQ(f.isDateYYYYMMDDHH24MISS(c.text), c.expected) << toUtf8(c.text);
+}
+
+TEST(FunzioniDates, PlaceholdersAreExact) {
+    Funzioni f;
+    EXPECT_TRUE(f.isDateYYYYMMDDefault(u"00000000"));
+    for (const char16_t* t : {u"0000000", u"00000000 ", u"", u"        "})
+        EXPECT_FALSE(f.isDateYYYYMMDDefault(t)) << toUtf8(t);
+    EXPECT_TRUE(f.isDateYYYYMMDDefaultSpaces(u"        "));
+    for (const char16_t* t : {u"       ", u"", u"\t\t\t\t\t\t\t\t", u"00000000", u"         "})
+        EXPECT_FALSE(f.isDateYYYYMMDDefaultSpaces(t)) << toUtf8(t);
+}
+
+TEST(FunzioniDates, LeapYearNeedsFourDigitsAndLeavesTheTextAlone) {
+    const TextCase cases[] = {
+        {u"2024", true},  {u"2000", true},   {u"0000", true},  {u"1900", false},
+        {u"2023", false}, {u"24", false},    {u"20a4", false}, {u"+024", false},
+        {u" 024", false}, {u"20240", false}, {u"", false},
+    };
+    Funzioni f;
+    for (const auto& c : cases) {
+        Text year = c.text;
+        EXPECT_EQ(f.isYYYYBisestile(year), c.expected) << toUtf8(c.text);
+        EXPECT_EQ(year, c.text);
+    }
+}
+
+TEST(FunzioniDates, ValidatorFailuresGoToTheEventLog) {
+    EventLogCapture log;
+    EXPECT_FALSE(funzioni_detail::guardValidator([]() -> bool { raise(err::kOverflow); }));
+    EXPECT_TRUE(funzioni_detail::guardValidator([] { return true; }));
+    ASSERT_EQ(log.messages.size(), 1u);
+    EXPECT_EQ(log.messages[0], u"Overflow");
+}
+
+// The day number of a date under both presets; the same table serves both.
+class FunzioniDayNumber : public ::testing::TestWithParam<test::RegionalCase> {};
+
+TEST_P(FunzioniDayNumber, FromCompactTextAndFromDate) {
+    ScopedRegional scoped(GetParam().make());
+    Funzioni f;
+    struct Case {
+        const char16_t* text;
+        int16_t day;
+    } cases[] = {
+        {u"20240101", 2}, {u"20230230", 5}, {u"00000000", 3}, {u"2023AB01", 0}, {u"20241207", 7},
+        {u"20241208", 1}, {u"2024120", 7},  {u"202412", 0},   {u"", 0},         {u"99991231", 6},
+        {u"99991232", 0}, {u"20240106", 7}, {u"20240105", 6},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(f.getDayNumberFromYYYYMMDD(c.text), c.day) << toUtf8(c.text);
+    // Every day of one week, from dates with a time of day.
+    const double monday = *dateFromParts(2024, 1, 1) + 0.75;
+    for (int k = 0; k < 7; ++k)
+        EXPECT_EQ(f.getDayNumberFromDate(Date{monday + k}), (k + 1) % 7 + 1);
+    EXPECT_EQ(f.getDayNumberFromDate(Date{*dateFromParts(100, 1, 1)}), 6);  // a Friday
+}
+
+INSTANTIATE_TEST_SUITE_P(Presets, FunzioniDayNumber,
+                         ::testing::Values(test::kItalian, test::kEnglish), test::regionalCaseName);
+
+TEST(FunzioniDates, DayNumberIsZeroUnderOtherDayNames) {
+    Regional german = Regional::english();
+    german.abbreviatedDays = {u"So", u"Mo", u"Di", u"Mi", u"Do", u"Fr", u"Sa"};
+    ScopedRegional scoped(german);
+    Funzioni f;
+    for (const char16_t* t : {u"20240101", u"20240102", u"20240103", u"20240104", u"20240105",
+                              u"20240106", u"20240107"})
+        EXPECT_EQ(f.getDayNumberFromYYYYMMDD(t), 0) << toUtf8(t);
+    EXPECT_EQ(f.getDayNumberFromDate(Date{*dateFromParts(2024, 1, 1)}), 0);
+}
+
+TEST(FunzioniDates, DayNumberOfAnInvalidDateValueIsAnError) {
+    Funzioni f;
+    for (double bad : {kMinDate - 1, 2958466.0, std::numeric_limits<double>::quiet_NaN()}) {
+        try {
+            f.getDayNumberFromDate(Date{bad});
+            ADD_FAILURE() << bad;
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(e.number(), err::kInvalidArgument);
+        }
+    }
+}
+
+// An independent calendar: month lengths by table, leap years by the
+// Gregorian rule written out.
+bool calendarValid(int y, int m, int d) {
+    static const int kLen[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return d <= kLen[m - 1] + (m == 2 && leap ? 1 : 0);
+}
+
+// Sanitizer builds check a sample of the years (four full centuries, every
+// century year and every 37th year); the plain build checks them all.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSampleYears = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSampleYears = true;
+#else
+constexpr bool kSampleYears = false;
+#endif
+#else
+constexpr bool kSampleYears = false;
+#endif
+
+TEST(FunzioniDates, CompactDateAgreesWithAnIndependentCalendar) {
+    Funzioni f;
+    long accepted = 0, expected = 0;
+    char buf[16];
+    for (int y = 100; y <= 9999; ++y) {
+        if (kSampleYears && !(y < 500 || y % 100 == 0 || y % 37 == 0)) continue;
+        expected += 365 + (calendarValid(y, 2, 29) ? 1 : 0);
+        for (int m = 0; m <= 13; ++m) {
+            // Every day of real months with the neighbours 0 and 32; a few
+            // days of the months 00 and 13.
+            const int step = m >= 1 && m <= 12 ? 1 : 14;
+            for (int d = 0; d <= 32; d += step) {
+                std::snprintf(buf, sizeof buf, "%04d%02d%02d", y, m, d);
+                const bool valid = f.isDateYYYYMMDD(ascii(buf));
+                if (valid != calendarValid(y, m, d)) FAIL() << buf;
+                accepted += valid;
+            }
+        }
+    }
+    // Every calendar day of the years checked, and in full from 1 January
+    // 0100 to 31 December 9999.
+    EXPECT_EQ(accepted, expected);
+    if (!kSampleYears) {
+        EXPECT_EQ(accepted, *dateFromParts(9999, 12, 31) - *dateFromParts(100, 1, 1) + 1);
+    }
+}
+
+TEST(FunzioniDates, CompactDateRejectsEveryOneCharacterDamage) {
+    Funzioni f;
+    const Text good = u"20240229";
+    const char16_t replacements[] = {u' ', u'+', u'-', u'.', u',', u'a', u'\t', u'&', 0xA0};
+    for (size_t pos = 0; pos < good.size(); ++pos) {
+        for (char16_t r : replacements) {
+            Text t = good;
+            t[pos] = r;
+            EXPECT_FALSE(f.isDateYYYYMMDD(t)) << toUtf8(t);
+        }
+        EXPECT_FALSE(f.isDateYYYYMMDD(good.substr(0, pos)));
+        EXPECT_FALSE(f.isDateYYYYMMDD(good + good.substr(pos, 1)));
+    }
+}
+
+}  // namespace
+}  // namespace orv

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/core/errors.hpp"
+#include "orvcommon/functions/funzioni.hpp"
+#include "orvcommon/platform/module.hpp"
+#include "support/sandbox.hpp"
+
+namespace orv {
+namespace {
+
+constexpr int S = Funzioni::kScrambleShift;
+
+TEST(FunzioniScramble, ShiftIsATwoDigitConstant) {
+    EXPECT_GE(S, 10);
+    EXPECT_LE(S, 99);
+}
+
+TEST(FunzioniScramble, EmptyAndBlankTextsKeepTheirLength) {
+    test::Sandbox box;
+    Funzioni f;
+    Text out = u"previous";
+    ErrInfo r = f.simpleEncrypt(u"", out);
+    EXPECT_TRUE(r.isSuccess());
+    EXPECT_EQ(out, u"");
+    EXPECT_EQ(r.typeInfo(), eiINFORMATIONTYPE);
+    EXPECT_EQ(r.locationInfo(), u"simpleEncrypt");
+    EXPECT_EQ(r.classInfo(), platform::moduleName());
+    EXPECT_EQ(r.processInfo(), u"");
+    EXPECT_EQ(r.descriptionInfo(), u"");
+
+    ErrInfo enc = f.simpleEncrypt(u"  a  ", out);
+    ASSERT_TRUE(enc.isSuccess());
+    ASSERT_EQ(out.size(), 5u);
+    EXPECT_EQ(out[0], cp1252::toUnicode(static_cast<uint8_t>(' ' + S)));
+    EXPECT_EQ(out[2], cp1252::toUnicode(static_cast<uint8_t>('a' + S)));
+    Text back;
+    ErrInfo dec = f.simpleDecrypt(out, back);
+    EXPECT_TRUE(dec.isSuccess());
+    EXPECT_EQ(dec.locationInfo(), u"simpleDecrypt");
+    EXPECT_EQ(back, u"  a  ");
+    EXPECT_FALSE(test::exists(box.mainLog())) << "success is not logged";
+}
+
+TEST(FunzioniScramble, EveryCodeThatFitsRoundTrips) {
+    test::Sandbox box;
+    Funzioni f;
+    Text all;
+    for (int c = 0; c <= 255 - S; ++c)
+        all.push_back(cp1252::toUnicode(static_cast<uint8_t>(c)));
+    Text enc, dec;
+    ASSERT_TRUE(f.simpleEncrypt(all, enc).isSuccess());
+    EXPECT_NE(enc, all);
+    for (char16_t c : enc)
+        EXPECT_GE(cp1252::fromUnicode(c), S);
+    ASSERT_TRUE(f.simpleDecrypt(enc, dec).isSuccess());
+    EXPECT_EQ(dec, all);
+
+    std::mt19937 rng(42);
+    for (int k = 0; k < 2000; ++k) {
+        Text t(rng() % 40, u'\0');
+        for (auto& c : t)
+            c = cp1252::toUnicode(static_cast<uint8_t>(rng() % (256 - S)));
+        ASSERT_TRUE(f.simpleEncrypt(t, enc).isSuccess());
+        ASSERT_TRUE(f.simpleDecrypt(enc, dec).isSuccess());
+        ASSERT_EQ(dec, t);
+    }
+}
+
+void expectTrappedFailure(const ErrInfo& r, int32_t number, const char16_t* location,
+                          const test::Sandbox& box) {
+    EXPECT_EQ(r.numberInfo(), number);
+    EXPECT_EQ(r.descriptionInfo(), standardMessage(number));
+    EXPECT_EQ(r.typeInfo(), eiERRORTYPE);
+    EXPECT_EQ(r.locationInfo(), location);
+    EXPECT_EQ(r.classInfo(), platform::moduleName());
+    const std::string log = test::readBytes(box.mainLog());
+    EXPECT_NE(log.find(toUtf8(location)), std::string::npos) << log;
+}
+
+TEST(FunzioniScramble, CodesThatLeaveTheRangeFailAndKeepTheOutput) {
+    struct Case {
+        bool encrypt;
+        Text input;
+    } cases[] = {
+        {true, Text(u"ab") + cp1252::toUnicode(static_cast<uint8_t>(256 - S))},
+        {true, u"\u00ff"},  // code 255
+        {true, u"\u20ac"},  // code 128 fits
+        {false, u"a\tb"},   // code 9 < S
+        {false, Text(1, cp1252::toUnicode(static_cast<uint8_t>(S - 1)))},
+        {false, Text(1, cp1252::toUnicode(static_cast<uint8_t>(S)))},  // fits
+    };
+    for (const auto& c : cases) {
+        test::Sandbox box;
+        Funzioni f;
+        Text out = u"kept";
+        ErrInfo r = c.encrypt ? f.simpleEncrypt(c.input, out) : f.simpleDecrypt(c.input, out);
+        bool fits = true;
+        for (char16_t ch : c.input) {
+            const int code = cp1252::fromUnicode(ch);
+            fits = fits && (c.encrypt ? code + S <= 255 : code - S >= 0);
+        }
+        if (fits) {
+            EXPECT_TRUE(r.isSuccess()) << toUtf8(c.input);
+            EXPECT_EQ(out.size(), c.input.size());
+            continue;
+        }
+        expectTrappedFailure(r, err::kInvalidArgument,
+                             c.encrypt ? u"simpleEncrypt" : u"simpleDecrypt", box);
+        EXPECT_EQ(out, u"kept");
+    }
+}
+
+TEST(FunzioniScramble, LengthLimitIsASixteenBitCount) {
+    test::Sandbox box;
+    Funzioni f;
+    Text out = u"kept";
+    EXPECT_TRUE(f.simpleEncrypt(Text(32767, u'a'), out).isSuccess());
+    EXPECT_EQ(out.size(), 32767u);
+    out = u"kept";
+    expectTrappedFailure(f.simpleEncrypt(Text(32768, u'a'), out), err::kOverflow, u"simpleEncrypt",
+                         box);
+    EXPECT_EQ(out, u"kept");
+    expectTrappedFailure(f.simpleDecrypt(Text(32768, u'z'), out), err::kOverflow, u"simpleDecrypt",
+                         box);
+    EXPECT_EQ(out, u"kept");
+}
+
+TEST(FunzioniScramble, CharactersOutsideTheCodePageCountAsQuestionMarks) {
+    test::Sandbox box;
+    Funzioni f;
+    Text enc, dec;
+    ASSERT_TRUE(f.simpleEncrypt(u"a\u4e00", enc).isSuccess());
+    ASSERT_TRUE(f.simpleDecrypt(enc, dec).isSuccess());
+    EXPECT_EQ(dec, u"a?");
+}
+
+}  // namespace
+}  // namespace orv
