@@ -44,7 +44,7 @@ ErrInfo Funzioni::getValueFromCsvString(const Text& sStringValue, Array<Text>& s
         result.clear();
         lNumFieldFound = 0;
         const int32_t upper = sArrayValue.ubound(1);  // error 9 without dimensions
-        if (upper > kMaxPosition || upper < std::numeric_limits<int16_t>::min())
+        if (upper >= kMaxPosition || upper < std::numeric_limits<int16_t>::min())
             raise(err::kOverflow);
         const int32_t cap = upper;
         if (cap + 1 < 1) raise(err::kSubscriptOutOfRange);  // positions table 1 to cap + 1
