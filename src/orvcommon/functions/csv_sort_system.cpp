@@ -116,28 +116,62 @@ ErrInfo Funzioni::quickSortArray(Array<Text>& SortArray, int32_t Low, int32_t Hi
             // between partition passes, so the sort runs to completion.
             const size_t n = static_cast<size_t>(int64_t{High} - Low + 1);
             Text* base = &SortArray.at(Low);
-            struct Keyed {
-                Text key;
-                uint32_t index;
-            };
-            std::vector<Keyed> keyed;
-            keyed.reserve(n);
             const size_t start = static_cast<size_t>(iByteStart - 1);
             const size_t len = static_cast<size_t>(iByteLen);
+            // Each key is computed once into one buffer, at most `len`
+            // characters per element (short keys leave the rest unused), so
+            // key i starts at i * len. The item carries the key's first four
+            // characters packed into one integer, so most comparisons are a
+            // single integer comparison; equal prefixes compare whole keys.
+            // Keys longer than the elements are cut to the longest element.
+            size_t longest = 0;
+            for (size_t i = 0; i < n; ++i)
+                longest = std::max(longest, base[i].size() > start ? base[i].size() - start : 0);
+            const size_t stride = std::min(len, longest);
+            Text flat;
+            flat.resize(n * stride);
+            struct Item {
+                uint64_t prefix;
+                uint32_t index;
+                uint32_t length;
+            };
+            std::vector<Item> items(n);
             for (size_t i = 0; i < n; ++i) {
                 const Text& s = base[i];
-                TextView part = start < s.size() ? TextView(s).substr(start, len) : TextView();
-                keyed.push_back(
-                    Keyed{bIgnoreUcase ? Text(part) : toUpper(part), static_cast<uint32_t>(i)});
+                const TextView key =
+                    start < s.size() ? TextView(s).substr(start, stride) : TextView();
+                char16_t* k = flat.data() + i * stride;
+                if (bIgnoreUcase)
+                    std::copy(key.begin(), key.end(), k);
+                else
+                    for (size_t c = 0; c < key.size(); ++c)
+                        k[c] = upperChar(key[c]);
+                uint64_t prefix = 0;
+                for (size_t c = 0; c < 4; ++c)
+                    prefix = (prefix << 16) | (c < key.size() ? k[c] : 0u);
+                items[i] =
+                    Item{prefix, static_cast<uint32_t>(i), static_cast<uint32_t>(key.size())};
             }
-            std::sort(keyed.begin(), keyed.end(),
-                      [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
+            const char16_t* keys = flat.data();
+            std::sort(items.begin(), items.end(), [keys, stride](const Item& a, const Item& b) {
+                if (a.prefix != b.prefix) return a.prefix < b.prefix;
+                if (a.length <= 4 && b.length <= 4) return a.length < b.length;
+                return TextView(keys + a.index * stride, a.length) <
+                       TextView(keys + b.index * stride, b.length);
+            });
+            // Gather the elements in key order. The reads are independent of
+            // each other, so prefetching a few ahead keeps the memory busy.
             std::vector<Text> sorted;
             sorted.reserve(n);
-            for (const Keyed& k : keyed)
-                sorted.push_back(std::move(base[k.index]));
-            for (size_t i = 0; i < n; ++i)
-                base[i] = std::move(sorted[i]);
+            constexpr size_t kAhead = 16;
+            for (size_t i = 0; i < n; ++i) {
+                if (i + kAhead < n) __builtin_prefetch(base + items[i + kAhead].index, 1);
+                sorted.push_back(std::move(base[items[i].index]));
+            }
+            if (n == SortArray.storage().size())
+                SortArray.storage().swap(sorted);
+            else
+                std::move(sorted.begin(), sorted.end(), base);
         }
         fillSuccess(result, trap, Text());
     });
