@@ -1,6 +1,7 @@
 // Funzioni: splitting a semicolon-separated line, sorting a string array by a
 // substring key, and the system's directories and volume serial number.
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <numeric>
 #include <vector>
@@ -39,7 +40,8 @@ Text unquotePairs(TextView field) {
 
 ErrInfo Funzioni::getValueFromCsvString(const Text& sStringValue, Array<Text>& sArrayValue,
                                         int32_t& lNumFieldFound) {
-    const Trap trap{u"getValueFromCsvString", classOrigin(u"Funzioni"), Description::Own};
+    // Built once: the file reader calls this for every line.
+    static const Trap trap{u"getValueFromCsvString", classOrigin(u"Funzioni"), Description::Own};
     return trapped(trap, [&](ErrInfo& result) {
         result.clear();
         lNumFieldFound = 0;
@@ -53,7 +55,15 @@ ErrInfo Funzioni::getValueFromCsvString(const Text& sStringValue, Array<Text>& s
         if (length >= kMaxPosition) raise(err::kOverflow);
 
         // positions[f] is the position (1-based) of the separator before field f.
-        std::vector<int32_t> positions(static_cast<size_t>(cap) + 2, 0);
+        // Small tables live on the stack; the file reader's lines rarely
+        // have more than a few dozen fields.
+        std::array<int32_t, 64> local{};
+        std::vector<int32_t> heap;
+        int32_t* positions = local.data();
+        if (static_cast<size_t>(cap) + 2 > local.size()) {
+            heap.assign(static_cast<size_t>(cap) + 2, 0);
+            positions = heap.data();
+        }
         int32_t field = 1;
         bool evenQuotes = true;
         for (int32_t i = 1; i <= length; ++i) {
