@@ -7,6 +7,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "orvcommon/core/text.hpp"
 #include "orvcommon/platform/settings.hpp"
@@ -33,6 +34,44 @@ void show(const std::string& title, const std::string& path) {
             std::cout << "<LF>\n";
         else
             std::cout << c;
+    }
+}
+
+}  // namespace
+
+// ---- CSV tables: write a small table, read it back, print it.
+#include "orvcommon/files/file_utility.hpp"
+
+namespace {
+
+void showCsvRoundTrip(const std::string& base) {
+    using namespace orv;
+    const std::vector<std::vector<Text>> rows = {
+        {u"Codice", u"Descrizione", u"Prezzo", u"Data"},
+        {u"A1", u"Vite; acciaio", u"0.25", u"12/31/2024"},
+        {u"B2", u"Dado \"M6\"", u"1250", u""},
+    };
+    Array<Text> table({1, 4}, {1, 3});
+    for (int32_t r = 1; r <= 3; ++r)
+        for (int32_t c = 1; c <= 4; ++c)
+            table.at(c, r) = rows[static_cast<size_t>(r - 1)][static_cast<size_t>(c - 1)];
+
+    FileUtility files;
+    const Text path = fromUtf8(base + "/table.csv");
+    ErrInfo written = files.writeCsvFileFromArray(path, table, 3, 4);
+    std::cout << "\nwriteCsvFileFromArray: " << toUtf8(written.descriptionInfo()) << "\n";
+    show("CSV file", toUtf8(path));
+
+    Array<Text> back;
+    int32_t lines = 0;
+    ErrInfo read = files.getArrayFromCsvFile(path, back, 4, lines);
+    std::cout << "getArrayFromCsvFile: isSuccess " << (read.isSuccess() ? "true" : "false") << ", "
+              << lines << " lines\n";
+    for (int32_t r = 1; r <= back.ubound(2); ++r) {
+        std::cout << "  row " << r << ":";
+        for (int32_t c = 1; c <= back.ubound(1); ++c)
+            std::cout << " [" << toUtf8(back.at(c, r)) << "]";
+        std::cout << "\n";
     }
 }
 
@@ -77,6 +116,7 @@ int main() {
 
     show("main log", toUtf8(failure.logFolder()) + "orvmira.log");
     show("named log", named);
+    showCsvRoundTrip(base);
     std::cout << "\n(files left in " << base << ")\n";
     return 0;
 }

@@ -37,8 +37,10 @@ void decodeAppend(std::string_view bytes, Text& out) {
     const size_t base = out.size();
     out.resize(base + bytes.size());
     char16_t* dst = out.data() + base;
-    for (size_t i = 0; i < bytes.size(); ++i)
-        dst[i] = toUnicode(static_cast<std::uint8_t>(bytes[i]));
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<std::uint8_t>(bytes[i]);
+        dst[i] = b < 0x80 ? b : toUnicode(b);  // ASCII maps to itself
+    }
 }
 
 Text decode(std::string_view bytes) {

@@ -137,6 +137,10 @@ Text toUpper(TextView t) {
     return out;
 }
 
+char16_t upperChar(char16_t c) {
+    return upperOf(c);
+}
+
 Text toLower(TextView t) {
     Text out(t);
     for (auto& c : out)

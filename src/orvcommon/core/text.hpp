@@ -32,6 +32,8 @@ bool isBlank(TextView t);
 Text toUpper(TextView t);
 Text toLower(TextView t);
 bool equalsIgnoreCase(TextView a, TextView b);
+// The upper-case form of one character, as toUpper maps it.
+char16_t upperChar(char16_t c);
 
 // Decimal text of a signed integer.
 Text decimalText(long long v);

@@ -1,0 +1,38 @@
+// Fuzz support: a private settings store and log folder in a temporary
+// directory, so failures that operations log stay out of the system's files.
+#pragma once
+
+#include <stdlib.h>
+
+#include <string>
+
+#include "orvcommon/core/text.hpp"
+#include "orvcommon/platform/files.hpp"
+#include "orvcommon/platform/settings.hpp"
+#include "orvcommon/results/registry_value.hpp"
+
+namespace orv::fuzz {
+
+class QuietLog {
+  public:
+    QuietLog() {
+        std::string tmpl = toUtf8(platform::tempFolder()) + "orvfuzz-XXXXXX";
+        if (!mkdtemp(tmpl.data())) abort();
+        dir_ = fromUtf8(tmpl) + u"/";
+        const std::string store = tmpl + "/registry.reg";
+        setenv("ORV_REGISTRY", store.c_str(), 1);
+        platform::setSettingsStorePath(std::nullopt);
+        platform::writeSetting(HKEY_LOCAL_MACHINE, u"SOFTWARE\\VELN\\LogSystem",
+                               {u"Path", platform::kRegSz, platform::regStringData(dir_)});
+        // Rotate the main log early so a long run keeps it small.
+        platform::writeSetting(
+            HKEY_LOCAL_MACHINE, u"SOFTWARE\\VELN\\LogSystem",
+            {u"SwitchDimension", platform::kRegSz, platform::regStringData(u"65536")});
+    }
+    const Text& folder() const { return dir_; }
+
+  private:
+    Text dir_;
+};
+
+}  // namespace orv::fuzz

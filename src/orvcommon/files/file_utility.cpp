@@ -1,0 +1,370 @@
+#include "orvcommon/files/file_utility.hpp"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "orvcommon/core/convert.hpp"
+#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/core/dates.hpp"
+#include "orvcommon/core/errors.hpp"
+#include "orvcommon/files/line_reader.hpp"
+#include "orvcommon/functions/funzioni.hpp"
+#include "orvcommon/platform/files.hpp"
+#include "orvcommon/results/trap.hpp"
+
+namespace orv {
+namespace {
+
+const Text kSuccessText = u"Operazione eseguita correttamente";
+const char16_t* const kClass = u"FileUtility";
+
+// Raises the run-time error that `error` holds (a failure the platform reported).
+[[noreturn]] void raiseFileError(int32_t error) {
+    raise(error != 0 ? error : err::kPathFileAccess);
+}
+
+platform::File openOrRaise(const Text& path, platform::OpenMode mode) {
+    int32_t error = 0;
+    platform::File f = platform::File::open(path, mode, &error);
+    if (!f.isOpen()) raiseFileError(error);
+    return f;
+}
+
+std::string readAllOrRaise(platform::File& f) {
+    int32_t error = 0;
+    auto bytes = f.readAll(&error);
+    if (!bytes) raiseFileError(error);
+    return std::move(*bytes);
+}
+
+// A 16-bit sum as the automation run time computes it: error 6 outside.
+int16_t add16(int32_t a, int32_t b) {
+    const int32_t r = a + b;
+    if (r < std::numeric_limits<int16_t>::min() || r > std::numeric_limits<int16_t>::max())
+        raise(err::kOverflow);
+    return static_cast<int16_t>(r);
+}
+
+// One cell in the written CSV form: quotes doubled; numbers, blanks and
+// dates as they are; everything else in double quotes.
+void appendCell(Text& out, const Text& cell) {
+    Text doubled;
+    const Text* value = &cell;
+    if (cell.find(u'"') != Text::npos) {
+        doubled.reserve(cell.size() + 8);
+        for (char16_t c : cell) {
+            doubled.push_back(c);
+            if (c == u'"') doubled.push_back(u'"');
+        }
+        value = &doubled;
+    }
+    if (isNumericText(*value) || isBlank(*value) || parseDateText(*value).has_value()) {
+        out.append(*value);
+    } else {
+        out.push_back(u'"');
+        out.append(*value);
+        out.push_back(u'"');
+    }
+}
+
+constexpr std::array<int32_t, 11> kRecordLengths{20,  25,  125, 150, 160, 207,
+                                                 247, 400, 450, 962, 970};
+
+}  // namespace
+
+uint64_t systemTimeToFileTime(const SYSTEMTIME& st) {
+    const auto u = [](int16_t v) { return static_cast<uint32_t>(static_cast<uint16_t>(v)); };
+    const uint32_t y = u(st.wYear), m = u(st.wMonth), d = u(st.wDay);
+    const uint32_t h = u(st.wHour), mi = u(st.wMinute), s = u(st.wSecond), ms = u(st.wMilliseconds);
+    if (y < 1601 || y > 30827 || m < 1 || m > 12 || h > 23 || mi > 59 || s > 59 || ms > 999)
+        return 0;
+    static constexpr uint32_t kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    const uint32_t monthDays = kDays[m - 1] + (m == 2 && leap ? 1 : 0);
+    if (d < 1 || d > monthDays) return 0;
+    // Days from 1 January 1601 (civil-from-days arithmetic on March-based years).
+    const auto daysFromCivil = [](int64_t yy, int64_t mm, int64_t dd) {
+        yy -= mm <= 2;
+        const int64_t era = yy / 400;
+        const int64_t yoe = yy - era * 400;
+        const int64_t doy = (153 * (mm + (mm > 2 ? -3 : 9)) + 2) / 5 + dd - 1;
+        const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+        return era * 146097 + doe;
+    };
+    const int64_t days = daysFromCivil(y, m, d) - daysFromCivil(1601, 1, 1);
+    const int64_t seconds = days * 86400 + int64_t{h} * 3600 + int64_t{mi} * 60 + s;
+    return static_cast<uint64_t>(seconds) * 10000000u + uint64_t{ms} * 10000u;
+}
+
+int64_t recordCount(int64_t fileLen, int32_t recordLen) {
+    const int64_t unit = int64_t{recordLen} + 2;
+    if ((fileLen + 2) % unit == 0) return (fileLen + 2) / unit;
+    if (fileLen % unit == 0) return fileLen / unit;
+    return -1;
+}
+
+ErrInfo FileUtility::numFileInDir(const Text& sDirectory, int16_t& iNumFile) {
+    const Trap trap{u"numFileInDir", classOrigin(kClass), Description::Own};
+    return trapped(trap, [&](ErrInfo& result) {
+        // An empty pattern with no listing in progress is an invalid call.
+        if (sDirectory.empty()) raise(err::kInvalidArgument);
+        std::vector<platform::DirEntry> entries;
+        int32_t error = 0;
+        if (!platform::listDirectory(sDirectory, platform::attr::kNormal, entries, &error))
+            raiseFileError(error);
+        int16_t count = 0;
+        for (size_t i = 0; i < entries.size(); ++i)
+            count = add16(count, 1);
+        iNumFile = count;
+        fillSuccess(result, trap, kSuccessText);
+    });
+}
+
+ErrInfo FileUtility::UpdateFileTime(Variant& fname, Variant& fyear, Variant& fmonth,
+                                    Variant& fdayofweek, Variant& fday, Variant& fhour,
+                                    Variant& fmin, Variant& fsec) {
+    const Trap trap{u"UpdateFileTime", classOrigin(kClass), Description::Own};
+    return trapped(trap, [&](ErrInfo& result) {
+        result.clear();
+        const Text name = toText(fname);
+        // Opened for writing without creation or truncation: a missing file,
+        // a folder and a read-only file cannot be opened. The read-only test
+        // is explicit so that a privileged process behaves the same.
+        platform::File file;
+        const int32_t attributes = platform::getAttributes(name);
+        if (attributes >= 0 && (attributes & platform::attr::kReadOnly) == 0)
+            file = platform::File::open(name, platform::OpenMode::WriteExisting);
+        if (!file.isOpen()) {
+            fillDetectedFailure(result, trap, eiABORTED, u"Could not open file " + name);
+            return;
+        }
+        SYSTEMTIME st;
+        st.wYear = toInt16(fyear);
+        st.wMonth = toInt16(fmonth);
+        st.wDayOfWeek = toInt16(fdayofweek);
+        st.wDay = toInt16(fday);
+        st.wHour = toInt16(fhour);
+        st.wMinute = toInt16(fmin);
+        st.wSecond = toInt16(fsec);
+        st.wMilliseconds = 0;
+        st.wHour = add16(add16(st.wHour, utcoffset / 60), -int32_t{daylightoffset});
+        if (st.wHour > 23) {
+            st.wHour = static_cast<int16_t>(st.wHour - 24);
+            st.wDay = add16(st.wDay, 1);
+        }
+        // The outcome of setting the times is not examined: a date that does
+        // not exist converts to 0, which leaves the times as they were.
+        platform::setFileTimes(file, systemTimeToFileTime(st));
+        file.close();
+    });
+}
+
+ErrInfo FileUtility::writeFile(const Text& sFileName, int32_t attributeFile,
+                               const Text& sTextFile) {
+    const Trap trap{u"writeFile", classOrigin(kClass), Description::Standard};
+    return trapped(trap, [&](ErrInfo& result) {
+        int32_t error = 0;
+        // An existing read-only, hidden or system file is made plain first so
+        // that it can be replaced.
+        if (platform::pathKind(sFileName) == platform::PathKind::File &&
+            !platform::setAttributes(sFileName, platform::attr::kArchive, &error))
+            raiseFileError(error);
+        {
+            platform::File f = openOrRaise(sFileName, platform::OpenMode::WriteTruncate);
+            std::string bytes = cp1252::encode(sTextFile);
+            bytes.append("\r\n");
+            if (!f.writeAll(bytes, &error)) raiseFileError(error);
+        }
+        if (!platform::setAttributes(sFileName, attributeFile, &error)) raiseFileError(error);
+        fillSuccess(result, trap, kSuccessText);
+    });
+}
+
+ErrInfo FileUtility::writeCsvFileFromArray(const Text& sFileName, Array<Text>& sArrayValue,
+                                           int32_t lNumRows, int32_t lNumColumns) {
+    const Trap trap{u"writeCsvFileFromArray", classOrigin(kClass), Description::Own};
+    return trapped(trap, [&](ErrInfo& result) {
+        result.clear();
+        Text text;
+        result = getCsvStringFromArray(text, sArrayValue, lNumRows, lNumColumns, u";");
+        if (result.isSuccess()) result = writeFile(sFileName, platform::attr::kArchive, text);
+    });
+}
+
+ErrInfo FileUtility::getCsvStringFromArray(Text& sStringFile, Array<Text>& sArrayValue,
+                                           int32_t lNumRows, int32_t lNumColumns,
+                                           const Text& /*sDelim: the separator is always ";"*/) {
+    const Trap trap{u"getCsvStringFromArray", classOrigin(kClass), Description::Own};
+    return trapped(trap, [&](ErrInfo& result) {
+        result.clear();
+        sStringFile.clear();
+        Text line;
+        for (int32_t row = 1; row <= lNumRows; ++row) {
+            line.clear();
+            bool hasContent = false;
+            for (int32_t col = 1; col <= lNumColumns; ++col) {
+                const Text& cell = sArrayValue.at(col, row);
+                if (!isBlank(cell)) hasContent = true;
+                appendCell(line, cell);
+                if (col < lNumColumns) line.push_back(u';');
+            }
+            if (hasContent) {
+                sStringFile.append(line);
+                sStringFile.append(u"\r\n");
+            }
+        }
+    });
+}
+
+ErrInfo FileUtility::readFile(const Text& sFileName, Text& sTextFile) {
+    const Trap trap{u"readFile", classOrigin(kClass), Description::Standard};
+    return trapped(trap, [&](ErrInfo&) {
+        platform::File f = openOrRaise(sFileName, platform::OpenMode::Read);
+        const std::string bytes = readAllOrRaise(f);
+        f.close();
+        sTextFile = cp1252::decode(bytes);
+    });
+}
+
+ErrInfo FileUtility::getArrayFromCsvFile(const Text& sFileName, Array<Text>& sArrayValue,
+                                         int32_t lNumRows, int32_t& lNumColumns) {
+    const Trap trap{u"getArrayFromCsvFile", classOrigin(kClass), Description::Own};
+    return trapped(trap, [&](ErrInfo& result) {
+        result.clear();
+        Funzioni parser;
+        Array<Text> fields;
+        if (lNumRows < 1) raise(err::kSubscriptOutOfRange);
+        fields.redim({1, lNumRows});
+        lNumColumns = 0;
+        Array<Text> lines;
+        int32_t lineCount = 0;
+        result = readAndLoadInArrayByCRLF(sFileName, lines, lineCount);
+        if (lineCount < 1) raise(err::kSubscriptOutOfRange);
+        sArrayValue.redim({1, lNumRows}, {1, lineCount});
+        for (int32_t i = 1; i <= lineCount; ++i) {
+            const Text& line = lines.at(i);
+            if (isBlank(line)) continue;
+            ++lNumColumns;
+            int32_t found = 0;
+            result = parser.getValueFromCsvString(line, fields, found);
+            if (result.isSuccess())
+                for (int32_t k = 1; k <= found; ++k)
+                    sArrayValue.at(k, i) = std::move(fields.at(k));
+        }
+    });
+}
+
+ErrInfo FileUtility::readAndLoadInArrayByCRLF(const Text& sFileName, Array<Text>& listRows,
+                                              int32_t& lNumRows) {
+    const Trap trap{u"readAndLoadInArrayByCRLF", classOrigin(u"Utilita"), Description::Own};
+    return trapped(trap, [&](ErrInfo& result) {
+        result.clear();
+        listRows.erase();
+        listRows.redim({1, 1});
+        platform::File f = openOrRaise(sFileName, platform::OpenMode::Read);
+        const std::string bytes = readAllOrRaise(f);
+        f.close();
+        // Counted first, so the array is sized once.
+        const size_t lines = files::countLines(bytes);
+        if (lines > static_cast<size_t>(std::numeric_limits<int32_t>::max())) raise(err::kOverflow);
+        const int32_t count = static_cast<int32_t>(lines);
+        if (count > 1) listRows.redimPreserve(count);
+        Text* out = listRows.storage().data();
+        files::forEachLine(bytes,
+                           [&](std::string_view line) { cp1252::decodeAppend(line, *out++); });
+        lNumRows = count;
+    });
+}
+
+ErrInfo FileUtility::readBinaryFile(const Text& sFileName, Variant& vntTextFile) {
+    const Trap trap{u"readBinaryFile", classOrigin(kClass), Description::Standard};
+    return trapped(trap, [&](ErrInfo&) {
+        platform::File f = openOrRaise(sFileName, platform::OpenMode::Read);
+        std::string bytes = readAllOrRaise(f);
+        f.close();
+        vntTextFile = Variant(ByteString{std::move(bytes)});
+    });
+}
+
+ErrInfo FileUtility::ooReadFile(const Text& sFlLename, int16_t iObjectLen, int32_t lStartPosition,
+                                int16_t& iNumObject, Array<Text>& sOList) {
+    const Trap trap{u"ooReadFile", classOrigin(kClass), Description::Own};
+    // Failures before the records are read carry the file's name.
+    const auto fail = [&](ErrInfo& result, int32_t number) {
+        fillTrappedFailure(result, trap, number,
+                           standardMessage(number) + u" file [" + sFlLename + u"]");
+    };
+    // Failures while reading records carry no origin and are not logged.
+    const Trap recordTrap{u"ooReadFile", Origin{}, Description::Standard};
+    return trapped(trap, [&](ErrInfo& result) {
+        Funzioni cleaner;
+        int32_t error = 0;
+        const int64_t fileLen = platform::fileLength(sFlLename, &error);
+        if (fileLen < 0) return fail(result, error != 0 ? error : err::kPathFileAccess);
+        const int32_t unit = int32_t{iObjectLen} + 2;  // a 16-bit sum
+        if (unit > std::numeric_limits<int16_t>::max()) return fail(result, err::kOverflow);
+        if (unit == 0) return fail(result, err::kDivisionByZero);
+        const int64_t n = recordCount(fileLen, iObjectLen);
+        if (n < 0) {
+            fillDetectedFailure(result, recordTrap, eiABORTED,
+                                u"File length [" + decimalText(fileLen) +
+                                    u"] not compatible with string length[" +
+                                    decimalText(iObjectLen) + u"]");
+            return;
+        }
+        if (std::find(kRecordLengths.begin(), kRecordLengths.end(), iObjectLen) ==
+            kRecordLengths.end()) {
+            fillDetectedFailure(result, trap, eiABORTED,
+                                u"Lenght string not supported[" + decimalText(iObjectLen) +
+                                    u"] supported type are: 20, 25");
+            return;
+        }
+        platform::File f = platform::File::open(sFlLename, platform::OpenMode::Read, &error);
+        if (!f.isOpen()) return fail(result, error != 0 ? error : err::kPathFileAccess);
+
+        const int64_t records = std::max<int64_t>(n, 0);
+        int64_t wanted = iNumObject;
+        if (wanted + lStartPosition > records) wanted = records - lStartPosition + 1;
+        if (wanted < 0) wanted = 0;
+        if (wanted > std::numeric_limits<int16_t>::max() ||
+            wanted < std::numeric_limits<int16_t>::min())
+            return fail(result, err::kOverflow);
+        iNumObject = static_cast<int16_t>(wanted);
+
+        // From here each record read is checked on its own. A store into
+        // sOList that fails shows at the next record read as error 9.
+        int32_t pending = 0;
+        int32_t k = 0;
+        for (int64_t p = lStartPosition; p < int64_t{lStartPosition} + iNumObject; ++p) {
+            int32_t readError = pending;
+            std::optional<std::string> bytes;
+            if (readError == 0 && p < 1) readError = err::kBadRecordNumber;
+            if (readError == 0) {
+                if (!f.seek((p - 1) * unit))
+                    readError = err::kBadRecordNumber;
+                else if (!(bytes = f.read(static_cast<size_t>(iObjectLen), &readError)))
+                    readError = readError != 0 ? readError : err::kDeviceIo;
+            }
+            if (readError != 0) {
+                fillDetectedFailure(result, recordTrap, readError, standardMessage(readError));
+                return;
+            }
+            ++k;
+            Text cleaned;
+            result = cleaner.normStringOnlyAscii(cp1252::decode(*bytes), cleaned);
+            if (!result.isSuccess()) return;
+            if (sOList.dims() == 1 && k >= sOList.lbound(1) && k <= sOList.ubound(1))
+                sOList.at(k) = std::move(cleaned);
+            else
+                pending = err::kSubscriptOutOfRange;
+        }
+        f.close();
+        fillSuccess(result, trap, kSuccessText);
+    });
+}
+
+}  // namespace orv

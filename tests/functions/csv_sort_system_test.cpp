@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "orvcommon/functions/funzioni.hpp"
+#include "orvcommon/platform/files.hpp"
+#include "support/sandbox.hpp"
+
+namespace orv {
+namespace {
+
+using test::Sandbox;
+
+size_t logLines(const Sandbox& sb) {
+    return test::exists(sb.mainLog()) ? test::crlfLines(test::readBytes(sb.mainLog())).size() : 0;
+}
+
+ErrInfo cleared() {
+    ErrInfo e;
+    e.clear();
+    return e;
+}
+
+struct CsvCase {
+    const char* name;
+    Text line;
+    int32_t upper;
+    int32_t number;  // 0, eiABORTED or a run-time error
+    std::vector<Text> fields;
+};
+
+TEST(GetValueFromCsvString, SplitsQuotesAndCapacity) {
+    const std::vector<CsvCase> cases = {
+        {"plain", u"a;b;c", 3, 0, {u"a", u"b", u"c"}},
+        {"room to spare", u"a;b;c", 5, 0, {u"a", u"b", u"c"}},
+        {"too many", u"a;b;c", 2, eiABORTED, {}},
+        {"quoted separator", u"\"x;y\";z", 2, 0, {u"x;y", u"z"}},
+        {"doubled quotes", u"\"say, \"\"hi\"\"\";2", 2, 0, {u"say, \"hi\"", u"2"}},
+        {"stray quote hides separator", u"ab\"c;d", 2, 0, {u"ab\"c;d"}},
+        {"empty line", u"", 1, 0, {u""}},
+        {"empty line, no room", u"", 0, eiABORTED, {}},
+        {"trailing separator", u"a;b;", 3, 0, {u"a", u"b", u""}},
+        {"inner quotes only paired", u"a\"\"b;\"\"", 2, 0, {u"a\"b", u""}},
+        {"spaces kept", u"  a ; \"b\" ", 2, 0, {u"  a ", u" \"b\" "}},
+        {"single quote field", u"a;\"", 2, 5, {u"a"}},
+        {"no dimensions", u"a", -99, 9, {}},
+        {"upper bound too large", u"a", 32767, 6, {}},
+        {"upper bound -1", u"a", -1, 9, {}},
+        {"line at the limit", Text(32766, u'x'), 1, 0, {Text(32766, u'x')}},
+        {"line too long", Text(32767, u'x'), 1, 6, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sandbox sb;
+        Funzioni f;
+        Array<Text> arr;
+        if (c.upper != -99) arr.redim({0, c.upper});
+        if (arr.dimensioned())
+            for (auto& s : arr.storage())
+                s = u"old";
+        int32_t found = 42;
+        ErrInfo r = f.getValueFromCsvString(c.line, arr, found);
+        EXPECT_EQ(r.numberInfo(), c.number);
+        EXPECT_EQ(found, static_cast<int32_t>(c.fields.size()));
+        if (c.number == 0) {
+            EXPECT_EQ(r, cleared());
+            EXPECT_EQ(logLines(sb), 0u);
+        } else if (c.number == eiABORTED) {
+            EXPECT_EQ(r.descriptionInfo(), u"Array di input sottodimensionato");
+            EXPECT_EQ(r.typeInfo(), eiERRORTYPE);
+            EXPECT_EQ(r.locationInfo(), u"getValueFromCsvString");
+            EXPECT_EQ(r.classInfo(), u"Funzioni");
+            EXPECT_EQ(r.processInfo(), u"orvcommon");
+            EXPECT_EQ(logLines(sb), 0u);
+        } else {
+            EXPECT_EQ(r.descriptionInfo(), standardMessage(c.number));
+            EXPECT_EQ(r.classInfo(), u"Funzioni");
+            EXPECT_EQ(logLines(sb), 1u);
+        }
+        for (size_t i = 0; i < c.fields.size(); ++i)
+            EXPECT_EQ(arr.at(static_cast<int32_t>(i + 1)), c.fields[i]);
+        // Index 0 and the elements past the fields are never written.
+        if (arr.dimensioned() && arr.ubound(1) >= 0) {
+            EXPECT_EQ(arr.at(0), u"old");
+            if (c.number != 0 && arr.ubound(1) >= 1 && c.fields.empty()) {
+                EXPECT_EQ(arr.at(1), u"old");
+            }
+        }
+    }
+}
+
+struct SortCase {
+    std::vector<Text> in;
+    int16_t start, len;
+    bool keepCase;
+    std::vector<Text> out;
+};
+
+TEST(QuickSortArray, OrderAndCaseRules) {
+    const std::vector<SortCase> cases = {
+        {{u"b", u"a", u"C"}, 1, 1, false, {u"a", u"b", u"C"}},
+        {{u"b", u"a", u"C"}, 1, 1, true, {u"C", u"a", u"b"}},
+        {{u"zb", u"ya", u"xc"}, 2, 1, false, {u"ya", u"zb", u"xc"}},
+        {{u"b", u"a"}, 1, 5, false, {u"a", u"b"}},
+        {{u"abc", u"ab", u"a", u""}, 1, 3, true, {u"", u"a", u"ab", u"abc"}},
+        {{u"x2", u"x10", u"x1"}, 2, 2, true, {u"x1", u"x10", u"x2"}},
+        {{u"\u00e0b", u"Za", u"zz"}, 1, 1, false, {u"Za", u"zz", u"\u00e0b"}},
+    };
+    Sandbox sb;
+    Funzioni f;
+    for (const auto& c : cases) {
+        Array<Text> arr({1, static_cast<int32_t>(c.in.size())});
+        std::copy(c.in.begin(), c.in.end(), arr.storage().begin());
+        ErrInfo r =
+            f.quickSortArray(arr, 1, static_cast<int32_t>(c.in.size()), c.start, c.len, c.keepCase);
+        EXPECT_EQ(r.numberInfo(), 0);
+        EXPECT_EQ(r.typeInfo(), eiINFORMATIONTYPE);
+        EXPECT_EQ(r.locationInfo(), u"quickSortArray");
+        EXPECT_EQ(r.classInfo(), u"orvcommon");
+        EXPECT_TRUE(r.processInfo().empty());
+        EXPECT_EQ(arr.storage(), c.out);
+    }
+    EXPECT_EQ(logLines(sb), 0u);
+}
+
+TEST(QuickSortArray, SortsOnlyTheRangeAndIsAPermutation) {
+    Sandbox sb;
+    Funzioni f;
+    std::mt19937 rng(7);
+    Array<Text> arr({0, 2000});
+    for (auto& s : arr.storage()) {
+        s.clear();
+        for (int k = 0; k < 4; ++k)
+            s.push_back(static_cast<char16_t>(u'a' + rng() % 3));
+    }
+    const std::vector<Text> before = arr.storage();
+    ASSERT_TRUE(f.quickSortArray(arr, 10, 1990, 2, 2, true).isSuccess());
+    const auto& after = arr.storage();
+    for (size_t i = 0; i < 10; ++i)
+        EXPECT_EQ(after[i], before[i]);
+    for (size_t i = 1991; i <= 2000; ++i)
+        EXPECT_EQ(after[i], before[i]);
+    for (size_t i = 11; i <= 1990; ++i)
+        EXPECT_LE(after[i - 1].substr(1, 2), after[i].substr(1, 2));
+    std::vector<Text> a(before.begin() + 10, before.begin() + 1991),
+        b(after.begin() + 10, after.begin() + 1991);
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    EXPECT_EQ(a, b);
+}
+
+TEST(QuickSortArray, Failures) {
+    struct Case {
+        int32_t low, high;
+        int16_t start, len;
+        int32_t number;
+    } cases[] = {
+        {1, 3, 0, 1, 5}, {1, 3, 1, -1, 5}, {1, 2, 0, 1, 5},  {0, 3, 1, 1, 9},
+        {1, 4, 1, 1, 9}, {2, 2, 0, 1, 0},  {3, 1, 0, -1, 0},
+    };
+    for (const auto& c : cases) {
+        Sandbox sb;
+        Funzioni f;
+        Array<Text> arr({1, 3});
+        arr.storage() = {u"c", u"b", u"a"};
+        ErrInfo r = f.quickSortArray(arr, c.low, c.high, c.start, c.len, false);
+        EXPECT_EQ(r.numberInfo(), c.number);
+        EXPECT_EQ(r.locationInfo(), u"quickSortArray");
+        EXPECT_EQ(r.classInfo(), u"orvcommon");
+        EXPECT_EQ(logLines(sb), c.number ? 1u : 0u);
+        EXPECT_EQ(arr.storage(), (std::vector<Text>{u"c", u"b", u"a"}));  // nothing moved
+    }
+    Sandbox sb;
+    Funzioni f;
+    Array<Text> none;
+    EXPECT_EQ(f.quickSortArray(none, 1, 2, 1, 1, false).numberInfo(), 9);
+}
+
+TEST(SystemInformation, DirectoriesAndSerial) {
+    Sandbox sb;
+    Funzioni f;
+    Text win = u"w", sys = u"s";
+    EXPECT_EQ(f.getWinAndSistemDir(win, sys), cleared());
+    EXPECT_EQ(win, platform::windowsFolder());
+    EXPECT_EQ(sys, platform::systemFolder());
+    EXPECT_FALSE(win.empty());
+
+    int32_t serial = -5;
+    EXPECT_EQ(f.getSerialNumber(u"/no/such/volume", serial), cleared());
+    EXPECT_EQ(serial, 5);  // kept as passed, made non-negative
+    serial = -1;
+    ASSERT_TRUE(f.getSerialNumber(u"/", serial).isSuccess());
+    const auto raw = platform::volumeSerial(u"/");
+    ASSERT_TRUE(raw.has_value());
+    const int32_t s = static_cast<int32_t>(*raw);
+    if (s != INT32_MIN) {
+        EXPECT_EQ(serial, s < 0 ? -s : s);
+    }
+    serial = INT32_MIN;
+    ErrInfo r = f.getSerialNumber(u"/no/such/volume", serial);
+    EXPECT_EQ(r.numberInfo(), 6);
+    EXPECT_EQ(r.locationInfo(), u"getSerialNumber");
+    EXPECT_EQ(r.classInfo(), u"orvcommon");
+    EXPECT_EQ(logLines(sb), 1u);
+    // 0x80000001 read as signed is -2147483647: its absolute value.
+    serial = static_cast<int32_t>(0x80000001u);
+    ASSERT_TRUE(f.getSerialNumber(u"/no/such/volume", serial).isSuccess());
+    EXPECT_EQ(serial, 2147483647);
+}
+
+}  // namespace
+}  // namespace orv

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "orvcommon/functions/funzioni.hpp"
+#include "support/sandbox.hpp"
+
+namespace orv {
+namespace {
+
+using test::Sandbox;
+using Op = ErrInfo (Funzioni::*)(const Text&, Text&);
+
+size_t logLines(const Sandbox& sb) {
+    return test::exists(sb.mainLog()) ? test::crlfLines(test::readBytes(sb.mainLog())).size() : 0;
+}
+
+struct NormCase {
+    const char* op;
+    Text in, out;
+};
+
+Op opNamed(const std::string& n) {
+    if (n == "normStringForDb") return &Funzioni::normStringForDb;
+    if (n == "normStringNoCRLF") return &Funzioni::normStringNoCRLF;
+    if (n == "normStringOnlyAscii") return &Funzioni::normStringOnlyAscii;
+    if (n == "normStringOnlyApice") return &Funzioni::normStringOnlyApice;
+    return &Funzioni::normStringForXML;
+}
+
+const char* const kOps[] = {"normStringForDb", "normStringNoCRLF", "normStringOnlyAscii",
+                            "normStringOnlyApice", "normStringForXML"};
+
+TEST(Normalise, CommonRules) {
+    Sandbox sb;
+    Funzioni f;
+    for (const char* op : kOps) {
+        for (const auto& [in, out] : std::vector<std::pair<Text, Text>>{{u"", u" "},
+                                                                        {u"    ", u" "},
+                                                                        {u"abc   ", u"abc"},
+                                                                        {u"   abc", u"   abc"},
+                                                                        {u"a\t", u"a\t"}}) {
+            SCOPED_TRACE(std::string(op) + " " + toUtf8(in));
+            Text got = u"unset";
+            ErrInfo r = (f.*opNamed(op))(in, got);
+            EXPECT_EQ(got, out);
+            EXPECT_EQ(r.numberInfo(), 0);
+            EXPECT_EQ(r.typeInfo(), eiINFORMATIONTYPE);
+            EXPECT_EQ(r.locationInfo(), fromUtf8(op));
+            EXPECT_EQ(r.classInfo(), u"orvcommon");
+            EXPECT_TRUE(r.processInfo().empty());
+            EXPECT_TRUE(r.descriptionInfo().empty());
+        }
+        // Too long for the 16-bit count: error 6, logged, output untouched.
+        const size_t before = logLines(sb);
+        Text got = u"unset";
+        ErrInfo r = (f.*opNamed(op))(Text(32768, u'a'), got);
+        EXPECT_EQ(r.numberInfo(), 6);
+        EXPECT_EQ(r.locationInfo(), fromUtf8(op));
+        EXPECT_EQ(got, u"unset");
+        EXPECT_EQ(logLines(sb), before + 1);
+        EXPECT_TRUE((f.*opNamed(op))(Text(32767, u'a'), got).isSuccess());
+    }
+}
+
+TEST(Normalise, ReplacementTables) {
+    const std::vector<NormCase> cases = {
+        {"normStringForDb", u"it's", u"it''s"},
+        {"normStringForDb", u"a`b", u"a b"},
+        {"normStringForDb", u"one\r\ntwo", u"one  two"},
+        {"normStringForDb", u"abc\r\n", u"abc"},
+        {"normStringForDb", u"\r\n\r", u" "},
+        {"normStringForDb", u"```", u" "},
+        {"normStringNoCRLF", u"a'b\r\nc`", u"a'b  c`"},
+        {"normStringOnlyApice", u"''", u"''''"},
+        {"normStringOnlyApice", u"a\r\nb", u"a\r\nb"},
+        {"normStringForXML", u"<a & b>", u"&lt;a &amp; b&gt;"},
+        {"normStringForXML", u"\u00c8\"", u"\u00c8\""},
+        {"normStringForXML", u"pi\u00f9", u"piu`"},
+        {"normStringForXML", u"it's", u"it`s"},
+        {"normStringForXML", u"\u00e8\u00e9\u00e0\u00f2\u00ec", u"e`e`a`o`i`"},
+        {"normStringForXML", u"&amp;", u"&amp;amp;"},
+        {"normStringOnlyAscii", u"a\tb\rc\nd", u"a\tb\rc\nd"},
+        {"normStringOnlyAscii",
+         u"a\x01"
+         u"b\x7f"
+         u"c",
+         u"a b c"},
+        {"normStringOnlyAscii", u"\u20ac\u201cx\u2018\u00e0\u0081", u"  x\u2018\u00e0"},
+        {"normStringOnlyAscii", u"\u0008\u000b\u000c\u2019\u201d\u0178\u00a0z",
+         u"\u0008  \u2019  \u00a0z"},
+        {"normStringOnlyAscii", u"\u4e2d", u"\u4e2d"},
+    };
+    Sandbox sb;
+    Funzioni f;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.op) + " " + toUtf8(c.in));
+        Text got;
+        EXPECT_TRUE((f.*opNamed(c.op))(c.in, got).isSuccess());
+        EXPECT_EQ(got, c.out);
+    }
+}
+
+TEST(Normalise, ApiceWithNull) {
+    Sandbox sb;
+    Funzioni f;
+    for (const Variant& v : {Variant(Null{}), Variant()}) {
+        Variant out = Text(u"x");
+        ErrInfo r = f.normStringOnlyApiceWithNull(v, out);
+        EXPECT_TRUE(out.isNull());
+        EXPECT_EQ(r, ErrInfo());
+        EXPECT_EQ(r.typeInfo(), 0);
+    }
+    Variant out;
+    ErrInfo r = f.normStringOnlyApiceWithNull(Variant(int16_t{12}), out);
+    EXPECT_EQ(out, Variant(Text(u"12")));
+    EXPECT_EQ(r.locationInfo(), u"normStringOnlyApice");
+    ASSERT_TRUE(f.normStringOnlyApiceWithNull(Variant(Text(u"l'a  ")), out).isSuccess());
+    EXPECT_EQ(out, Variant(Text(u"l''a")));
+
+    r = f.normStringOnlyApiceWithNull(Variant(Text(40000, u'a')), out);
+    EXPECT_EQ(r.numberInfo(), 6);
+    EXPECT_EQ(r.locationInfo(), u"normStringOnlyApice");
+    EXPECT_EQ(out, Variant(Text()));
+    EXPECT_EQ(logLines(sb), 1u);
+
+    out = Text(u"keep");
+    r = f.normStringOnlyApiceWithNull(Variant(VariantArray({0, 1})), out);
+    EXPECT_EQ(r.numberInfo(), 13);
+    EXPECT_EQ(r.locationInfo(), u"normStringOnlyApiceWithNull");
+    EXPECT_EQ(r.classInfo(), u"orvcommon");
+    EXPECT_EQ(out, Variant(Text(u"keep")));
+    EXPECT_EQ(logLines(sb), 2u);
+}
+
+}  // namespace
+}  // namespace orv
