@@ -131,6 +131,18 @@ bool RegDocument::deleteKey(TextView path) {
     return true;
 }
 
+std::vector<const RegKey*> RegDocument::subtree(TextView path) const {
+    const Text upper = toUpper(path);
+    const Text prefix = upper + u"\\";
+    std::vector<const RegKey*> out;
+    for (const RegKey& k : keys_) {
+        Text u = toUpper(k.path);
+        if (u == upper || (u.size() > prefix.size() && u.compare(0, prefix.size(), prefix) == 0))
+            out.push_back(&k);
+    }
+    return out;
+}
+
 void RegDocument::reindex() {
     index_.clear();
     for (size_t i = 0; i < keys_.size(); ++i)
@@ -174,6 +186,26 @@ Text normaliseKeyPath(TextView path) {
         if (!rest.empty()) out += u"\\" + rest;
     }
     return out;
+}
+
+bool regNameStorable(TextView name) {
+    for (char16_t c : name)
+        if (c == u'\0' || c == u'\r' || c == u'\n') return false;
+    return true;
+}
+
+bool regKeyPathStorable(TextView fullPath) {
+    if (fullPath.empty() || !regNameStorable(fullPath)) return false;
+    size_t start = 0;
+    for (;;) {
+        size_t slash = fullPath.find(u'\\', start);
+        TextView part =
+            fullPath.substr(start, slash == TextView::npos ? TextView::npos : slash - start);
+        if (part.empty()) return false;
+        if (start == 0 && !rootByName(part)) return false;
+        if (slash == TextView::npos) return true;
+        start = slash + 1;
+    }
 }
 
 namespace {
