@@ -1,5 +1,6 @@
 #include "orvcommon/platform/regformat.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "orvcommon/core/cp1252.hpp"
@@ -568,8 +569,21 @@ void writeValue(std::string& out, const RegValue& v) {
 }  // namespace
 
 std::string writeRegText(const std::vector<const RegKey*>& keys) {
-    std::string out = "Windows Registry Editor Version 5.00\r\n";
+    // Keys in tree order, names compared without regard to case, as Windows
+    // exports them: the text then depends only on what the store holds, so
+    // an export imported back gives the same file.
+    std::vector<std::pair<Text, const RegKey*>> sorted;
+    sorted.reserve(keys.size());
     for (const RegKey* k : keys) {
+        Text upper = toUpper(k->path);
+        for (char16_t& c : upper)
+            if (c == u'\\') c = u'\0';  // a parent sorts before its children
+        sorted.emplace_back(std::move(upper), k);
+    }
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::string out = "Windows Registry Editor Version 5.00\r\n";
+    for (const auto& [upper, k] : sorted) {
         out += "\r\n[" + toUtf8(k->path) + "]\r\n";
         for (const RegValue& v : k->values)
             writeValue(out, v);

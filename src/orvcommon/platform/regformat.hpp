@@ -99,7 +99,7 @@ void applyOps(RegDocument& doc, const std::vector<RegOp>& ops);
 RegDocument documentFromText(std::string_view bytes, std::vector<RegParseError>* errors = nullptr);
 
 // Writes the document as a version 5.00 export in UTF-8 with CR LF line
-// ends. Only keys for which `filter` (if given) answers true are written.
+// ends, keys in tree order (case-insensitive), values in document order.
 std::string writeRegText(const RegDocument& doc);
 std::string writeRegText(const std::vector<const RegKey*>& keys);
 

@@ -267,12 +267,6 @@ StoreWriteResult modifySettingsStore(const std::function<bool(RegDocument&)>& ch
         res.message = describe("cannot replace", path, e);
         return res;
     }
-    // Make the rename itself durable.
-    int dirFd = ::open(folder.empty() ? "/" : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
     {
         std::lock_guard<std::mutex> lock(gMutex);
         gCache = CacheEntry{};  // this process reads its own write back
