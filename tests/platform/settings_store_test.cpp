@@ -1,5 +1,6 @@
 // The settings store file: reads, writes, refusals, and writers and readers
 // in several processes at once.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -74,6 +75,24 @@ TEST(SettingsStore, EachWriteIsSeenAtOnceEvenWhenTheFileKeepsItsSize) {
         ASSERT_EQ(waitFor(child), 0);
         ASSERT_EQ(readText(u"K", u"V"), v) << i;
     }
+}
+
+TEST(SettingsStore, EachReplacementIsLaterThanTheFileItReplaces) {
+    // Readers trust (inode, size, modification time); a replacement of the
+    // same size may get the old inode number within one clock tick, so its
+    // time must move forward even when the clock has not.
+    test::Sandbox box(false);
+    ASSERT_TRUE(writeSetting(kHklm, u"K", {u"V", kRegSz, regStringData(u"1")}));
+    struct stat before {};
+    ASSERT_EQ(::stat(box.store().c_str(), &before), 0);
+    const timespec future[2] = {{before.st_mtim.tv_sec + 3600, 0},
+                                {before.st_mtim.tv_sec + 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, box.store().c_str(), future, 0), 0);
+    ASSERT_TRUE(writeSetting(kHklm, u"K", {u"V", kRegSz, regStringData(u"2")}));
+    struct stat after {};
+    ASSERT_EQ(::stat(box.store().c_str(), &after), 0);
+    EXPECT_TRUE(after.st_mtim.tv_sec > future[1].tv_sec ||
+                (after.st_mtim.tv_sec == future[1].tv_sec && after.st_mtim.tv_nsec > 0));
 }
 
 TEST(SettingsStore, StoreThatIsNotRegTextIsReadButNeverOverwritten) {
