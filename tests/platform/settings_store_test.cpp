@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -234,16 +235,28 @@ TEST(SettingsStore, TwoWritersAndAReaderNeverSeeATornFile) {
 TEST(SettingsStore, ConcurrentConnectionSavesLoseNothing) {
     MemoryTempFolder memory;
     test::Sandbox box;
-    constexpr int kProcesses = 4, kSaves = 200;
+    // Each process saves 200 times, cycling over ten applications of its
+    // own; after each save it reads its values back. A writer that replaced
+    // the store from a stale read would undo another process's save.
+    constexpr int kProcesses = 4, kSaves = 200, kApps = 10;
+    auto appName = [](int p, int slot) {
+        return u"App" + decimalText(p) + u"_" + decimalText(slot);
+    };
+    auto values = [](const Text& app, int i) {
+        const Text n = decimalText(i);
+        return std::array<Text, 3>{u"db " + app + u" " + n, u"user" + n, u"pw" + n};
+    };
     std::vector<pid_t> children;
     for (int p = 0; p < kProcesses; ++p) {
         children.push_back(spawn([=] {
             RegistryUtility reg;
             for (int i = 0; i < kSaves; ++i) {
-                const Text app = u"App" + decimalText(p) + u"_" + decimalText(i);
-                if (!reg.saveInfoForConnection(app, u"db" + app, u"user" + app, u"pw" + app)
-                         .isSuccess())
-                    return false;
+                const Text app = appName(p, i % kApps);
+                const auto v = values(app, i);
+                if (!reg.saveInfoForConnection(app, v[0], v[1], v[2]).isSuccess()) return false;
+                Text db, user, pw;
+                reg.getInfoForConnection(app, db, user, pw);
+                if (db != v[0] || user != v[1] || pw != v[2]) return false;
             }
             return true;
         }));
@@ -253,22 +266,23 @@ TEST(SettingsStore, ConcurrentConnectionSavesLoseNothing) {
     std::vector<RegParseError> errors;
     RegDocument doc = documentFromText(test::readBytes(box.store()), &errors);
     EXPECT_TRUE(errors.empty());
-    int missing = 0;
+    int wrong = 0;
     for (int p = 0; p < kProcesses; ++p) {
-        for (int i = 0; i < kSaves; ++i) {
-            const Text app = u"App" + decimalText(p) + u"_" + decimalText(i);
+        for (int slot = 0; slot < kApps; ++slot) {
+            const Text app = appName(p, slot);
+            const auto v = values(app, kSaves - kApps + slot);  // the last save of that slot
             const RegKey* key = doc.find(u"HKEY_LOCAL_MACHINE\\" + connectionKeyName(app));
-            const std::pair<const char16_t*, const char16_t*> expected[] = {
-                {u"connectionDbName", u"db"},
-                {u"connectionUser", u"user"},
-                {u"connectionPassword", u"pw"}};
-            for (const auto& [name, prefix] : expected) {
-                const RegValue* v = key ? key->find(name) : nullptr;
-                if (!v || regDataText(v->data) != prefix + app) ++missing;
+            const char16_t* names[] = {u"connectionDbName", u"connectionUser",
+                                       u"connectionPassword"};
+            for (int k = 0; k < 3; ++k) {
+                const RegValue* found = key ? key->find(names[k]) : nullptr;
+                if (!found || regDataText(found->data) != v[static_cast<size_t>(k)]) ++wrong;
             }
         }
     }
-    EXPECT_EQ(missing, 0);
+    EXPECT_EQ(wrong, 0);
+    // No error line: every value read back was there.
+    EXPECT_FALSE(test::exists(box.mainLog()));
 }
 
 }  // namespace
