@@ -49,13 +49,24 @@ Text decode(std::string_view bytes) {
     return out;
 }
 
-std::string encode(TextView text) {
-    std::string out(text.size(), '\0');
+void encodeAppend(TextView text, std::string& out) {
+    const size_t base = out.size();
+    out.resize(base + text.size());
+    char* dst = out.data() + base;
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
-        int b = (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) ? c : fromUnicode(c);
-        out[i] = static_cast<char>(b < 0 ? '?' : b);
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            dst[i] = static_cast<char>(c);
+        } else {
+            int b = fromUnicode(c);
+            dst[i] = static_cast<char>(b < 0 ? '?' : b);
+        }
     }
+}
+
+std::string encode(TextView text) {
+    std::string out;
+    encodeAppend(text, out);
     return out;
 }
 

@@ -24,5 +24,6 @@ void decodeAppend(std::string_view bytes, Text& out);
 // Text to bytes, one byte per character. A character without a byte becomes
 // '?', as the platform's best-fit-free conversion writes it.
 std::string encode(TextView text);
+void encodeAppend(TextView text, std::string& out);
 
 }  // namespace orv::cp1252

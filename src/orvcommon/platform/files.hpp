@@ -44,6 +44,9 @@ class File {
     // Opens `path`; on failure the File is closed and `error` (if given)
     // receives the run-time error number.
     static File open(TextView path, OpenMode mode, int32_t* error = nullptr);
+    // The same with the path already in the file system's encoding (see
+    // nativePath), for callers that open one path very often.
+    static File openNative(const std::string& path, OpenMode mode, int32_t* error = nullptr);
 
     bool isOpen() const { return fd_ >= 0; }
     void close();
@@ -87,6 +90,9 @@ bool copyFile(TextView from, TextView to);
 bool removeFile(TextView path);
 // Creates a folder and its missing parents.
 bool createFolders(TextView path);
+
+// A path in the file system's own encoding (UTF-8 here).
+std::string nativePath(TextView path);
 
 // Path helpers (text only, no OS access).
 Text parentFolder(TextView path);  // "" when there is none

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "orvcommon/core/variant.hpp"
 #include "orvcommon/results/enums.hpp"
@@ -61,8 +62,11 @@ class ErrInfo {
     int32_t switchSize() const { return switch_; }
 
     // The log line of this object at the given local time (without quotes
-    // and line end), as writeLog composes it.
+    // and line end), as writeLog composes it in code page 1252.
     Text logLine(double oleNow) const;
+    // Appends the quoted record with its CR LF, in code page 1252, with the
+    // date text already formatted.
+    void appendLogRecord(std::string& out, const std::string& date) const;
 
     friend bool operator==(const ErrInfo& a, const ErrInfo& b) {
         return a.number_ == b.number_ && a.description_ == b.description_ && a.type_ == b.type_ &&

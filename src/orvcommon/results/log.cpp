@@ -1,5 +1,7 @@
 // The log system: settings from the registry, the log line, rotation and the
 // append of one line per call.
+#include <charconv>
+
 #include "orvcommon/core/convert.hpp"
 #include "orvcommon/core/cp1252.hpp"
 #include "orvcommon/core/dates.hpp"
@@ -30,12 +32,14 @@ constexpr const char16_t* kLogKey = u"SOFTWARE\\VELN\\LogSystem";
 // delete; when the rename fails the file stays and the line is appended to
 // it. Any failure leaves its step without effect.
 // Returns 0, or the error number of a failed open.
-int32_t rotateAndAppend(const Text& path, const std::string* line, int32_t switchSize) {
+int32_t rotateAndAppend(const Text& path, const std::string& native, const std::string* line,
+                        int32_t switchSize) {
     using platform::File;
     using platform::OpenMode;
     for (int attempt = 0; attempt < 8; ++attempt) {
         int32_t error = 0;
-        File f = File::open(path, line ? OpenMode::Append : OpenMode::AppendExisting, &error);
+        File f =
+            File::openNative(native, line ? OpenMode::Append : OpenMode::AppendExisting, &error);
         if (!f.isOpen()) return error;  // missing folder, no rights: the line is lost
         f.lockExclusive();
         // A file renamed away by another process's rotation was larger than
@@ -45,7 +49,7 @@ int32_t rotateAndAppend(const Text& path, const std::string* line, int32_t switc
             if (!f.isStillAt(path)) continue;  // rotated away meanwhile: reopen
             if (platform::renameReplace(path, path + u".old")) {
                 if (!line) return 0;
-                File fresh = File::open(path, OpenMode::Append, &error);
+                File fresh = File::openNative(native, OpenMode::Append, &error);
                 if (fresh.isOpen()) fresh.writeAll(*line);
                 return error;
             }
@@ -54,6 +58,49 @@ int32_t rotateAndAppend(const Text& path, const std::string* line, int32_t switc
         return 0;
     }
     return 0;
+}
+
+int32_t rotateAndAppend(const Text& path, const std::string* line, int32_t switchSize) {
+    return rotateAndAppend(path, platform::nativePath(path), line, switchSize);
+}
+
+// The main log's path in the file system's encoding, converted once per
+// change of the folder.
+const std::string& nativeMainLogPath(const Text& path) {
+    thread_local Text lastPath;
+    thread_local std::string lastNative;
+    if (path != lastPath) {
+        lastNative = platform::nativePath(path);
+        lastPath = path;
+    }
+    return lastNative;
+}
+
+void appendNumber(std::string& out, long long v) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
+}
+
+// The log line's date, "d/m/yy h:mm" with the user's separators, in code
+// page 1252. It changes once a minute, so the last one is kept per thread.
+const std::string& logDate(const platform::LocalTime& t) {
+    struct Cached {
+        int y = -1, m = 0, d = 0, h = 0, n = 0;
+        char16_t dateSep = 0, timeSep = 0;
+        std::string text;
+    };
+    thread_local Cached c;
+    const Regional& r = Regional::current();
+    if (t.year != c.y || t.month != c.m || t.day != c.d || t.hour != c.h || t.minute != c.n ||
+        r.dateSeparator != c.dateSep || r.timeSeparator != c.timeSep) {
+        const double ole = oleFromParts({t.year, t.month, t.day, t.hour, t.minute, 0, 0});
+        c = Cached{t.year,          t.month,
+                   t.day,           t.hour,
+                   t.minute,        r.dateSeparator,
+                   r.timeSeparator, cp1252::encode(formatDate(ole, u"d/m/yy h:mm", r))};
+    }
+    return c.text;
 }
 
 }  // namespace
@@ -142,27 +189,33 @@ void ErrInfo::runInitialize() {
     switch_ = size <= 0 ? kDefaultSwitch : size;
 }
 
+void ErrInfo::appendLogRecord(std::string& out, const std::string& date) const {
+    out.reserve(out.size() + 48 + date.size() + process_.size() + class_.size() + location_.size() +
+                step_.size() + description_.size());
+    out += "\"[";
+    out += date;
+    out += "] [";
+    cp1252::encodeAppend(process_, out);
+    out += "] [";
+    cp1252::encodeAppend(class_, out);
+    out += "] [";
+    cp1252::encodeAppend(location_, out);
+    out += "] [";
+    cp1252::encodeAppend(step_, out);
+    out += "] [";
+    appendNumber(out, type_);
+    out += "] [";
+    appendNumber(out, number_);
+    out += "] [";
+    cp1252::encodeAppend(description_, out);
+    out += "]\"\r\n";
+}
+
 Text ErrInfo::logLine(double oleNow) const {
-    Text line;
-    line.reserve(64 + description_.size() + location_.size());
-    line += u"[";
-    line += formatDate(oleNow, u"d/m/yy h:mm");
-    line += u"] [";
-    line += process_;
-    line += u"] [";
-    line += class_;
-    line += u"] [";
-    line += location_;
-    line += u"] [";
-    line += step_;
-    line += u"] [";
-    line += decimalText(type_);
-    line += u"] [";
-    line += decimalText(number_);
-    line += u"] [";
-    line += description_;
-    line += u"]";
-    return line;
+    std::string bytes;
+    appendLogRecord(bytes, cp1252::encode(formatDate(oleNow, u"d/m/yy h:mm")));
+    // Without the quotes and the line end.
+    return cp1252::decode(std::string_view(bytes).substr(1, bytes.size() - 4));
 }
 
 ErrInfo ErrInfo::writeLog(const Variant& sErrLogName) {
@@ -174,11 +227,8 @@ ErrInfo ErrInfo::writeLog(const Variant& sErrLogName) {
     switch_ = settings.switchSize <= 0 ? kDefaultSwitch : settings.switchSize;
     const int16_t level = (type_ >= 1 && type_ <= 4) ? type_ : 0;
     static const Text mainName = mainLogFileName(platform::moduleName());
-    const auto t = platform::now();
-    const double now = oleFromParts({t.year, t.month, t.day, t.hour, t.minute, t.second, 0});
-    std::string bytes = "\"";
-    bytes += cp1252::encode(logLine(now));
-    bytes += "\"\r\n";
+    std::string bytes;
+    appendLogRecord(bytes, logDate(platform::now()));
     if (!sErrLogName.isMissing()) {
         try {
             Text named = toText(sErrLogName);
@@ -190,7 +240,8 @@ ErrInfo ErrInfo::writeLog(const Variant& sErrLogName) {
         }
     }
     if (type_ == eiERRORTYPE || type_ == eiWARNINGTYPE) {
-        int32_t error = rotateAndAppend(logFolder_ + mainName, &bytes, switch_);
+        const Text mainPath = logFolder_ + mainName;
+        int32_t error = rotateAndAppend(mainPath, nativeMainLogPath(mainPath), &bytes, switch_);
         if (error && settings.folderUnchecked && !platform::pathExists(logFolder_)) {
             // "Path" names no existing folder: the library's own folder it is.
             logFolder_ = platform::moduleFolder() + platform::kPathSeparator;

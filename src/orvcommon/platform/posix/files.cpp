@@ -101,9 +101,16 @@ File& File::operator=(File&& o) noexcept {
     return *this;
 }
 
+std::string nativePath(TextView path) {
+    return native(path);
+}
+
 File File::open(TextView path, OpenMode mode, int32_t* error) {
+    return openNative(native(path), mode, error);
+}
+
+File File::openNative(const std::string& p, OpenMode mode, int32_t* error) {
     File f;
-    const std::string p = native(path);
     if (p.empty() || p.find('\0') != std::string::npos) {
         if (error) *error = p.empty() ? err::kFileNotFound : err::kBadFileNameOrNumber;
         return f;

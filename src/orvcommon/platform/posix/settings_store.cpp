@@ -27,8 +27,15 @@ struct CacheEntry {
 };
 CacheEntry gCache;
 
+// The store path in the file system's encoding. The environment variable is
+// taken as it is, so the common call converts nothing.
 std::string nativeStorePath() {
-    return toUtf8(settingsStorePath());
+    {
+        std::lock_guard<std::mutex> lock(gPathMutex);
+        if (gPathOverride) return toUtf8(*gPathOverride);
+    }
+    const char* env = std::getenv("ORV_REGISTRY");
+    return env && *env ? std::string(env) : std::string("/etc/orvcommon/registry.reg");
 }
 
 bool sameStat(const struct stat& st, const CacheEntry& c) {
