@@ -128,60 +128,78 @@ ErrInfo Funzioni::quickSortArray(Array<Text>& SortArray, int32_t Low, int32_t Hi
             Text* base = &SortArray.at(Low);
             const size_t start = static_cast<size_t>(iByteStart - 1);
             const size_t len = static_cast<size_t>(iByteLen);
-            // Each key is computed once into one buffer, at most `len`
-            // characters per element (short keys leave the rest unused), so
-            // key i starts at i * len. The item carries the key's first four
-            // characters packed into one integer, so most comparisons are a
-            // single integer comparison; equal prefixes compare whole keys.
+            // Each key is computed once. The item carries the key's first
+            // eight characters packed into two integers, so most comparisons
+            // are integer comparisons, and keys of up to eight characters need
+            // nothing else; longer keys are also kept in one buffer, at most
+            // `len` characters per element (key i starts at i * stride), for
+            // the rare comparison whose first eight characters are equal.
             // Keys longer than the elements are cut to the longest element.
             size_t longest = 0;
             for (size_t i = 0; i < n; ++i)
                 longest = std::max(longest, base[i].size() > start ? base[i].size() - start : 0);
             const size_t stride = std::min(len, longest);
+            constexpr size_t kPacked = 8;
+            const bool needFlat = stride > kPacked;
             Text flat;
-            flat.resize(n * stride);
+            if (needFlat) flat.resize(n * stride);
             struct Item {
-                uint64_t prefix;
+                uint64_t high;  // characters 1-4 of the key
+                uint64_t low;   // characters 5-8
                 uint32_t index;
                 uint32_t length;
             };
             std::vector<Item> items(n);
+            char16_t scratch[kPacked];
             for (size_t i = 0; i < n; ++i) {
                 const Text& s = base[i];
                 const TextView key =
                     start < s.size() ? TextView(s).substr(start, stride) : TextView();
-                char16_t* k = flat.data() + i * stride;
+                char16_t* k = needFlat ? flat.data() + i * stride : scratch;
+                const size_t copied = needFlat ? key.size() : std::min(key.size(), kPacked);
                 if (bIgnoreUcase)
-                    std::copy(key.begin(), key.end(), k);
+                    std::copy(key.begin(), key.begin() + static_cast<ptrdiff_t>(copied), k);
                 else
-                    for (size_t c = 0; c < key.size(); ++c)
+                    for (size_t c = 0; c < copied; ++c)
                         k[c] = upperChar(key[c]);
-                uint64_t prefix = 0;
+                uint64_t high = 0, low = 0;
                 for (size_t c = 0; c < 4; ++c)
-                    prefix = (prefix << 16) | (c < key.size() ? k[c] : 0u);
+                    high = (high << 16) | (c < copied ? k[c] : 0u);
+                for (size_t c = 4; c < 8; ++c)
+                    low = (low << 16) | (c < copied ? k[c] : 0u);
                 items[i] =
-                    Item{prefix, static_cast<uint32_t>(i), static_cast<uint32_t>(key.size())};
+                    Item{high, low, static_cast<uint32_t>(i), static_cast<uint32_t>(key.size())};
             }
             const char16_t* keys = flat.data();
             std::sort(items.begin(), items.end(), [keys, stride](const Item& a, const Item& b) {
-                if (a.prefix != b.prefix) return a.prefix < b.prefix;
-                if (a.length <= 4 && b.length <= 4) return a.length < b.length;
-                return TextView(keys + a.index * stride, a.length) <
-                       TextView(keys + b.index * stride, b.length);
+                if (a.high != b.high) return a.high < b.high;
+                if (a.low != b.low) return a.low < b.low;
+                if (a.length <= kPacked || b.length <= kPacked) return a.length < b.length;
+                return TextView(keys + size_t{a.index} * stride, a.length) <
+                       TextView(keys + size_t{b.index} * stride, b.length);
             });
-            // Gather the elements in key order. The reads are independent of
-            // each other, so prefetching a few ahead keeps the memory busy.
-            std::vector<Text> sorted;
-            sorted.reserve(n);
-            constexpr size_t kAhead = 16;
-            for (size_t i = 0; i < n; ++i) {
-                if (i + kAhead < n) __builtin_prefetch(base + items[i + kAhead].index, 1);
-                sorted.push_back(std::move(base[items[i].index]));
+            // Move the elements into key order in place, one cycle of the
+            // permutation at a time: each element moves once and no second
+            // array is needed. `from[k]` is where the element for place k is.
+            std::vector<uint32_t> from(n);
+            for (size_t k = 0; k < n; ++k)
+                from[k] = items[k].index;
+            std::vector<Item>().swap(items);
+            for (size_t first = 0; first < n; ++first) {
+                if (from[first] == first) continue;
+                Text held = std::move(base[first]);
+                size_t k = first;
+                for (;;) {
+                    const size_t src = from[k];
+                    from[k] = static_cast<uint32_t>(k);
+                    if (src == first) {
+                        base[k] = std::move(held);
+                        break;
+                    }
+                    base[k] = std::move(base[src]);
+                    k = src;
+                }
             }
-            if (n == SortArray.storage().size())
-                SortArray.storage().swap(sorted);
-            else
-                std::move(sorted.begin(), sorted.end(), base);
         }
         fillSuccess(result, trap, Text());
     });
