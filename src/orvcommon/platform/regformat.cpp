@@ -1,5 +1,6 @@
 #include "orvcommon/platform/regformat.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "orvcommon/core/cp1252.hpp"
@@ -131,6 +132,18 @@ bool RegDocument::deleteKey(TextView path) {
     return true;
 }
 
+std::vector<const RegKey*> RegDocument::subtree(TextView path) const {
+    const Text upper = toUpper(path);
+    const Text prefix = upper + u"\\";
+    std::vector<const RegKey*> out;
+    for (const RegKey& k : keys_) {
+        Text u = toUpper(k.path);
+        if (u == upper || (u.size() > prefix.size() && u.compare(0, prefix.size(), prefix) == 0))
+            out.push_back(&k);
+    }
+    return out;
+}
+
 void RegDocument::reindex() {
     index_.clear();
     for (size_t i = 0; i < keys_.size(); ++i)
@@ -174,6 +187,26 @@ Text normaliseKeyPath(TextView path) {
         if (!rest.empty()) out += u"\\" + rest;
     }
     return out;
+}
+
+bool regNameStorable(TextView name) {
+    for (char16_t c : name)
+        if (c == u'\0' || c == u'\r' || c == u'\n') return false;
+    return true;
+}
+
+bool regKeyPathStorable(TextView fullPath) {
+    if (fullPath.empty() || !regNameStorable(fullPath)) return false;
+    size_t start = 0;
+    for (;;) {
+        size_t slash = fullPath.find(u'\\', start);
+        TextView part =
+            fullPath.substr(start, slash == TextView::npos ? TextView::npos : slash - start);
+        if (part.empty()) return false;
+        if (start == 0 && !rootByName(part)) return false;
+        if (slash == TextView::npos) return true;
+        start = slash + 1;
+    }
 }
 
 namespace {
@@ -536,8 +569,21 @@ void writeValue(std::string& out, const RegValue& v) {
 }  // namespace
 
 std::string writeRegText(const std::vector<const RegKey*>& keys) {
-    std::string out = "Windows Registry Editor Version 5.00\r\n";
+    // Keys in tree order, names compared without regard to case, as Windows
+    // exports them: the text then depends only on what the store holds, so
+    // an export imported back gives the same file.
+    std::vector<std::pair<Text, const RegKey*>> sorted;
+    sorted.reserve(keys.size());
     for (const RegKey* k : keys) {
+        Text upper = toUpper(k->path);
+        for (char16_t& c : upper)
+            if (c == u'\\') c = u'\0';  // a parent sorts before its children
+        sorted.emplace_back(std::move(upper), k);
+    }
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::string out = "Windows Registry Editor Version 5.00\r\n";
+    for (const auto& [upper, k] : sorted) {
         out += "\r\n[" + toUtf8(k->path) + "]\r\n";
         for (const RegValue& v : k->values)
             writeValue(out, v);

@@ -61,6 +61,8 @@ class RegDocument {
     bool deleteValue(TextView path, TextView name);
     // Removes the key and everything below it; false when nothing matched.
     bool deleteKey(TextView path);
+    // The key and the keys below it, in document order (an export of it).
+    std::vector<const RegKey*> subtree(TextView path) const;
 
     friend bool operator==(const RegDocument& a, const RegDocument& b) {
         return a.keys_ == b.keys_;
@@ -97,9 +99,16 @@ void applyOps(RegDocument& doc, const std::vector<RegOp>& ops);
 RegDocument documentFromText(std::string_view bytes, std::vector<RegParseError>* errors = nullptr);
 
 // Writes the document as a version 5.00 export in UTF-8 with CR LF line
-// ends. Only keys for which `filter` (if given) answers true are written.
+// ends, keys in tree order (case-insensitive), values in document order.
 std::string writeRegText(const RegDocument& doc);
 std::string writeRegText(const std::vector<const RegKey*>& keys);
+
+// True when a key name or value name can be written to a .reg text and read
+// back: no NUL, CR or LF (the format has no escape for them).
+bool regNameStorable(TextView name);
+// True for a full key path (as normaliseKeyPath gives it) that the store can
+// hold: a known root, no empty key name, every name storable.
+bool regKeyPathStorable(TextView fullPath);
 
 // Registry roots: 32-bit handle values, full names and short forms.
 struct RegRoot {

@@ -187,10 +187,11 @@ StoreWriteResult modifySettingsStore(const std::function<bool(RegDocument&)>& ch
     // Read the file as it is now, under the lock.
     std::string bytes;
     bool exists = false;
+    struct stat oldSt {};
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
         exists = true;
-        bool ok = readWhole(fd, bytes);
+        bool ok = ::fstat(fd, &oldSt) == 0 && readWhole(fd, bytes);
         ::close(fd);
         if (!ok) {
             res.status = StoreWrite::Failed;
@@ -217,6 +218,13 @@ StoreWriteResult modifySettingsStore(const std::function<bool(RegDocument&)>& ch
         return res;
     }
     const std::string text = writeRegText(doc);
+    // Never store what could not be read back (a name holding a line break,
+    // say): the next writer would refuse the file.
+    if (!parseRegText(text).errors.empty()) {
+        res.status = StoreWrite::Failed;
+        res.message = "the change cannot be written as .reg text; " + path + " is left unchanged";
+        return res;
+    }
     const std::string tmp = path + ".tmp." + std::to_string(::getpid());
     int out = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (out < 0) {
@@ -225,6 +233,9 @@ StoreWriteResult modifySettingsStore(const std::function<bool(RegDocument&)>& ch
         res.message = describe("cannot write", tmp, e);
         return res;
     }
+    // The store may hold passwords: keep the permission bits an
+    // administrator gave the file.
+    if (exists) ::fchmod(out, oldSt.st_mode & 07777);
     size_t done = 0;
     while (done < text.size()) {
         ssize_t n = ::write(out, text.data() + done, text.size() - done);
@@ -238,6 +249,23 @@ StoreWriteResult modifySettingsStore(const std::function<bool(RegDocument&)>& ch
             return res;
         }
         done += static_cast<size_t>(n);
+    }
+    // Readers keep their parse while identity, size and modification time
+    // stay the same. The replacement may reuse the old inode number and have
+    // the same size within one clock tick, so its modification time is made
+    // later than the old file's.
+    struct stat newSt {};
+    if (exists && ::fstat(out, &newSt) == 0 &&
+        (newSt.st_mtim.tv_sec < oldSt.st_mtim.tv_sec ||
+         (newSt.st_mtim.tv_sec == oldSt.st_mtim.tv_sec &&
+          newSt.st_mtim.tv_nsec <= oldSt.st_mtim.tv_nsec))) {
+        timespec times[2] = {{0, UTIME_OMIT}, oldSt.st_mtim};
+        times[1].tv_nsec += 1000;
+        if (times[1].tv_nsec >= 1000000000L) {
+            times[1].tv_sec += 1;
+            times[1].tv_nsec -= 1000000000L;
+        }
+        ::futimens(out, times);
     }
     if (::fsync(out) != 0 || ::close(out) != 0) {
         int e = errno;
@@ -253,6 +281,10 @@ StoreWriteResult modifySettingsStore(const std::function<bool(RegDocument&)>& ch
         res.message = describe("cannot replace", path, e);
         return res;
     }
+    {
+        std::lock_guard<std::mutex> lock(gMutex);
+        gCache = CacheEntry{};  // this process reads its own write back
+    }
     res.status = StoreWrite::Ok;
     return res;
 }
@@ -263,7 +295,7 @@ bool writeSetting(uint32_t root, TextView keyPath, const RegValue& value) {
     Text full = r->name;
     if (!keyPath.empty()) full += u"\\" + Text(keyPath);
     Text normalised = normaliseKeyPath(full);
-    if (normalised.empty()) return false;
+    if (!regKeyPathStorable(normalised) || !regNameStorable(value.name)) return false;
     auto res = modifySettingsStore([&](RegDocument& doc) {
         doc.setValue(normalised, value);
         return true;

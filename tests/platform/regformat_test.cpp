@@ -1,0 +1,250 @@
+// The .reg text form of the settings store: reading, the lines it refuses,
+// writing back, and the key helpers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "orvcommon/platform/regformat.hpp"
+
+namespace orv::platform {
+namespace {
+
+const char kHeader[] = "Windows Registry Editor Version 5.00\r\n";
+
+std::string utf16leWithBom(const std::string& utf8) {
+    std::string out = "\xFF\xFE";
+    for (char16_t c : fromUtf8(utf8)) {
+        out.push_back(static_cast<char>(c & 0xFF));
+        out.push_back(static_cast<char>(c >> 8));
+    }
+    return out;
+}
+
+std::vector<std::string> crlfSplit(const std::string& text) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        out.push_back(text.substr(start, end - start));
+    return out;
+}
+
+const RegValue* valueAt(const RegDocument& doc, TextView key, TextView name) {
+    const RegKey* k = doc.find(key);
+    return k ? k->find(name) : nullptr;
+}
+
+TEST(RegFormat, ReadsEveryValueForm) {
+    struct Row {
+        const char* line;
+        uint32_t type;
+        std::string data;
+    };
+    const Row rows[] = {
+        {"\"A\"=\"plain\"", kRegSz, regStringData(u"plain")},
+        {"\"A\"=\"q\\\"uo\\\\te\"", kRegSz, regStringData(u"q\"uo\\te")},
+        {"\"A\" = \"spaced\"  ", kRegSz, regStringData(u"spaced")},
+        {"\"A\"=\"\"", kRegSz, regStringData(u"")},
+        {"\"A\"=\"caf\xC3\xA9\"", kRegSz, regStringData(u"caf\u00e9")},
+        {"\"A\"=dword:0000000a", kRegDword, regDwordData(10)},
+        {"\"A\"=DWORD:FFFFFFFF", kRegDword, regDwordData(0xFFFFFFFFu)},
+        {"\"A\"=hex:00,ff,7f", kRegBinary, std::string("\x00\xff\x7f", 3)},
+        {"\"A\"=hex:", kRegBinary, ""},
+        {"\"A\"=hex(2):25,00,50,00,00,00", kRegExpandSz, regStringData(u"%P")},
+        {"\"A\"=hex(7):61,00,00,00,62,00,00,00,00,00", kRegMultiSz,
+         regMultiStringData({u"a", u"b"})},
+        {"\"A\"=hex(b):01,00,00,00,00,00,00,00", kRegQword, std::string("\x01\0\0\0\0\0\0\0", 8)},
+        {"\"A\"=hex(7):61,00,00,00,\\\r\n  62,00,00,00,\\\r\n  00,00", kRegMultiSz,
+         regMultiStringData({u"a", u"b"})},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.line);
+        std::vector<RegParseError> errors;
+        RegDocument doc = documentFromText(
+            std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\K]\r\n" + r.line + "\r\n", &errors);
+        EXPECT_TRUE(errors.empty());
+        const RegValue* v = valueAt(doc, u"HKEY_LOCAL_MACHINE\\K", u"a");  // names ignore case
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(v->type, r.type);
+        EXPECT_EQ(v->data, r.data);
+    }
+}
+
+TEST(RegFormat, AppliesDefaultValuesAndDeletesInOrder) {
+    const std::string text = std::string(kHeader) +
+                             "[HKLM\\Soft\\App]\n"
+                             "@=\"default\"\n"
+                             "\"Gone\"=\"x\"\n"
+                             "\"Kept\"=\"y\"\n"
+                             "[HKLM\\Soft\\App\\Sub]\n"
+                             "\"In\"=\"z\"\n"
+                             "[HKLM\\Soft\\App]\n"
+                             "\"Gone\"=-\n"
+                             "[-HKLM\\Soft\\App\\Sub]\n";
+    std::vector<RegParseError> errors;
+    RegDocument doc = documentFromText(text, &errors);
+    EXPECT_TRUE(errors.empty());
+    const Text key = u"HKEY_LOCAL_MACHINE\\Soft\\App";
+    ASSERT_NE(valueAt(doc, key, u""), nullptr);
+    EXPECT_EQ(regDataText(valueAt(doc, key, u"")->data), u"default");
+    EXPECT_EQ(valueAt(doc, key, u"Gone"), nullptr);
+    EXPECT_NE(valueAt(doc, key, u"Kept"), nullptr);
+    EXPECT_EQ(doc.find(key + u"\\Sub"), nullptr);
+}
+
+TEST(RegFormat, Regedit4TextsAreEightBit) {
+    RegDocument doc =
+        documentFromText("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"E\"=hex(2):25,e9,00\r\n");
+    const RegValue* v = valueAt(doc, u"HKEY_CURRENT_USER\\K", u"E");
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->type, kRegExpandSz);
+    EXPECT_EQ(regDataText(v->data), u"%\u00e9");
+}
+
+TEST(RegFormat, ReportsUnreadableLinesAndKeepsTheRest) {
+    const std::string text = std::string(kHeader) +              // line 1
+                             "\r\n"                              // 2
+                             "[HKEY_LOCAL_MACHINE\\K]\r\n"       // 3
+                             "\"Good\"=\"1\"\r\n"                // 4
+                             "\"Bad\"=\"unterminated\r\n"        // 5
+                             "\"Dw\"=dword:123456789\r\n"        // 6
+                             "junk line\r\n"                     // 7
+                             "[HKEY_NOWHERE\\K]\r\n"             // 8
+                             "\"Lost\"=\"in unknown root\"\r\n"  // 9
+                             "[HKEY_LOCAL_MACHINE\\K\r\n"        // 10
+                             "\"Also\"=\"2\"\r\n";               // 11
+    std::vector<RegParseError> errors;
+    RegDocument doc = documentFromText(text, &errors);
+    std::vector<size_t> lines;
+    for (const auto& e : errors)
+        lines.push_back(e.line);
+    EXPECT_EQ(lines, (std::vector<size_t>{5, 6, 7, 8, 9, 10, 11}));
+    EXPECT_NE(valueAt(doc, u"HKEY_LOCAL_MACHINE\\K", u"Good"), nullptr);
+    EXPECT_EQ(valueAt(doc, u"HKEY_LOCAL_MACHINE\\K", u"Bad"), nullptr);
+
+    std::vector<RegParseError> noHeader;
+    documentFromText("[HKEY_LOCAL_MACHINE\\K]\n", &noHeader);
+    ASSERT_EQ(noHeader.size(), 1u);
+    EXPECT_EQ(noHeader[0].line, 1u);
+}
+
+TEST(RegFormat, Utf16LittleEndianWithByteOrderMarkReadsLikeUtf8) {
+    const std::string text = std::string(kHeader) +
+                             "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Caf\xC3\xA9]\r\n"
+                             "\"Name\"=\"\xE2\x82\xAC value\"\r\n"
+                             "\"Multi\"=hex(7):61,00,00,00,\\\r\n  00,00\r\n"
+                             "\"N\"=dword:00000003\r\n";
+    std::vector<RegParseError> errors;
+    RegDocument fromUtf16 = documentFromText(utf16leWithBom(text), &errors);
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(fromUtf16, documentFromText(text));
+    const RegValue* v = valueAt(fromUtf16, u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Caf\u00e9", u"Name");
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(regDataText(v->data), u"\u20ac value");
+    // A UTF-8 byte-order mark is accepted too.
+    EXPECT_EQ(documentFromText("\xEF\xBB\xBF" + text), fromUtf16);
+}
+
+TEST(RegFormat, WritesBackWhatItRead) {
+    RegDocument doc;
+    const Text key = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\App";
+    doc.setValue(key, {u"", kRegSz, regStringData(u"default \"quoted\" \\ back")});
+    doc.setValue(key, {u"Line\"Name", kRegSz, regStringData(u"two\r\nlines")});
+    doc.setValue(key, {u"Odd", kRegSz, std::string("abc", 3)});
+    doc.setValue(key, {u"Big", kRegBinary, std::string(300, '\x5a')});
+    doc.setValue(key, {u"D", kRegDword, regDwordData(0xdeadbeef)});
+    doc.setValue(key, {u"Short", kRegDword, std::string("\x01", 1)});
+    doc.setValue(key, {u"Odd type", 0x12345, "x"});
+    doc.ensure(u"HKEY_CURRENT_USER\\Empty key");
+    const std::string text = writeRegText(doc);
+    EXPECT_EQ(text.rfind(kHeader, 0), 0u);
+    std::vector<RegParseError> errors;
+    RegDocument again = documentFromText(text, &errors);
+    EXPECT_TRUE(errors.empty());
+    for (const RegKey& k : doc.keys()) {
+        ASSERT_NE(again.find(k.path), nullptr) << toUtf8(k.path);
+        EXPECT_EQ(*again.find(k.path), k);
+    }
+    EXPECT_EQ(again.keys().size(), doc.keys().size());
+    EXPECT_EQ(writeRegText(again), text);
+    // Long hex data is wrapped as Windows wraps it.
+    for (const char* line = text.c_str(); (line = std::strstr(line, "\r\n")); line += 2) {
+        const char* end = std::strstr(line + 2, "\r\n");
+        if (end) {
+            EXPECT_LE(end - line - 2, 80);
+        }
+    }
+}
+
+TEST(RegFormat, KeysAreWrittenInTreeOrderWhateverOrderTheyCameIn) {
+    RegDocument doc;
+    for (const char16_t* k :
+         {u"HKEY_LOCAL_MACHINE\\b", u"HKEY_CURRENT_USER\\z", u"HKEY_LOCAL_MACHINE\\A b",
+          u"HKEY_LOCAL_MACHINE\\a\\c", u"HKEY_LOCAL_MACHINE\\a"})
+        doc.ensure(k);
+    const std::string text = writeRegText(doc);
+    std::vector<std::string> order;
+    for (const std::string& line : crlfSplit(text))
+        if (!line.empty() && line[0] == '[') order.push_back(line);
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"[HKEY_CURRENT_USER\\z]", "[HKEY_LOCAL_MACHINE\\a]",
+                                        "[HKEY_LOCAL_MACHINE\\a\\c]", "[HKEY_LOCAL_MACHINE\\A b]",
+                                        "[HKEY_LOCAL_MACHINE\\b]"}));
+}
+
+TEST(RegFormat, KeysCompareWithoutCaseAndSubtreesStopAtNameBoundaries) {
+    RegDocument doc;
+    doc.ensure(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN");
+    doc.ensure(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN\\LogSystem");
+    doc.ensure(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN2");
+    doc.ensure(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Other\\Deep");
+    EXPECT_EQ(&doc.ensure(u"hkey_local_machine\\software\\veln"),
+              doc.find(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN"));
+    EXPECT_EQ(doc.subtree(u"HKEY_LOCAL_MACHINE\\software\\veln").size(), 2u);
+    EXPECT_TRUE(doc.keyExists(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Other"));
+    EXPECT_FALSE(doc.keyExists(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Oth"));
+    EXPECT_TRUE(doc.deleteKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN"));
+    EXPECT_NE(doc.find(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN2"), nullptr);
+    EXPECT_EQ(doc.find(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN\\LogSystem"), nullptr);
+    EXPECT_FALSE(doc.deleteKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN"));
+}
+
+TEST(RegFormat, RootsAndKeyPaths) {
+    struct Row {
+        const char16_t* in;
+        const char16_t* out;
+        bool storable;
+    };
+    const Row rows[] = {
+        {u"HKLM\\SOFTWARE\\VELN\\LogSystem", u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN\\LogSystem",
+         true},
+        {u"hkcu\\x\\", u"HKEY_CURRENT_USER\\x", true},
+        {u"HKEY_USERS", u"HKEY_USERS", true},
+        {u"HKCR\\a", u"HKEY_CLASSES_ROOT\\a", true},
+        {u"HKCC\\a", u"HKEY_CURRENT_CONFIG\\a", true},
+        {u"HKLM\\a\\\\b", u"HKEY_LOCAL_MACHINE\\a\\\\b", false},
+        {u"HKLM\\a\r\nb", u"HKEY_LOCAL_MACHINE\\a\r\nb", false},
+        {u"HKXX\\a", u"", false},
+        {u"SOFTWARE\\a", u"", false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(toUtf8(r.in));
+        Text full = normaliseKeyPath(r.in);
+        EXPECT_EQ(full, r.out);
+        EXPECT_EQ(regKeyPathStorable(full), r.storable);
+    }
+    const std::pair<uint32_t, const char16_t*> handles[] = {{0x80000000u, u"HKEY_CLASSES_ROOT"},
+                                                            {0x80000001u, u"HKEY_CURRENT_USER"},
+                                                            {0x80000002u, u"HKEY_LOCAL_MACHINE"},
+                                                            {0x80000003u, u"HKEY_USERS"},
+                                                            {0x80000005u, u"HKEY_CURRENT_CONFIG"}};
+    for (const auto& [handle, name] : handles) {
+        ASSERT_NE(rootByHandle(handle), nullptr);
+        EXPECT_EQ(Text(rootByHandle(handle)->name), name);
+    }
+    EXPECT_EQ(rootByHandle(0x12345678u), nullptr);
+    EXPECT_FALSE(regNameStorable(u"a\nb"));
+    EXPECT_TRUE(regNameStorable(u"with \"quotes\" and \\"));
+}
+
+}  // namespace
+}  // namespace orv::platform

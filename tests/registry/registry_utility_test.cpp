@@ -1,0 +1,230 @@
+// RegistryUtility: reading values, connection settings, the write probe, and
+// what each operation reports and logs.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <stdexcept>
+
+#include "orvcommon/platform/eventlog.hpp"
+#include "orvcommon/registry/registry_utility.hpp"
+#include "support/sandbox.hpp"
+
+namespace orv {
+namespace {
+
+using platform::kRegBinary;
+using platform::kRegMultiSz;
+
+const int32_t kHklm = static_cast<int32_t>(HKEY_LOCAL_MACHINE);
+
+// The log lines of the main log that end in the given fields, without the
+// date (which depends on the regional settings).
+size_t countLogLines(const test::Sandbox& box, const std::string& tail) {
+    size_t n = 0;
+    for (const std::string& line : test::crlfLines(test::readBytes(box.mainLog())))
+        if (line.size() >= tail.size() &&
+            line.compare(line.size() - tail.size(), tail.size(), tail) == 0)
+            ++n;
+    return n;
+}
+const char kGetKeyValueLine[] = "] [orvcommon] [RegistryUtility] [getKeyValue] [] [1] [0] []\"";
+
+// Stores through the real store writer, but answers false, without writing,
+// to the write numbered `refuse` (1-based; 0 refuses nothing). Counts writes.
+struct RefusingWriter : RegistryWriter {
+    int refuse;
+    int* calls;
+    RefusingWriter(int r, int* c) : refuse(r), calls(c) {}
+    bool setStringValue(int32_t root, const Text& key, const Text& name,
+                        const Text& value) override {
+        if (++*calls == refuse) return false;
+        return makeStoreRegistryWriter()->setStringValue(root, key, name, value);
+    }
+};
+
+struct ThrowingWriter : RegistryWriter {
+    bool setStringValue(int32_t, const Text&, const Text&, const Text&) override {
+        throw RuntimeError(70);
+    }
+};
+
+Text storedText(TextView key, TextView name) {
+    auto r = platform::readSetting(HKEY_LOCAL_MACHINE, key, name);
+    return r.status == platform::SettingStatus::Ok ? platform::regDataText(r.data) : u"<none>";
+}
+
+TEST(RegistryUtility, GetKeyValueReadsByTheRegistryRuleAndLogsWhatItCannotRead) {
+    test::Sandbox box;
+    test::Sandbox::setText(u"SOFTWARE\\App", u"Text", u"caf\u00e9 \u20ac");
+    test::Sandbox::setDword(u"SOFTWARE\\App", u"Three", 3);
+    test::Sandbox::setText(u"Environment", u"User", u"me", HKEY_CURRENT_USER);
+    platform::writeSetting(HKEY_LOCAL_MACHINE, u"SOFTWARE\\App",
+                           {u"Multi", kRegMultiSz, platform::regMultiStringData({u"a", u"b"})});
+    platform::writeSetting(HKEY_LOCAL_MACHINE, u"SOFTWARE\\App", {u"Bin", kRegBinary, "\x01\x02"});
+    struct Row {
+        int32_t root;
+        const char16_t* key;
+        const char16_t* name;
+        const char16_t* expected;
+        size_t logLines;
+    };
+    const Row rows[] = {
+        {kHklm, u"SOFTWARE\\App", u"Text", u"caf\u00e9 \u20ac", 0},
+        {kHklm, u"software\\app", u"three", u"&h3", 0},
+        {static_cast<int32_t>(HKEY_CURRENT_USER), u"Environment", u"User", u"me", 0},
+        {kHklm, u"SOFTWARE\\App", u"Multi", u"", 0},
+        {kHklm, u"SOFTWARE\\App", u"Bin", u"", 0},
+        {kHklm, u"SOFTWARE\\App", u"Missing", u"", 1},
+        {kHklm, u"SOFTWARE\\NoSuchApp", u"Text", u"", 1},
+        {static_cast<int32_t>(HKEY_USERS), u"SOFTWARE\\App", u"Text", u"", 1},
+        {0x1234, u"SOFTWARE\\App", u"Text", u"", 1},
+    };
+    RegistryUtility reg;
+    size_t logged = 0;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(toUtf8(r.key) + " " + toUtf8(r.name));
+        int32_t root = r.root;
+        Text key = r.key, name = r.name;
+        EXPECT_EQ(reg.getKeyValue(root, key, name), r.expected);
+        EXPECT_EQ(root, r.root);
+        EXPECT_EQ(key, r.key);
+        EXPECT_EQ(name, r.name);
+        logged += r.logLines;
+        EXPECT_EQ(countLogLines(box, kGetKeyValueLine), logged);
+    }
+}
+
+TEST(RegistryUtility, GetInfoForConnectionReadsThreeValuesAndSucceedsEvenWhenMissing) {
+    test::Sandbox box;
+    test::Sandbox::setText(u"SOFTWARE\\Sales\\DbAccess", u"connectionDbName", u"SALESDB");
+    test::Sandbox::setText(u"SOFTWARE\\Sales\\DbAccess", u"connectionUser", u" sales");
+    test::Sandbox::setText(u"SOFTWARE\\Sales\\DbAccess", u"connectionPassword", u"s3cret");
+    RegistryUtility reg;
+    Text db = u"x", user = u"x", pw = u"x";
+    ErrInfo r = reg.getInfoForConnection(u"Sales", db, user, pw);
+    EXPECT_TRUE(r.isSuccess());
+    EXPECT_EQ(r.typeInfo(), eiINFORMATIONTYPE);
+    EXPECT_EQ(r.descriptionInfo(), u"");
+    EXPECT_EQ(r.locationInfo(), u"getInfoForConnection");
+    EXPECT_EQ(r.classInfo(), u"RegistryUtility");
+    EXPECT_EQ(r.processInfo(), u"orvcommon");
+    EXPECT_EQ(db, u"SALESDB");
+    EXPECT_EQ(user, u" sales");
+    EXPECT_EQ(pw, u"s3cret");
+    EXPECT_EQ(countLogLines(box, kGetKeyValueLine), 0u);
+
+    r = reg.getInfoForConnection(u"Unknown", db, user, pw);
+    EXPECT_TRUE(r.isSuccess());
+    EXPECT_EQ(db + user + pw, u"");
+    EXPECT_EQ(countLogLines(box, kGetKeyValueLine), 3u);
+}
+
+TEST(RegistryUtility, SaveInfoForConnectionCreatesTheKeyAndDropsTrailingSpacesOnly) {
+    test::Sandbox box;
+    RegistryUtility reg;
+    ErrInfo r = reg.saveInfoForConnection(u"New App", u"  DB name  ", u" user ", u"pw \t ");
+    EXPECT_TRUE(r.isSuccess());
+    EXPECT_EQ(r.typeInfo(), eiINFORMATIONTYPE);
+    EXPECT_EQ(r.descriptionInfo(), u"");
+    EXPECT_EQ(r.locationInfo(), u"saveInfoForConnection");
+    EXPECT_EQ(r.classInfo(), u"RegistryUtility");
+    EXPECT_EQ(r.processInfo(), u"orvcommon");
+    EXPECT_EQ(storedText(u"SOFTWARE\\New App\\DbAccess", u"connectionDbName"), u"  DB name");
+    EXPECT_EQ(storedText(u"SOFTWARE\\New App\\DbAccess", u"connectionUser"), u" user");
+    EXPECT_EQ(storedText(u"SOFTWARE\\New App\\DbAccess", u"connectionPassword"), u"pw \t");
+    // What was saved reads back, stored as text.
+    Text db, user, pw;
+    reg.getInfoForConnection(u"New App", db, user, pw);
+    EXPECT_EQ(db, u"  DB name");
+    EXPECT_EQ(pw, u"pw \t");
+    EXPECT_FALSE(test::exists(box.mainLog()));
+}
+
+TEST(RegistryUtility, SaveInfoForConnectionStopsAtTheFirstRefusedWrite) {
+    const char16_t* names[] = {u"connectionDbName", u"connectionUser", u"connectionPassword"};
+    for (int refuse = 1; refuse <= 3; ++refuse) {
+        SCOPED_TRACE(refuse);
+        test::Sandbox box;
+        int calls = 0;
+        RegistryUtility reg([&] { return std::make_unique<RefusingWriter>(refuse, &calls); });
+        ErrInfo r = reg.saveInfoForConnection(u"Sales", u"db", u"user", u"pw");
+        EXPECT_EQ(r.numberInfo(), eiREGISTRYERROR);
+        EXPECT_EQ(r.descriptionInfo(), u"Error in writing registry:HKEY_LOCAL_MACHINE");
+        EXPECT_EQ(r.typeInfo(), eiERRORTYPE);
+        EXPECT_EQ(r.locationInfo(), u"saveInfoForConnection");
+        EXPECT_EQ(r.classInfo(), u"RegistryUtility");
+        EXPECT_EQ(r.processInfo(), u"orvcommon");
+        EXPECT_EQ(calls, refuse);
+        for (int i = 0; i < 3; ++i) {
+            const Text stored = storedText(u"SOFTWARE\\Sales\\DbAccess", names[i]);
+            EXPECT_EQ(stored != u"<none>", i < refuse - 1) << toUtf8(names[i]);
+        }
+        EXPECT_EQ(countLogLines(box,
+                                "] [orvcommon] [RegistryUtility] [saveInfoForConnection] [] "
+                                "[1] [-2147220901] [Error in writing "
+                                "registry:HKEY_LOCAL_MACHINE]\""),
+                  1u);
+    }
+}
+
+TEST(RegistryUtility, SaveInfoForConnectionTrapsAWriterThatCannotBeCreated) {
+    test::Sandbox box;
+    RegistryUtility reg([] { return std::unique_ptr<RegistryWriter>(); });
+    ErrInfo r = reg.saveInfoForConnection(u"Sales", u"db", u"user", u"pw");
+    EXPECT_EQ(r.numberInfo(), 429);
+    EXPECT_EQ(r.descriptionInfo(), u"ActiveX component can't create object");
+    EXPECT_EQ(r.typeInfo(), eiERRORTYPE);
+    EXPECT_EQ(countLogLines(box,
+                            "[saveInfoForConnection] [] [1] [429] [ActiveX component can't "
+                            "create object]\""),
+              1u);
+    EXPECT_EQ(storedText(u"SOFTWARE\\Sales\\DbAccess", u"connectionDbName"), u"<none>");
+}
+
+TEST(RegistryUtility, SaveIntoAStoreThatIsNotRegTextIsRefusedAndTheStoreKept) {
+    test::Sandbox box;
+    std::string bytes = test::readBytes(box.store()) + "this line is not .reg text\r\n";
+    test::writeBytes(box.store(), bytes);
+    std::vector<Text> events;
+    platform::setEventLogSinkForTesting([&](const Text& m) { events.push_back(m); });
+    RegistryUtility reg;
+    ErrInfo r = reg.saveInfoForConnection(u"Sales", u"db", u"user", u"pw");
+    platform::setEventLogSinkForTesting(nullptr);
+    EXPECT_EQ(r.numberInfo(), eiREGISTRYERROR);
+    EXPECT_EQ(test::readBytes(box.store()), bytes);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_NE(events[0].find(u"connectionDbName"), Text::npos) << toUtf8(events[0]);
+    EXPECT_NE(events[0].find(u"line "), Text::npos) << toUtf8(events[0]);
+}
+
+TEST(RegistryUtility, WriteProbeStoresTheTimeAndAnswersTheWritersBoolean) {
+    test::Sandbox box;
+    platform::setClockForTesting([] { return platform::LocalTime{2026, 12, 4, 3, 47, 22, 0}; });
+    EXPECT_TRUE(RegistryUtility().isRegistryInWritePermission());
+    EXPECT_EQ(storedText(u"SOFTWARE\\VELN", u"Check"), u"20261204034722");
+
+    int calls = 0;
+    EXPECT_FALSE(RegistryUtility([&] {
+                     return std::make_unique<RefusingWriter>(1, &calls);
+                 }).isRegistryInWritePermission());
+    EXPECT_FALSE(RegistryUtility([] {
+                     return std::unique_ptr<RegistryWriter>();
+                 }).isRegistryInWritePermission());
+    EXPECT_FALSE(RegistryUtility([]() -> std::unique_ptr<RegistryWriter> {
+                     throw std::runtime_error("no writer");
+                 }).isRegistryInWritePermission());
+    // A write that fails with an error rather than a "no" leaves the answer
+    // set just before it.
+    EXPECT_TRUE(RegistryUtility([] {
+                    return std::make_unique<ThrowingWriter>();
+                }).isRegistryInWritePermission());
+    // A store the process may not write (not even root writes under /proc).
+    platform::setSettingsStorePath(u"/proc/orvcommon-test/registry.reg");
+    EXPECT_FALSE(RegistryUtility().isRegistryInWritePermission());
+    platform::setSettingsStorePath(std::nullopt);
+    // Nothing of this is logged.
+    EXPECT_FALSE(test::exists(box.mainLog()));
+}
+
+}  // namespace
+}  // namespace orv
