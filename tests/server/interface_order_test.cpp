@@ -45,6 +45,9 @@ const std::map<std::string, std::vector<std::string>>& expectedOrders() {
           // arrive, the scrambling methods below move two slots later.
           // Simple string scrambling.
           "simpleEncrypt", "simpleDecrypt"}},
+        {"RegistryUtility",
+         {"getKeyValue", "getInfoForConnection", "saveInfoForConnection",
+          "isRegistryInWritePermission"}},
         {"NxInet", {"IOpen", "IOpenExtended", "IOpenUrl", "IReadFile", "IClose", "get Buffer"}},
     };
     return orders;

@@ -2,8 +2,8 @@
 // Funzioni and NxInet: by-reference arguments written back, properties,
 // result objects and the files the calls leave behind.
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <sys/wait.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <string>
@@ -16,19 +16,19 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-struct Run {
+struct ToolOutput {
     int exitCode = -1;
     std::vector<json> lines;  // one parsed output line per call
 };
 
 // Runs `orv ARGS` with `input` on standard input, inside `box` (its
 // settings store and log folder are in the environment while it runs).
-Run orv(const test::Sandbox& box, const std::string& args, const std::string& input = "") {
+ToolOutput orv(const test::Sandbox& box, const std::string& args, const std::string& input = "") {
     const std::string in = box.path("stdin.txt");
     test::writeBytes(in, input);
     const std::string cmd =
         std::string("'") + ORV_TOOL_PATH + "' " + args + " <'" + in + "' 2>/dev/null";
-    Run r;
+    ToolOutput r;
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
     std::string out;
@@ -51,19 +51,25 @@ json str(const std::string& s) {
 TEST(OrvTables, FileUtilityWriteThenReadWritesTheTextBack) {
     test::Sandbox box;
     const std::string file = box.path("note.txt");
-    const std::string script = "{\"new\":\"FileUtility\",\"as\":\"f\"}\n"
-                               "{\"call\":\"f.writeFile\",\"args\":[\"" + file + "\",0,\"abc\"]}\n"
-                               "{\"call\":\"f.readFile\",\"args\":[\"" + file +
-                               "\",{\"var\":\"t\"}]}\n"
-                               "{\"call\":\"f.readFile\",\"args\":[\"" + file +
-                               ".missing\",{\"var\":\"t\"}]}\n"
-                               "{\"set\":\"f.utcoffset\",\"value\":\"90\"}\n"
-                               "{\"call\":\"f.utcoffset\"}\n"
-                               "{\"call\":\"f.daylightoffset\"}\n";
-    Run r = orv(box, "run -", script);
+    const std::string script =
+        "{\"new\":\"FileUtility\",\"as\":\"f\"}\n"
+        "{\"call\":\"f.writeFile\",\"args\":[\"" +
+        file +
+        "\",0,\"abc\"]}\n"
+        "{\"call\":\"f.readFile\",\"args\":[\"" +
+        file +
+        "\",{\"var\":\"t\"}]}\n"
+        "{\"call\":\"f.readFile\",\"args\":[\"" +
+        file +
+        ".missing\",{\"var\":\"t\"}]}\n"
+        "{\"set\":\"f.utcoffset\",\"value\":\"90\"}\n"
+        "{\"call\":\"f.utcoffset\"}\n"
+        "{\"call\":\"f.daylightoffset\"}\n";
+    ToolOutput r = orv(box, "run -", script);
     ASSERT_EQ(r.exitCode, 0);
     ASSERT_EQ(r.lines.size(), 5u);
-    EXPECT_EQ(r.lines[0]["result"]["value"]["descriptionInfo"], "Operazione eseguita correttamente");
+    EXPECT_EQ(r.lines[0]["result"]["value"]["descriptionInfo"],
+              "Operazione eseguita correttamente");
     EXPECT_EQ(test::readBytes(file), "abc\r\n");
     EXPECT_EQ(r.lines[1]["args"][1], str("abc\r\n"));
     EXPECT_EQ(r.lines[1]["result"]["value"]["typeInfo"], 0);
@@ -81,14 +87,15 @@ TEST(OrvTables, FileUtilityCsvRoundTripFillsArrayAndCount) {
     test::Sandbox box;
     const std::string file = box.path("t.csv");
     // Two columns by two rows; items[i][j] is element (1+i, 1+j), column first.
-    const std::string table =
-        R"({"type":"Array","lbound":[1,1],"items":[["a","b"],["c;d","e"]]})";
+    const std::string table = R"({"type":"Array","lbound":[1,1],"items":[["a","b"],["c;d","e"]]})";
     const std::string script =
         "{\"new\":\"FileUtility\",\"as\":\"f\"}\n"
-        "{\"call\":\"f.writeCsvFileFromArray\",\"args\":[\"" + file + "\"," + table + ",2,2]}\n"
-        "{\"call\":\"f.getArrayFromCsvFile\",\"args\":[\"" + file +
-        "\",{\"var\":\"rows\"},5,{\"var\":\"n\"}]}\n";
-    Run r = orv(box, "run -", script);
+        "{\"call\":\"f.writeCsvFileFromArray\",\"args\":[\"" +
+        file + "\"," + table +
+        ",2,2]}\n"
+        "{\"call\":\"f.getArrayFromCsvFile\",\"args\":[\"" +
+        file + "\",{\"var\":\"rows\"},5,{\"var\":\"n\"}]}\n";
+    ToolOutput r = orv(box, "run -", script);
     ASSERT_EQ(r.exitCode, 0);
     ASSERT_EQ(r.lines.size(), 2u);
     EXPECT_EQ(r.lines[0]["result"]["value"]["numberInfo"], 0);
@@ -118,13 +125,13 @@ TEST(OrvTables, FunzioniRewritesByReferenceArguments) {
         // A whole number is converted; the argument is left alone.
         {"getNumberForDB 3 long:7", json{{"type", "Long"}, {"value", 7}},
          json{{"type", "Long"}, {"value", 7}}},
-        {"normStringForDb str:O'Brien :empty", json(), str("O''Brien")},
+        {"normStringForDb \"str:O'Brien\" :empty", json(), str("O''Brien")},
         {"simpleEncrypt abc :empty", json(), json()},
         {"isYYYYBisestile 2024", json{{"type", "Boolean"}, {"value", true}}, json()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
-        Run r = orv(box, "call Funzioni." + c.args);
+        ToolOutput r = orv(box, "call Funzioni." + c.args);
         ASSERT_EQ(r.exitCode, 0);
         ASSERT_EQ(r.lines.size(), 1u);
         if (!c.result.is_null()) {
@@ -135,10 +142,11 @@ TEST(OrvTables, FunzioniRewritesByReferenceArguments) {
         }
     }
     // The scrambled text decrypts back through a script variable.
-    Run r = orv(box, "run -",
-                "{\"new\":\"Funzioni\",\"as\":\"fz\"}\n"
-                "{\"call\":\"fz.simpleEncrypt\",\"args\":[\"Tabelle 42\",{\"var\":\"x\"}]}\n"
-                "{\"call\":\"fz.simpleDecrypt\",\"args\":[{\"var\":\"x\"},{\"var\":\"y\"}]}\n");
+    ToolOutput r =
+        orv(box, "run -",
+            "{\"new\":\"Funzioni\",\"as\":\"fz\"}\n"
+            "{\"call\":\"fz.simpleEncrypt\",\"args\":[\"Tabelle 42\",{\"var\":\"x\"}]}\n"
+            "{\"call\":\"fz.simpleDecrypt\",\"args\":[{\"var\":\"x\"},{\"var\":\"y\"}]}\n");
     ASSERT_EQ(r.exitCode, 0);
     ASSERT_EQ(r.lines.size(), 2u);
     EXPECT_NE(r.lines[0]["args"][1], str("Tabelle 42"));
@@ -149,20 +157,42 @@ TEST(OrvTables, FunzioniRewritesByReferenceArguments) {
 
 TEST(OrvTables, NxInetOnClosedHandlesReportsNothingAndClearsTheBuffer) {
     test::Sandbox box;
-    Run r = orv(box, "call NxInet.IReadFile 987654 str:stale");
+    ToolOutput r = orv(box, "call NxInet.IReadFile 987654 str:stale");
     ASSERT_EQ(r.exitCode, 0);
     ASSERT_EQ(r.lines.size(), 1u);
     EXPECT_EQ(r.lines[0]["result"]["value"]["numberInfo"], 0);
     EXPECT_EQ(r.lines[0]["args"][1], str(""));
 
-    Run close = orv(box, "call NxInet.IClose 0");
+    ToolOutput close = orv(box, "call NxInet.IClose 0");
     ASSERT_EQ(close.exitCode, 0);
     EXPECT_EQ(close.lines.at(0)["result"], (json{{"type", "Long"}, {"value", 0}}));
-    Run buffer = orv(box, "call NxInet.Buffer");
+    ToolOutput buffer = orv(box, "call NxInet.Buffer");
     EXPECT_EQ(buffer.lines.at(0)["result"], str(""));
     // A proxy name that is no text is an error of the call, not a result object.
     EXPECT_EQ(orv(box, "call NxInet.IOpenExtended :empty :missing :missing json:[1,2]").exitCode,
               1);
+}
+
+TEST(OrvTables, RegistryUtilitySavesAndReadsConnectionSettings) {
+    test::Sandbox box;
+    test::Sandbox::setDword(u"SOFTWARE\\VELN\\LogSystem", u"Trace", 26);
+    ToolOutput r =
+        orv(box, "run -",
+            "{\"new\":\"RegistryUtility\",\"as\":\"r\"}\n"
+            "{\"call\":\"r.saveInfoForConnection\",\"args\":[\"Shop\",\"db1  \",\"ann\",\"pw\"]}\n"
+            "{\"call\":\"r.getInfoForConnection\",\"args\":[\"Shop\",{\"var\":\"db\"},"
+            "{\"var\":\"user\"},{\"var\":\"pw\"}]}\n"
+            "{\"call\":\"r.getKeyValue\",\"args\":[-2147483646,"
+            "\"SOFTWARE\\\\VELN\\\\LogSystem\",\"Trace\"]}\n");
+    ASSERT_EQ(r.exitCode, 0);
+    ASSERT_EQ(r.lines.size(), 3u);
+    EXPECT_EQ(r.lines[0]["result"]["value"]["numberInfo"], 0);
+    // Saved without trailing spaces, read back into the three variables.
+    EXPECT_EQ(r.lines[1]["args"][1], str("db1"));
+    EXPECT_EQ(r.lines[1]["args"][2], str("ann"));
+    EXPECT_EQ(r.lines[1]["args"][3], str("pw"));
+    EXPECT_EQ(r.lines[2]["result"], str("&h1A"));
+    EXPECT_EQ(r.lines[2]["args"][0], (json{{"type", "Long"}, {"value", -2147483646}}));
 }
 
 // The demo wrapper: every call of the script succeeds as a call, and both
@@ -171,8 +201,8 @@ TEST(OrvTables, DemoScriptRunsAndFillsBothLogs) {
     test::Sandbox box;  // keeps the caller's settings store out of the way
     const std::string tool = ORV_TOOL_PATH;
     const std::string build = tool.substr(0, tool.rfind("/tools/"));
-    const std::string cmd = std::string("bash '") + ORV_SOURCE_DIR + "/examples/demo.sh' '" +
-                            build + "' 2>&1";
+    const std::string cmd =
+        std::string("bash '") + ORV_SOURCE_DIR + "/examples/demo.sh' '" + build + "' 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     ASSERT_NE(p, nullptr);
     std::string out;

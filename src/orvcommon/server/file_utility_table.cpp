@@ -13,8 +13,7 @@ const Type kAttributes = type::Long;
 
 ErrInfo updateFileTime(Call& c) {
     return c.self<FileUtility>().UpdateFileTime(c.arg<V>(0), c.arg<V>(1), c.arg<V>(2), c.arg<V>(3),
-                                                c.arg<V>(4), c.arg<V>(5), c.arg<V>(6),
-                                                c.arg<V>(7));
+                                                c.arg<V>(4), c.arg<V>(5), c.arg<V>(6), c.arg<V>(7));
 }
 
 const ClassInfo kFileUtility{
@@ -70,8 +69,8 @@ const ClassInfo kFileUtility{
           in(u"sTextFile", type::String)},
          type::object(u"ErrInfo"),
          [](Call& c) {
-             return errInfoObject(c.self<FileUtility>().writeFile(
-                 c.arg<Text>(0), c.arg<int32_t>(1), c.arg<Text>(2)));
+             return errInfoObject(c.self<FileUtility>().writeFile(c.arg<Text>(0), c.arg<int32_t>(1),
+                                                                  c.arg<Text>(2)));
          }},
         {u"writeCsvFileFromArray",
          MemberKind::Method,
@@ -85,8 +84,7 @@ const ClassInfo kFileUtility{
         {u"getCsvStringFromArray",
          MemberKind::Method,
          {inout(u"sStringFile", type::String), inout(u"sArrayValue", type::StringArray),
-          in(u"lNumRows", type::Long), in(u"lNumColumns", type::Long),
-          in(u"sDelim", type::String)},
+          in(u"lNumRows", type::Long), in(u"lNumColumns", type::Long), in(u"sDelim", type::String)},
          type::object(u"ErrInfo"),
          [](Call& c) {
              return errInfoObject(c.self<FileUtility>().getCsvStringFromArray(

@@ -30,9 +30,9 @@ const ClassInfo kNxInet{
           optionalIn(u"vntProxyBypass", type::Variant), optionalIn(u"vntFlags", type::Variant)},
          kResult,
          [](Call& c) {
-             return errInfoObject(c.self<NxInet>().IOpenExtended(
-                 c.arg<int32_t>(0), c.arg<V>(1), c.arg<V>(2), c.arg<V>(3), c.arg<V>(4),
-                 c.arg<V>(5)));
+             return errInfoObject(c.self<NxInet>().IOpenExtended(c.arg<int32_t>(0), c.arg<V>(1),
+                                                                 c.arg<V>(2), c.arg<V>(3),
+                                                                 c.arg<V>(4), c.arg<V>(5)));
          }},
         {u"IOpenUrl",
          MemberKind::Method,
