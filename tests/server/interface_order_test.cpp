@@ -21,6 +21,34 @@ const std::map<std::string, std::vector<std::string>>& expectedOrders() {
           "get processInfo", "get classInfo", "getInfoForLogSystem", "get stepInfo", "clear",
           "isSuccess", "writeLog"}},
         {"NxGlobal", {}},
+        {"FileUtility",
+         {"get daylightoffset", "put daylightoffset", "get utcoffset", "put utcoffset",
+          "numFileInDir", "UpdateFileTime", "writeFile", "writeCsvFileFromArray",
+          "getCsvStringFromArray", "readFile", "getArrayFromCsvFile", "readAndLoadInArrayByCRLF",
+          "readBinaryFile", "ooReadFile"}},
+        {"Funzioni",
+         {// Date and time validation.
+          "isDateYYYYMMDD", "isDateYYYYMMDDHH24MISS", "isTimeHH24MISS", "isDateYYYYMMDDefault",
+          "isDateYYYYMMDDefaultSpaces", "isYYYYBisestile", "getDayNumberFromYYYYMMDD",
+          "getDayNumberFromDate",
+          // XML value conversion.
+          "getDate2Xml", "getDateFromXml", "getBool2Xml", "getBoolFromXml", "getDur2Xml",
+          "getDurFromXml", "getWork2Xml", "getWorkFromXml", "getNumber2Xml", "getNumberFromXml",
+          // Database value conversion.
+          "getDataForDB", "getBoolForDB", "getBoolForDBx", "getNumberForDB",
+          // CSV parsing, sorting and system information.
+          "getValueFromCsvString", "quickSortArray", "getWinAndSistemDir", "getSerialNumber",
+          // String normalisation.
+          "normStringForDb", "normStringNoCRLF", "normStringOnlyAscii", "normStringOnlyApice",
+          "normStringForXML", "normStringOnlyApiceWithNull",
+          // OMITTED until built: "createPdfFile", "createPdfStream" belong here. When they
+          // arrive, the scrambling methods below move two slots later.
+          // Simple string scrambling.
+          "simpleEncrypt", "simpleDecrypt"}},
+        {"RegistryUtility",
+         {"getKeyValue", "getInfoForConnection", "saveInfoForConnection",
+          "isRegistryInWritePermission"}},
+        {"NxInet", {"IOpen", "IOpenExtended", "IOpenUrl", "IReadFile", "IClose", "get Buffer"}},
     };
     return orders;
 }

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Runs examples/demo.jsonl with `orv run` in a temporary folder holding its
+# own settings store and logs, then prints the main and the named log file.
+# Usage: examples/demo.sh [BUILD_DIR]   (default: build)
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:-build}" && pwd)
+orv="$build/tools/orv"
+[ -x "$orv" ] || { echo "demo: $orv not found; build first (make build)" >&2; exit 1; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/orvdemo-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+export ORV_REGISTRY="$work/registry.reg"
+
+# Main log folder and trace level for named logs.
+key='HKLM\SOFTWARE\VELN\LogSystem'
+if "$orv" --help 2>/dev/null | grep -qw reg; then
+    "$orv" reg add "$key" /v Path /d "$work" /f >/dev/null
+    "$orv" reg add "$key" /v Trace /d 4 /f >/dev/null
+else
+    printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN\\LogSystem]\r\n"Path"="%s"\r\n"Trace"="4"\r\n' \
+        "$(printf '%s' "$work" | sed 's/\\/\\\\/g; s/"/\\"/g')" >"$ORV_REGISTRY"
+fi
+
+echo "== orv run examples/demo.jsonl (in $work)"
+(cd "$work" && "$orv" run "$here/demo.jsonl")
+
+# The main log (named after the module) first, then the demo's own log.
+for log in "$work"/*.log; do
+    [ "$(basename "$log")" = demo-named.log ] && continue
+    echo
+    echo "== main log $(basename "$log")"
+    cat "$log"
+done
+echo
+echo "== named log demo-named.log"
+cat "$work/demo-named.log" 2>/dev/null || echo "(not written)"

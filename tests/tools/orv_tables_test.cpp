@@ -1,0 +1,230 @@
+// End-to-end runs of `orv` through the member tables of FileUtility,
+// Funzioni and NxInet: by-reference arguments written back, properties,
+// result objects and the files the calls leave behind.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/sandbox.hpp"
+
+namespace orv {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+struct ToolOutput {
+    int exitCode = -1;
+    std::vector<json> lines;  // one parsed output line per call
+};
+
+// Runs `orv ARGS` with `input` on standard input, inside `box` (its
+// settings store and log folder are in the environment while it runs).
+ToolOutput orv(const test::Sandbox& box, const std::string& args, const std::string& input = "") {
+    const std::string in = box.path("stdin.txt");
+    test::writeBytes(in, input);
+    const std::string cmd =
+        std::string("'") + ORV_TOOL_PATH + "' " + args + " <'" + in + "' 2>/dev/null";
+    ToolOutput r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    const int status = pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    size_t start = 0;
+    for (size_t k; (k = out.find('\n', start)) != std::string::npos; start = k + 1)
+        r.lines.push_back(json::parse(out.substr(start, k - start)));
+    return r;
+}
+
+json str(const std::string& s) {
+    return json{{"type", "String"}, {"value", s}};
+}
+
+TEST(OrvTables, FileUtilityWriteThenReadWritesTheTextBack) {
+    test::Sandbox box;
+    const std::string file = box.path("note.txt");
+    const std::string script =
+        "{\"new\":\"FileUtility\",\"as\":\"f\"}\n"
+        "{\"call\":\"f.writeFile\",\"args\":[\"" +
+        file +
+        "\",0,\"abc\"]}\n"
+        "{\"call\":\"f.readFile\",\"args\":[\"" +
+        file +
+        "\",{\"var\":\"t\"}]}\n"
+        "{\"call\":\"f.readFile\",\"args\":[\"" +
+        file +
+        ".missing\",{\"var\":\"t\"}]}\n"
+        "{\"set\":\"f.utcoffset\",\"value\":\"90\"}\n"
+        "{\"call\":\"f.utcoffset\"}\n"
+        "{\"call\":\"f.daylightoffset\"}\n";
+    ToolOutput r = orv(box, "run -", script);
+    ASSERT_EQ(r.exitCode, 0);
+    ASSERT_EQ(r.lines.size(), 5u);
+    EXPECT_EQ(r.lines[0]["result"]["value"]["descriptionInfo"],
+              "Operazione eseguita correttamente");
+    EXPECT_EQ(test::readBytes(file), "abc\r\n");
+    EXPECT_EQ(r.lines[1]["args"][1], str("abc\r\n"));
+    EXPECT_EQ(r.lines[1]["result"]["value"]["typeInfo"], 0);
+    // A failed read leaves the variable as it was and logs the failure.
+    EXPECT_EQ(r.lines[2]["result"]["value"]["numberInfo"], 53);
+    EXPECT_EQ(r.lines[2]["result"]["value"]["locationInfo"], "readFile");
+    EXPECT_EQ(r.lines[2]["args"][1], str("abc\r\n"));
+    EXPECT_NE(test::readBytes(box.mainLog()).find("[readFile]"), std::string::npos);
+    // The field takes the text coerced to Integer.
+    EXPECT_EQ(r.lines[3]["result"], (json{{"type", "Integer"}, {"value", 90}}));
+    EXPECT_EQ(r.lines[4]["result"], (json{{"type", "Integer"}, {"value", 0}}));
+}
+
+TEST(OrvTables, FileUtilityCsvRoundTripFillsArrayAndCount) {
+    test::Sandbox box;
+    const std::string file = box.path("t.csv");
+    // Two columns by two rows; items[i][j] is element (1+i, 1+j), column first.
+    const std::string table = R"({"type":"Array","lbound":[1,1],"items":[["a","b"],["c;d","e"]]})";
+    const std::string script =
+        "{\"new\":\"FileUtility\",\"as\":\"f\"}\n"
+        "{\"call\":\"f.writeCsvFileFromArray\",\"args\":[\"" +
+        file + "\"," + table +
+        ",2,2]}\n"
+        "{\"call\":\"f.getArrayFromCsvFile\",\"args\":[\"" +
+        file + "\",{\"var\":\"rows\"},5,{\"var\":\"n\"}]}\n";
+    ToolOutput r = orv(box, "run -", script);
+    ASSERT_EQ(r.exitCode, 0);
+    ASSERT_EQ(r.lines.size(), 2u);
+    EXPECT_EQ(r.lines[0]["result"]["value"]["numberInfo"], 0);
+    // Text cells are quoted, so the semicolon inside one survives the trip.
+    EXPECT_EQ(test::readBytes(file), "\"a\";\"c;d\"\r\n\"b\";\"e\"\r\n\r\n");
+    const json& rows = r.lines[1]["args"][1];
+    EXPECT_EQ(rows["type"], "Array");
+    EXPECT_EQ(rows["lbound"], (json{1, 1}));
+    ASSERT_EQ(rows["items"].size(), 5u);
+    ASSERT_EQ(rows["items"][0].size(), 3u);  // physical lines, the blank last one included
+    EXPECT_EQ(rows["items"][0][0], str("a"));
+    EXPECT_EQ(rows["items"][1][0], str("c;d"));
+    EXPECT_EQ(rows["items"][1][1], str("e"));
+    EXPECT_EQ(r.lines[1]["args"][3], (json{{"type", "Long"}, {"value", 2}}));
+}
+
+TEST(OrvTables, FunzioniRewritesByReferenceArguments) {
+    test::Sandbox box;
+    struct Case {
+        std::string args;
+        json result;
+        json written;  // the second argument after the call
+    };
+    const std::vector<Case> cases{
+        // A Double becomes its text with a point, in the variable too.
+        {"getNumberForDB 1 double:2.5", str("2.5"), str("2.5")},
+        // A whole number is converted; the argument is left alone.
+        {"getNumberForDB 3 long:7", json{{"type", "Long"}, {"value", 7}},
+         json{{"type", "Long"}, {"value", 7}}},
+        {"normStringForDb \"str:O'Brien\" :empty", json(), str("O''Brien")},
+        {"simpleEncrypt abc :empty", json(), json()},
+        {"isYYYYBisestile 2024", json{{"type", "Boolean"}, {"value", true}}, json()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        ToolOutput r = orv(box, "call Funzioni." + c.args);
+        ASSERT_EQ(r.exitCode, 0);
+        ASSERT_EQ(r.lines.size(), 1u);
+        if (!c.result.is_null()) {
+            EXPECT_EQ(r.lines[0]["result"], c.result);
+        }
+        if (!c.written.is_null()) {
+            EXPECT_EQ(r.lines[0]["args"][1], c.written);
+        }
+    }
+    // The scrambled text decrypts back through a script variable.
+    ToolOutput r =
+        orv(box, "run -",
+            "{\"new\":\"Funzioni\",\"as\":\"fz\"}\n"
+            "{\"call\":\"fz.simpleEncrypt\",\"args\":[\"Tabelle 42\",{\"var\":\"x\"}]}\n"
+            "{\"call\":\"fz.simpleDecrypt\",\"args\":[{\"var\":\"x\"},{\"var\":\"y\"}]}\n");
+    ASSERT_EQ(r.exitCode, 0);
+    ASSERT_EQ(r.lines.size(), 2u);
+    EXPECT_NE(r.lines[0]["args"][1], str("Tabelle 42"));
+    EXPECT_EQ(r.lines[1]["args"][1], str("Tabelle 42"));
+    // An engine that is not a number is refused as the declared enumeration.
+    EXPECT_EQ(orv(box, "call Funzioni.getBoolForDB str:oracle").exitCode, 1);
+}
+
+TEST(OrvTables, NxInetOnClosedHandlesReportsNothingAndClearsTheBuffer) {
+    test::Sandbox box;
+    ToolOutput r = orv(box, "call NxInet.IReadFile 987654 str:stale");
+    ASSERT_EQ(r.exitCode, 0);
+    ASSERT_EQ(r.lines.size(), 1u);
+    EXPECT_EQ(r.lines[0]["result"]["value"]["numberInfo"], 0);
+    EXPECT_EQ(r.lines[0]["args"][1], str(""));
+
+    ToolOutput close = orv(box, "call NxInet.IClose 0");
+    ASSERT_EQ(close.exitCode, 0);
+    EXPECT_EQ(close.lines.at(0)["result"], (json{{"type", "Long"}, {"value", 0}}));
+    ToolOutput buffer = orv(box, "call NxInet.Buffer");
+    EXPECT_EQ(buffer.lines.at(0)["result"], str(""));
+    // A proxy name that is no text is an error of the call, not a result object.
+    EXPECT_EQ(orv(box, "call NxInet.IOpenExtended :empty :missing :missing json:[1,2]").exitCode,
+              1);
+}
+
+TEST(OrvTables, RegistryUtilitySavesAndReadsConnectionSettings) {
+    test::Sandbox box;
+    test::Sandbox::setDword(u"SOFTWARE\\VELN\\LogSystem", u"Trace", 26);
+    ToolOutput r =
+        orv(box, "run -",
+            "{\"new\":\"RegistryUtility\",\"as\":\"r\"}\n"
+            "{\"call\":\"r.saveInfoForConnection\",\"args\":[\"Shop\",\"db1  \",\"ann\",\"pw\"]}\n"
+            "{\"call\":\"r.getInfoForConnection\",\"args\":[\"Shop\",{\"var\":\"db\"},"
+            "{\"var\":\"user\"},{\"var\":\"pw\"}]}\n"
+            "{\"call\":\"r.getKeyValue\",\"args\":[-2147483646,"
+            "\"SOFTWARE\\\\VELN\\\\LogSystem\",\"Trace\"]}\n");
+    ASSERT_EQ(r.exitCode, 0);
+    ASSERT_EQ(r.lines.size(), 3u);
+    EXPECT_EQ(r.lines[0]["result"]["value"]["numberInfo"], 0);
+    // Saved without trailing spaces, read back into the three variables.
+    EXPECT_EQ(r.lines[1]["args"][1], str("db1"));
+    EXPECT_EQ(r.lines[1]["args"][2], str("ann"));
+    EXPECT_EQ(r.lines[1]["args"][3], str("pw"));
+    EXPECT_EQ(r.lines[2]["result"], str("&h1A"));
+    EXPECT_EQ(r.lines[2]["args"][0], (json{{"type", "Long"}, {"value", -2147483646}}));
+}
+
+// The demo wrapper: every call of the script succeeds as a call, and both
+// logs receive their lines.
+TEST(OrvTables, DemoScriptRunsAndFillsBothLogs) {
+    test::Sandbox box;  // keeps the caller's settings store out of the way
+    const std::string tool = ORV_TOOL_PATH;
+    const std::string build = tool.substr(0, tool.rfind("/tools/"));
+    const std::string cmd =
+        std::string("bash '") + ORV_SOURCE_DIR + "/examples/demo.sh' '" + build + "' 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    const int status = pclose(p);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
+    EXPECT_EQ(out.find("{\"error\""), std::string::npos) << out;
+    const size_t named = out.find("== named log");
+    ASSERT_NE(named, std::string::npos) << out;
+    // The named log holds the error and the information line; the main log
+    // the two errors (the filled object and the missing file).
+    EXPECT_NE(out.find("[Demo started]", named), std::string::npos) << out;
+    EXPECT_NE(out.find("[Input missing]", named), std::string::npos) << out;
+    const std::string mainPart = out.substr(0, named);
+    EXPECT_NE(mainPart.find("== main log"), std::string::npos) << out;
+    EXPECT_NE(mainPart.find("[Input missing]"), std::string::npos) << out;
+    EXPECT_NE(mainPart.find("[readFile]"), std::string::npos) << out;
+    EXPECT_EQ(mainPart.find("[Demo started]"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace orv
