@@ -152,6 +152,44 @@ TEST(QuickSortArray, SortsOnlyTheRangeAndIsAPermutation) {
     EXPECT_EQ(a, b);
 }
 
+// Random elements, keys short and long (the packed and the buffered
+// comparison), both case rules: the keys come out in the order an
+// independent sort of the keys gives, and the elements are a permutation.
+TEST(QuickSortArray, AgreesWithAReferenceSortOfTheKeys) {
+    std::mt19937 rng(11);
+    Funzioni f;
+    for (int16_t len : {1, 3, 8, 9, 20}) {
+        for (bool keepCase : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "len " << len << " keepCase " << keepCase);
+            Array<Text> arr({0, 499});
+            for (int32_t i = 0; i <= 499; ++i) {
+                Text s(rng() % 24, u'a');
+                for (auto& c : s)
+                    c = u"aAbBzZ\u00e9\u00c9"[rng() % 8];
+                arr.at(i) = s;
+            }
+            std::vector<Text> before = arr.storage();
+            auto keyOf = [&](const Text& s) {
+                Text k = s.size() >= 2 ? s.substr(1, static_cast<size_t>(len)) : Text();
+                return keepCase ? k : toUpper(k);
+            };
+            std::vector<Text> want;
+            for (const Text& s : before)
+                want.push_back(keyOf(s));
+            std::sort(want.begin(), want.end());
+            ASSERT_TRUE(f.quickSortArray(arr, 0, 499, 2, len, keepCase).isSuccess());
+            std::vector<Text> got;
+            for (const Text& s : arr.storage())
+                got.push_back(keyOf(s));
+            EXPECT_EQ(got, want);
+            std::vector<Text> after = arr.storage();
+            std::sort(before.begin(), before.end());
+            std::sort(after.begin(), after.end());
+            EXPECT_EQ(after, before);
+        }
+    }
+}
+
 TEST(QuickSortArray, Failures) {
     struct Case {
         int32_t low, high;
