@@ -1,6 +1,7 @@
 #include "orvcommon/core/cp1252.hpp"
 
 #include <array>
+#include <cstring>
 
 namespace orv::cp1252 {
 namespace {
@@ -53,8 +54,22 @@ void encodeAppend(TextView text, std::string& out) {
     const size_t base = out.size();
     out.resize(base + text.size());
     char* dst = out.data() + base;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
+    const char16_t* src = text.data();
+    const size_t n = text.size();
+    size_t i = 0;
+    // ASCII runs four characters at a time: the common case of log lines,
+    // paths and file contents.
+    for (; i + 4 <= n; i += 4) {
+        uint64_t four;
+        std::memcpy(&four, src + i, sizeof four);
+        if (four & 0xFF80FF80FF80FF80ull) break;
+        dst[i] = static_cast<char>(src[i]);
+        dst[i + 1] = static_cast<char>(src[i + 1]);
+        dst[i + 2] = static_cast<char>(src[i + 2]);
+        dst[i + 3] = static_cast<char>(src[i + 3]);
+    }
+    for (; i < n; ++i) {
+        const char16_t c = src[i];
         if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
             dst[i] = static_cast<char>(c);
         } else {

@@ -64,16 +64,22 @@ int32_t rotateAndAppend(const Text& path, const std::string* line, int32_t switc
     return rotateAndAppend(path, platform::nativePath(path), line, switchSize);
 }
 
-// The main log's path in the file system's encoding, converted once per
-// change of the folder.
-const std::string& nativeMainLogPath(const Text& path) {
-    thread_local Text lastPath;
-    thread_local std::string lastNative;
-    if (path != lastPath) {
-        lastNative = platform::nativePath(path);
-        lastPath = path;
+// The main log's path, as text and in the file system's encoding, built once
+// per change of the log folder.
+struct MainLogPath {
+    Text folder;
+    Text path;
+    std::string native;
+};
+const MainLogPath& mainLogPath(const Text& folder) {
+    thread_local MainLogPath last;
+    if (last.path.empty() || folder != last.folder) {
+        static const Text name = mainLogFileName(platform::moduleName());
+        last.folder = folder;
+        last.path = folder + name;
+        last.native = platform::nativePath(last.path);
     }
-    return lastNative;
+    return last;
 }
 
 void appendNumber(std::string& out, long long v) {
@@ -226,7 +232,6 @@ ErrInfo ErrInfo::writeLog(const Variant& sErrLogName) {
     trace_ = settings.trace;
     switch_ = settings.switchSize <= 0 ? kDefaultSwitch : settings.switchSize;
     const int16_t level = (type_ >= 1 && type_ <= 4) ? type_ : 0;
-    static const Text mainName = mainLogFileName(platform::moduleName());
     std::string bytes;
     appendLogRecord(bytes, logDate(platform::now()));
     if (!sErrLogName.isMissing()) {
@@ -240,12 +245,12 @@ ErrInfo ErrInfo::writeLog(const Variant& sErrLogName) {
         }
     }
     if (type_ == eiERRORTYPE || type_ == eiWARNINGTYPE) {
-        const Text mainPath = logFolder_ + mainName;
-        int32_t error = rotateAndAppend(mainPath, nativeMainLogPath(mainPath), &bytes, switch_);
+        const MainLogPath& main = mainLogPath(logFolder_);
+        int32_t error = rotateAndAppend(main.path, main.native, &bytes, switch_);
         if (error && settings.folderUnchecked && !platform::pathExists(logFolder_)) {
             // "Path" names no existing folder: the library's own folder it is.
             logFolder_ = platform::moduleFolder() + platform::kPathSeparator;
-            rotateAndAppend(logFolder_ + mainName, &bytes, switch_);
+            rotateAndAppend(logFolder_ + mainLogFileName(platform::moduleName()), &bytes, switch_);
         }
     }
     result.fill(eiSUCCESFULL, Text(), eiINFORMATIONTYPE, u"writeLog");

@@ -124,9 +124,10 @@ File File::openNative(const std::string& p, OpenMode mode, int32_t* error) {
         if (error) *error = errorFromOs(e, e == ENOENT && parentIsMissing(p));
         return f;
     }
-    // A folder opens for reading on POSIX; files are what callers want.
+    // A folder opens for reading on POSIX; files are what callers want. (Any
+    // mode that writes fails on a folder by itself, with EISDIR.)
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (mode == OpenMode::Read && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
         if (error) *error = err::kPathFileAccess;
         return f;
