@@ -125,42 +125,6 @@ TEST(WholeNumber, ItalianTextUsesTheCommaSeparator) {
     EXPECT_EQ(toDouble(Variant(u"3,25")), 3.25);
 }
 
-struct TextCase {
-    double value;
-    const char16_t* english;
-};
-
-TEST(NumberText, GeneralFormLikeTheAutomationRunTime) {
-    const TextCase cases[] = {
-        {0.56789, u"0.56789"},
-        {5.6789e-5, u"0.000056789"},
-        {5.6789e-12, u"5.6789E-12"},
-        {999999999999999.0, u"999999999999999"},
-        {1e15, u"1E+15"},
-        {1.2e15, u"1.2E+15"},
-        {3.14159265358979323846, u"3.14159265358979"},
-        {-0.0, u"0"},
-        {-2.5, u"-2.5"},
-        {100, u"100"},
-        {0.1 + 0.2, u"0.3"},
-        {1e100, u"1E+100"},
-        {1.5e-300, u"1.5E-300"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.value);
-        EXPECT_EQ(numberText(c.value, Regional::english()), c.english);
-        Text italian(c.english);
-        for (auto& ch : italian)
-            if (ch == u'.') ch = u',';
-        EXPECT_EQ(numberText(c.value, Regional::italian()), italian);
-    }
-    EXPECT_EQ(singleText(1234.56789f, Regional::english()), u"1234.568");
-    EXPECT_EQ(singleText(1e8f, Regional::english()), u"1E+08");
-    EXPECT_EQ(plainNumberText(0.6), u".6");
-    EXPECT_EQ(plainNumberText(-0.25), u"-.25");
-    EXPECT_EQ(plainNumberText(12.5), u"12.5");
-}
-
 TEST(TextConversion, VariantsAsText) {
     ScopedRegional it(Regional::italian());
     EXPECT_EQ(toText(Variant()), u"");
