@@ -137,7 +137,7 @@ Text toUpper(TextView t) {
     return out;
 }
 
-char16_t upperChar(char16_t c) {
+char16_t upperCharOther(char16_t c) {
     return upperOf(c);
 }
 

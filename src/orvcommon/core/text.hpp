@@ -32,8 +32,13 @@ bool isBlank(TextView t);
 Text toUpper(TextView t);
 Text toLower(TextView t);
 bool equalsIgnoreCase(TextView a, TextView b);
-// The upper-case form of one character, as toUpper maps it.
-char16_t upperChar(char16_t c);
+// The upper-case form of one character, as toUpper maps it. ASCII is mapped
+// inline (hot loops such as sort keys call this per character).
+char16_t upperCharOther(char16_t c);
+inline char16_t upperChar(char16_t c) {
+    if (c < 0x80) return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
+    return upperCharOther(c);
+}
 
 // Decimal text of a signed integer.
 Text decimalText(long long v);
