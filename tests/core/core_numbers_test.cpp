@@ -4,18 +4,10 @@
 
 #include "orvcommon/core/convert.hpp"
 #include "orvcommon/core/errors.hpp"
+#include "support/errors.hpp"
 
 namespace orv {
 namespace {
-
-int errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 struct NumericCase {
     const char16_t* text;
@@ -106,12 +98,12 @@ TEST(WholeNumber, RoundingAndErrors) {
         SCOPED_TRACE(toUtf8(typeName(c.value)) + " " +
                      (c.value.isString() ? toUtf8(*c.value.text()) : ""));
         if (c.error16) {
-            EXPECT_EQ(errorOf([&] { toInt16(c.value); }), c.error16);
+            EXPECT_EQ(test::errorNumberOf([&] { toInt16(c.value); }), c.error16);
         } else {
             EXPECT_EQ(toInt16(c.value), c.want16);
         }
         if (c.error32) {
-            EXPECT_EQ(errorOf([&] { toInt32(c.value); }), c.error32);
+            EXPECT_EQ(test::errorNumberOf([&] { toInt32(c.value); }), c.error32);
         } else {
             EXPECT_EQ(toInt32(c.value), c.want32);
         }
@@ -132,7 +124,7 @@ TEST(TextConversion, VariantsAsText) {
     EXPECT_EQ(toText(Variant(2.5)), u"2,5");
     EXPECT_EQ(toText(Variant(Currency{12345})), u"1,2345");
     EXPECT_EQ(toText(Variant(static_cast<int16_t>(-7))), u"-7");
-    EXPECT_EQ(errorOf([] { toText(Variant(Null{})); }), 94);
+    EXPECT_EQ(test::errorNumberOf([] { toText(Variant(Null{})); }), 94);
     EXPECT_EQ(toText(Variant(Date{46360.5})), u"04/12/2026 12:00:00");
     EXPECT_EQ(toText(Variant(Date{0.25})), u"06:00:00");
 }
@@ -142,7 +134,7 @@ TEST(TextConversion, BooleansFromTexts) {
     EXPECT_FALSE(toBool(Variant(u"False")));
     EXPECT_TRUE(toBool(Variant(u"-1")));
     EXPECT_FALSE(toBool(Variant(u"0")));
-    EXPECT_EQ(errorOf([] { toBool(Variant(u"yes")); }), 13);
+    EXPECT_EQ(test::errorNumberOf([] { toBool(Variant(u"yes")); }), 13);
 }
 
 TEST(DecimalValues, ExactTextAndRounding) {

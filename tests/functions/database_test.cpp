@@ -4,18 +4,10 @@
 #include "orvcommon/core/errors.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/results/enums.hpp"
+#include "support/errors.hpp"
 
 namespace orv {
 namespace {
-
-int errorNumberOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 const Variant kOracleAbsent{u"''"};
 const Variant kNull{u"Null"};
@@ -47,7 +39,7 @@ TEST_P(FunzioniDb, DateLiteralsForEveryEngine) {
         for (const Variant& v : {compact, Variant(), Variant(Null{})})
             EXPECT_TRUE(f.getDataForDB(unlisted, v).isEmpty());
     for (int32_t engine : {1, 2, 3})
-        EXPECT_EQ(errorNumberOf([&] { f.getDataForDB(engine, Variant(Null{})); }),
+        EXPECT_EQ(test::errorNumberOf([&] { f.getDataForDB(engine, Variant(Null{})); }),
                   err::kInvalidUseOfNull);
 }
 
@@ -88,10 +80,10 @@ TEST_P(FunzioniDb, BooleanFactorsAndLiterals) {
         EXPECT_EQ(c.value, before);
     }
     Variant minimum(int16_t{-32768});
-    EXPECT_EQ(errorNumberOf([&] { f.getBoolForDBx(3, minimum); }), err::kOverflow);
-    EXPECT_EQ(errorNumberOf([&] { f.getBoolForDBx(1, minimum); }), err::kOverflow);
+    EXPECT_EQ(test::errorNumberOf([&] { f.getBoolForDBx(3, minimum); }), err::kOverflow);
+    EXPECT_EQ(test::errorNumberOf([&] { f.getBoolForDBx(1, minimum); }), err::kOverflow);
     Variant big(int32_t{40000});
-    EXPECT_EQ(errorNumberOf([&] { f.getBoolForDBx(2, big); }), err::kOverflow);
+    EXPECT_EQ(test::errorNumberOf([&] { f.getBoolForDBx(2, big); }), err::kOverflow);
 }
 
 TEST_P(FunzioniDb, NumbersAndTheRewrittenArgument) {
@@ -128,10 +120,10 @@ TEST_P(FunzioniDb, NumbersAndTheRewrittenArgument) {
     EXPECT_TRUE(f.getNumberForDB(5, untouched).isEmpty());
     EXPECT_EQ(untouched, Variant(12.5));
     Variant tooBig(u"2147483648");
-    EXPECT_EQ(errorNumberOf([&] { f.getNumberForDB(1, tooBig); }), err::kOverflow);
+    EXPECT_EQ(test::errorNumberOf([&] { f.getNumberForDB(1, tooBig); }), err::kOverflow);
     EXPECT_EQ(tooBig, Variant(u"2147483648"));
     Variant decimalTooBig(*Decimal::parse("32768"));
-    EXPECT_EQ(errorNumberOf([&] { f.getNumberForDB(2, decimalTooBig); }), err::kOverflow);
+    EXPECT_EQ(test::errorNumberOf([&] { f.getNumberForDB(2, decimalTooBig); }), err::kOverflow);
 }
 
 INSTANTIATE_TEST_SUITE_P(Presets, FunzioniDb, ::testing::Values(test::kItalian, test::kEnglish),

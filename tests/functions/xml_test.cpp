@@ -7,18 +7,10 @@
 #include "orvcommon/core/convert.hpp"
 #include "orvcommon/core/errors.hpp"
 #include "orvcommon/functions/funzioni.hpp"
+#include "support/errors.hpp"
 
 namespace orv {
 namespace {
-
-int errorNumberOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 TEST(FunzioniXml, DateTimeToXml) {
     Funzioni f;
@@ -147,12 +139,14 @@ TEST_P(FunzioniXmlRegional, DurationAndWorkFromXml) {
     EXPECT_DOUBLE_EQ(f.getWorkFromXml(Variant(u"PT0H0M6S")), 100);
     // A number is taken as its text: 12 is "12", whose first two characters are skipped.
     EXPECT_DOUBLE_EQ(f.getDurFromXml(Variant(int32_t{12})), 0);
-    EXPECT_EQ(errorNumberOf([&] { f.getDurFromXml(Variant(u"PTH")); }), err::kTypeMismatch);
-    EXPECT_EQ(errorNumberOf([&] { f.getDurFromXml(Variant(u"PT1HM")); }), err::kTypeMismatch);
-    EXPECT_EQ(errorNumberOf([&] { f.getWorkFromXml(Variant(u"PTS")); }), err::kTypeMismatch);
-    EXPECT_EQ(errorNumberOf([&] { f.getDurFromXml(Variant(Null{})); }), err::kInvalidUseOfNull);
-    EXPECT_EQ(errorNumberOf([&] { f.getDurFromXml(Variant(u"PT" + Text(400, u'9') + u"S")); }),
-              err::kOverflow);
+    EXPECT_EQ(test::errorNumberOf([&] { f.getDurFromXml(Variant(u"PTH")); }), err::kTypeMismatch);
+    EXPECT_EQ(test::errorNumberOf([&] { f.getDurFromXml(Variant(u"PT1HM")); }), err::kTypeMismatch);
+    EXPECT_EQ(test::errorNumberOf([&] { f.getWorkFromXml(Variant(u"PTS")); }), err::kTypeMismatch);
+    EXPECT_EQ(test::errorNumberOf([&] { f.getDurFromXml(Variant(Null{})); }),
+              err::kInvalidUseOfNull);
+    EXPECT_EQ(
+        test::errorNumberOf([&] { f.getDurFromXml(Variant(u"PT" + Text(400, u'9') + u"S")); }),
+        err::kOverflow);
 }
 
 TEST_P(FunzioniXmlRegional, DurationRoundTripsOnWholeSeconds) {
@@ -193,8 +187,9 @@ TEST_P(FunzioniXmlRegional, NumberToXml) {
     // Numeric text is rounded as a whole number, halves to even.
     const Text twoAndHalf = GetParam().make().decimalSeparator == u',' ? u"2,5" : u"2.5";
     EXPECT_EQ(f.getNumber2Xml(Variant(twoAndHalf)), Variant(int32_t{2}));
-    EXPECT_EQ(errorNumberOf([&] { f.getNumber2Xml(Variant(u"3000000000")); }), err::kOverflow);
-    EXPECT_EQ(errorNumberOf([&] { f.getNumber2Xml(Variant(*Decimal::parse("40000"))); }),
+    EXPECT_EQ(test::errorNumberOf([&] { f.getNumber2Xml(Variant(u"3000000000")); }),
+              err::kOverflow);
+    EXPECT_EQ(test::errorNumberOf([&] { f.getNumber2Xml(Variant(*Decimal::parse("40000"))); }),
               err::kOverflow);
 }
 
@@ -213,11 +208,11 @@ TEST_P(FunzioniXmlRegional, NumberFromXml) {
     };
     for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(f.getNumberFromXml(c.value), c.number) << toUtf8(typeName(c.value));
-    EXPECT_EQ(errorNumberOf([&] { f.getNumberFromXml(Variant()); }), err::kTypeMismatch);
+    EXPECT_EQ(test::errorNumberOf([&] { f.getNumberFromXml(Variant()); }), err::kTypeMismatch);
     // A text holding both marks, or one mark twice, has two decimal points.
     for (const char16_t* t : {u"1,000.5", u"1.000,5", u"1.000.5"}) {
         if (!isNumeric(Variant(t))) continue;  // fails the numeric test: 0, no error
-        EXPECT_EQ(errorNumberOf([&] { f.getNumberFromXml(Variant(t)); }), err::kTypeMismatch)
+        EXPECT_EQ(test::errorNumberOf([&] { f.getNumberFromXml(Variant(t)); }), err::kTypeMismatch)
             << toUtf8(t);
     }
 }

@@ -6,21 +6,13 @@
 
 #include "orvcommon/core/regional.hpp"
 #include "orvcommon/server/member_table.hpp"
+#include "support/errors.hpp"
 #include "support/sandbox.hpp"
 
 namespace orv::server {
 namespace {
 
 using V = orv::Variant;
-
-int32_t errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 ErrInfo& errInfoOf(const V& v) {
     return instanceValue<ErrInfo>(v.get<ObjectRef>());
@@ -87,7 +79,7 @@ TEST(Coercion, ConvertsArgumentsAsAutomationDoes) {
         if (c.expected) {
             EXPECT_EQ(coerce(c.value, c.type), *c.expected);
         } else {
-            EXPECT_EQ(errorOf([&] { coerce(c.value, c.type); }), c.error);
+            EXPECT_EQ(test::errorNumberOf([&] { coerce(c.value, c.type); }), c.error);
         }
     }
 }
@@ -104,8 +96,8 @@ TEST(Coercion, ObjectsMustBeOfTheDeclaredClass) {
     EXPECT_EQ(coerce(obj, errInfo), obj);
     EXPECT_EQ(coerce(V(), errInfo), V(ObjectRef()));  // Nothing
     const V other(makeInstance<int>(u"Other", 1));
-    EXPECT_EQ(errorOf([&] { coerce(other, errInfo); }), err::kTypeMismatch);
-    EXPECT_EQ(errorOf([&] { coerce(V(u"x"), errInfo); }), err::kTypeMismatch);
+    EXPECT_EQ(test::errorNumberOf([&] { coerce(other, errInfo); }), err::kTypeMismatch);
+    EXPECT_EQ(test::errorNumberOf([&] { coerce(V(u"x"), errInfo); }), err::kTypeMismatch);
 }
 
 TEST(Factory, CreatesByNameIgnoringCase) {
@@ -116,7 +108,7 @@ TEST(Factory, CreatesByNameIgnoringCase) {
     for (const char16_t* bad : {u"orvcommon.NxGlobal", u"orvcommon.Nope", u"other.ErrInfo",
                                 u"ErrInfo", u"orvcommon.", u""}) {
         SCOPED_TRACE(toUtf8(bad));
-        EXPECT_EQ(errorOf([&] { createObject(bad); }), 429);
+        EXPECT_EQ(test::errorNumberOf([&] { createObject(bad); }), 429);
     }
     ASSERT_NE(findClass(u"NxGlobal"), nullptr);
     EXPECT_TRUE(findClass(u"NxGlobal")->members.empty());
@@ -128,9 +120,11 @@ TEST(Invoke, FindsMembersByNameAndKind) {
     EXPECT_EQ(call(o, u"IsSuccess"), V(true));
     V value(int32_t{5});
     // Read-only properties have no put; unknown names are error 438.
-    EXPECT_EQ(errorOf([&] { invoke(o, u"numberInfo", MemberKind::PropertyPut, {&value}); }), 438);
-    EXPECT_EQ(errorOf([&] { call(o, u"noSuchMember"); }), 438);
-    EXPECT_EQ(errorOf([&] { call(ObjectRef(), u"clear"); }), err::kObjectNotSet);
+    EXPECT_EQ(
+        test::errorNumberOf([&] { invoke(o, u"numberInfo", MemberKind::PropertyPut, {&value}); }),
+        438);
+    EXPECT_EQ(test::errorNumberOf([&] { call(o, u"noSuchMember"); }), 438);
+    EXPECT_EQ(test::errorNumberOf([&] { call(ObjectRef(), u"clear"); }), err::kObjectNotSet);
 }
 
 TEST(Invoke, CoercesArgumentsAndLeavesOmittedOptionalsMissing) {
@@ -157,18 +151,30 @@ TEST(Invoke, CoercesArgumentsAndLeavesOmittedOptionalsMissing) {
 TEST(Invoke, ArgumentCountAndCoercionErrors) {
     ObjectRef o = createObject(u"orvcommon.ErrInfo");
     V n(int32_t{1}), d(u"d"), t(int32_t{1}), l(u"l"), x(u"x"), missing(Missing{});
-    EXPECT_EQ(errorOf([&] { call(o, u"ErrInfo", {&n, &d, &t}); }), err::kArgumentNotOptional);
-    EXPECT_EQ(errorOf([&] {
+    EXPECT_EQ(test::errorNumberOf([&] {
+                  call(o, u"ErrInfo", {&n, &d, &t});
+              }),
+              err::kArgumentNotOptional);
+    EXPECT_EQ(test::errorNumberOf([&] {
                   call(o, u"ErrInfo", {&n, &missing, &t, &l});
               }),
               err::kArgumentNotOptional);
-    EXPECT_EQ(errorOf([&] { call(o, u"ErrInfo", {&n, &d, &t, &l, &x, &x, &x, &x}); }), 450);
-    EXPECT_EQ(errorOf([&] { call(o, u"isSuccess", {&n}); }), 450);
+    EXPECT_EQ(test::errorNumberOf([&] {
+                  call(o, u"ErrInfo", {&n, &d, &t, &l, &x, &x, &x, &x});
+              }),
+              450);
+    EXPECT_EQ(test::errorNumberOf([&] { call(o, u"isSuccess", {&n}); }), 450);
     V abc(u"abc");
-    EXPECT_EQ(errorOf([&] { call(o, u"ErrInfo", {&abc, &d, &t, &l}); }), err::kTypeMismatch);
+    EXPECT_EQ(test::errorNumberOf([&] {
+                  call(o, u"ErrInfo", {&abc, &d, &t, &l});
+              }),
+              err::kTypeMismatch);
     // An error of the operation itself reaches the caller unchanged.
     V big(int32_t{40000});
-    EXPECT_EQ(errorOf([&] { call(o, u"ErrInfo", {&n, &d, &big, &l}); }), err::kOverflow);
+    EXPECT_EQ(test::errorNumberOf([&] {
+                  call(o, u"ErrInfo", {&n, &d, &big, &l});
+              }),
+              err::kOverflow);
 }
 
 TEST(Invoke, WritesByReferenceArgumentsBack) {
@@ -192,7 +198,7 @@ TEST(Invoke, WritesByReferenceArgumentsBack) {
     // A written-back value that does not convert to the variable's type is
     // a type mismatch after the call.
     V when(orv::Date{46360});
-    EXPECT_EQ(errorOf([&] {
+    EXPECT_EQ(test::errorNumberOf([&] {
                   call(o, u"getInfo", {&number, &when, &type, &location});
               }),
               err::kTypeMismatch);
@@ -214,7 +220,7 @@ TEST(Invoke, CloneStoresANewObjectInTheVariable) {
     EXPECT_EQ(instanceValue<ErrInfo>(o).numberInfo(), 53);
 
     V wrong(u"text");
-    EXPECT_EQ(errorOf([&] { call(o, u"clone", {&wrong}); }), err::kTypeMismatch);
+    EXPECT_EQ(test::errorNumberOf([&] { call(o, u"clone", {&wrong}); }), err::kTypeMismatch);
 }
 
 TEST(Invoke, ErrInfoNewTakesTheRecordAsAnArrayOfSeven) {
@@ -241,7 +247,7 @@ TEST(Invoke, LogMembersReadTheSettingsStore) {
     ObjectRef o = createObject(u"orvcommon.ErrInfo");
     V path, trace(u"x"), size;
     // "x" does not convert to the Integer parameter.
-    EXPECT_EQ(errorOf([&] {
+    EXPECT_EQ(test::errorNumberOf([&] {
                   call(o, u"getInfoForLogSystem", {&path, &trace, &size});
               }),
               err::kTypeMismatch);
