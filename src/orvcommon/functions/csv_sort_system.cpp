@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "orvcommon/core/errors.hpp"
+#include "orvcommon/core/scan.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/results/trap.hpp"
@@ -16,6 +17,7 @@ namespace {
 
 constexpr char16_t kQuote = u'"';
 constexpr char16_t kSeparator = u';';
+constexpr scan::Stops<char16_t> kStops{kQuote, kSeparator, kQuote};
 
 // Positions inside the line are 16-bit: the line and the array's upper bound
 // stay below 32,767.
@@ -66,16 +68,18 @@ ErrInfo Funzioni::getValueFromCsvString(const Text& sStringValue, Array<Text>& s
         }
         int32_t field = 1;
         bool evenQuotes = true;
-        for (int32_t i = 1; i <= length; ++i) {
-            const char16_t c = sStringValue[static_cast<size_t>(i - 1)];
-            if (c == kQuote) {
+        const char16_t* const begin = sStringValue.data();
+        const char16_t* const end = begin + length;
+        for (const char16_t* p = scan::find(begin, end, kStops); p < end;
+             p = scan::find(p + 1, end, kStops)) {
+            if (*p == kQuote) {
                 evenQuotes = !evenQuotes;
-            } else if (c == kSeparator && evenQuotes) {
+            } else if (evenQuotes) {
                 ++field;
                 if (field > cap)
                     fillTooManyFields(result, trap);
                 else
-                    positions[static_cast<size_t>(field)] = i;
+                    positions[static_cast<size_t>(field)] = static_cast<int32_t>(p - begin) + 1;
             }
         }
         if (!result.isSuccess()) return;
