@@ -26,6 +26,7 @@
 #include "orvcommon/core/scan.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/platform/files.hpp"
+#include "orvcommon/platform/memory.hpp"
 #include "orvcommon/results/trap.hpp"
 
 namespace orv::files {
@@ -201,6 +202,16 @@ ErrInfo readCsvTable(const Text& sFileName, Array<Text>& sArrayValue, int32_t lN
             lineCount = static_cast<int32_t>(lines);
         });
         if (lineCount < 1) raise(err::kSubscriptOutOfRange);
+        // The table is one large block filled from start to end: the system
+        // may back it with large pages (fewer page faults).
+        const int64_t cells = int64_t{lNumRows} * lineCount;
+        if (cells <= int64_t{1} << 31 &&
+            static_cast<size_t>(cells) > sArrayValue.storage().capacity()) {
+            sArrayValue.erase();
+            sArrayValue.reserve(static_cast<size_t>(cells));
+            platform::adviseLargeBlock(sArrayValue.storage().data(),
+                                       static_cast<size_t>(cells) * sizeof(Text));
+        }
         sArrayValue.redim({1, lNumRows}, {1, lineCount});
         if (!file.seek(0)) raise(err::kDeviceIo);
         TableReader reader(sArrayValue, lNumRows, lineCount, fields, lNumColumns);
