@@ -19,7 +19,10 @@
 // them, or the row fails.
 //
 // Time column: processor seconds of the reading; counters: peak_MB (maximum
-// resident set of the child process), MB_file.
+// resident set of the child process), MB_file, and cells_MB: the memory the
+// library's table of these cells needs at the least (32-byte text objects
+// plus one allocation for each cell of more than seven characters), the
+// floor under the library's peak.
 #include <benchmark/benchmark.h>
 #include <csv.h>
 #include <stdio.h>
@@ -28,6 +31,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -53,10 +57,23 @@ struct Sample {
     long cells = 0;  // expected
     long chars = 0;  // expected, after unquoting
     double mb = 0;
+    double cellsMb = 0;  // what the table's cells alone occupy (see cellBytes)
 };
 
-// Appends one line of 8 fields; counts the characters each cell holds.
-void appendLine(std::string& out, std::mt19937& rng, long& chars) {
+// The memory one cell of n characters occupies in the library's table: its
+// text object, plus, past the seven characters kept inside the object, the
+// allocator's chunk for n + 1 UTF-16 units (8 bytes of header, 16-byte
+// granules, 32 at least).
+double cellBytes(size_t n) {
+    double bytes = sizeof(Text);
+    if (n > 7)
+        bytes += static_cast<double>(std::max<size_t>(32, (2 * (n + 1) + 8 + 15) & ~size_t{15}));
+    return bytes;
+}
+
+// Appends one line of 8 fields; counts the characters each cell holds and
+// the memory the cells need.
+void appendLine(std::string& out, std::mt19937& rng, long& chars, double& cellMemory) {
     static const char* const kNames[] = {"Rossi",
                                          "Bianchi",
                                          "M\xfcller",
@@ -73,6 +90,7 @@ void appendLine(std::string& out, std::mt19937& rng, long& chars) {
     const auto field = [&](const std::string& raw, size_t value) {
         out += raw;
         chars += static_cast<long>(value);
+        cellMemory += cellBytes(value);
     };
     // 1: a plain number.
     std::string s = std::to_string(100000 + rng() % 900000);
@@ -116,8 +134,10 @@ std::vector<Sample>& samples() {
         for (Sample& s : v) {
             std::mt19937 rng(42);
             std::string out;
+            double cellMemory = 0;
             for (int i = 0; i < s.lines; ++i)
-                appendLine(out, rng, s.chars);
+                appendLine(out, rng, s.chars, cellMemory);
+            s.cellsMb = cellMemory / (1 << 20);
             s.cells = long{s.lines} * kFields;
             s.mb = static_cast<double>(out.size()) / (1 << 20);
             s.path = dir + "/table-" + s.name + ".csv";
@@ -291,6 +311,7 @@ void BM_Read(benchmark::State& state, std::string contender, size_t sample) {
         state.counters["peak_MB"] = r.peakMb;
     }
     state.counters["MB_file"] = s.mb;
+    state.counters["cells_MB"] = s.cellsMb;
 }
 
 }  // namespace

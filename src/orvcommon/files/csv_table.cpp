@@ -39,6 +39,16 @@ constexpr int32_t kMaxPosition = std::numeric_limits<int16_t>::max();
 constexpr scan::Stops<char> kLineStops{'"', ';', '\r'};
 constexpr scan::Stops<char> kQuote{'"', '"', '"'};
 
+// Gives the empty cell room for exactly n characters. Growing an empty text
+// would round its first allocation up (to twice the characters it holds
+// inside itself); a new text of n characters allocates exactly n + 1.
+void sizeCell(Text& cell, size_t n) {
+    if (n <= cell.capacity())
+        cell.resize(n);
+    else
+        cell = Text(n, u'\0');
+}
+
 // Stores one field's characters: a field that begins and ends with a quote
 // loses both, and each pair of quotes in it becomes one. False for a field
 // that is a single quote character (a failure the parser reports).
@@ -46,7 +56,7 @@ bool storeField(const char* b, const char* e, bool quoted, Text& cell) {
     size_t n = static_cast<size_t>(e - b);
     if (!quoted) {
         if (n != 0) {
-            cell.resize(n);
+            sizeCell(cell, n);
             cp1252::decodeInto(b, n, cell.data());
         }
         return true;
@@ -57,7 +67,7 @@ bool storeField(const char* b, const char* e, bool quoted, Text& cell) {
         --e;
         n -= 2;
     }
-    cell.resize(n);
+    sizeCell(cell, n);
     char16_t* out = cell.data();
     size_t k = 0;
     while (b < e) {
