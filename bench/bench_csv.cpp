@@ -318,6 +318,13 @@ void BM_Read(benchmark::State& state, std::string contender, size_t sample) {
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--child") == 0) return runChild(argv[2], argv[3]);
+    // "--samples": generate the three files, print their paths and keep them
+    // (to run one contender alone: bench_csv --child orv <path>).
+    if (argc == 2 && std::strcmp(argv[1], "--samples") == 0) {
+        for (const Sample& s : samples())
+            printf("%s\n", s.path.c_str());
+        return 0;
+    }
     std::vector<char*> args(argv, argv + argc);
     std::string interleave = "--benchmark_enable_random_interleaving=true";
     std::string repetitions = "--benchmark_repetitions=3";
