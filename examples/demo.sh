@@ -23,6 +23,12 @@ else
         "$(printf '%s' "$work" | sed 's/\\/\\\\/g; s/"/\\"/g')" >"$ORV_REGISTRY"
 fi
 
+# Reports: the printed PDF and the preview PNG stay in the demo folder.
+out="${ORV_DEMO_OUT:-$build/demo}"
+mkdir -p "$out"
+export ORV_PRINTER="file:$out/report.pdf" ORV_PREVIEW_PNG="$out/report-preview.png"
+unset DISPLAY
+
 echo "== orv run examples/demo.jsonl (in $work)"
 (cd "$work" && "$orv" run "$here/demo.jsonl")
 
@@ -36,3 +42,5 @@ done
 echo
 echo "== named log demo-named.log"
 cat "$work/demo-named.log" 2>/dev/null || echo "(not written)"
+echo
+echo "== report: $out/report.pdf (printed), $out/report-preview.png (preview)"
