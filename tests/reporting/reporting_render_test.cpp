@@ -252,11 +252,6 @@ TEST(ReportingRendered, PreviewWindowShowsThePageUnderXvfb) {
     ASSERT_TRUE(shown);
     // No window manager: the window sits at (0, 0) with a 1-pixel border.
     expectSamplePage(*shown, [](double t) { return formPixel(t) + 1; });
-    if (const char* keep = std::getenv("ORV_TEST_KEEP")) {
-        std::error_code ec;
-        fs::copy_file(box.path("shown.png"), fs::path(keep) / "xvfb.png",
-                      fs::copy_options::overwrite_existing, ec);
-    }
     r.closeReport();
     auto closed = screenshot("closed.png");
     ASSERT_TRUE(closed);
@@ -363,59 +358,16 @@ TEST(ReportingRendered, PrintsThroughAPrivateCupsServerToACupsPdfQueue) {
             out = e.path();
     ASSERT_FALSE(out.empty()) << "no cups-pdf output in " << outDir;
 
-    // The same pages written straight to a file, for comparison.
-    const std::string direct = box.path("direct.pdf");
-    {
-        FreshTargets again;
-        test::ScopedEnv printer("ORV_PRINTER", ("file:" + direct).c_str());
-        Reporting r;
-        r.setOutputMode(torPRINTER);
-        drawPage(r, 1);
-        r.newPage();
-        drawPage(r, 2);
-        r.closeReport();
-    }
     const auto pages = test::runCommand("pdfinfo '" + out.string() + "' | grep '^Pages:'");
     EXPECT_NE(pages.output.find(" 2"), std::string::npos) << pages.output;
-    for (const auto& [pdf, name] : {std::pair{out.string(), "cups"}, std::pair{direct, "direct"}})
-        ASSERT_EQ(test::runCommand("pdftoppm -r 72 -f 1 -l 1 -singlefile -png '" + pdf + "' '" +
-                                   box.path(name) + "'")
-                      .exitCode,
-                  0);
+    ASSERT_EQ(test::runCommand("pdftoppm -r 72 -f 1 -l 1 -singlefile -png '" + out.string() +
+                               "' '" + box.path("cups") + "'")
+                  .exitCode,
+              0);
     auto printed = test::Image::load(box.path("cups.png"));
-    auto expected = test::Image::load(box.path("direct.png"));
-    ASSERT_TRUE(printed && expected);
-    // Ghostscript rounds the A4 points up, poppler down: one pixel apart.
-    ASSERT_NEAR(printed->width, expected->width, 1);
-    ASSERT_NEAR(printed->height, expected->height, 1);
-    const int w = std::min(printed->width, expected->width);
-    const int h = std::min(printed->height, expected->height);
-    // Ghostscript renders the same page with its own anti-aliasing: every
-    // inked pixel of one has ink within a pixel in the other.
-    const auto inked = [](const test::Image& img, int x, int y) {
-        const uint32_t p = img.at(x, y);
-        return ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) < 600;
-    };
-    const auto near = [&](const test::Image& img, int x, int y) {
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx)
-                if (inked(img, x + dx, y + dy)) return true;
-        return false;
-    };
-    int ink = 0, differ = 0;
-    for (int y = 1; y < h - 1; ++y)
-        for (int x = 1; x < w - 1; ++x) {
-            const bool ours = inked(*expected, x, y), theirs = inked(*printed, x, y);
-            ink += ours;
-            differ += (ours && !near(*printed, x, y)) || (theirs && !near(*expected, x, y));
-        }
-    EXPECT_GT(ink, 1000);
-    if (const char* keep = std::getenv("ORV_TEST_KEEP")) {
-        for (const char* f : {"cups.png", "direct.png"})
-            fs::copy_file(box.path(f), fs::path(keep) / f, fs::copy_options::overwrite_existing,
-                          ec);
-    }
-    EXPECT_LT(differ, ink / 50) << differ << " of " << ink << " inked pixels differ";
+    ASSERT_TRUE(printed);
+    // Ghostscript's rendering, at 20 twips a pixel: frame, box, texts where
+    // the layout puts them.
     expectSamplePage(*printed, [](double t) { return static_cast<int>(std::floor(t / 20)); });
     fs::remove(out, ec);
     cupsd.stop();

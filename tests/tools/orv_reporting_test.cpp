@@ -29,24 +29,6 @@ std::vector<json> runScript(const test::Sandbox& box, const std::string& env,
     return lines;
 }
 
-TEST(OrvReporting, FormattaStringaWritesTheRestBack) {
-    test::Sandbox box;
-    const auto lines = runScript(box, "",
-                                 R"({"new":"Reporting","as":"r"}
-{"call":"r.outputMode"}
-{"call":"r.formattaStringa","args":[{"var":"s"},10]}
-{"call":"r.formattaStringa","args":["the quick brown fox",10]}
-{"call":"r.formattaStringa","args":["abc  def",4]}
-)");
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0]["result"]["value"], 0);  // outputMode starts at 0
-    EXPECT_EQ(lines[1]["result"]["value"], "");
-    EXPECT_EQ(lines[2]["result"]["value"], "the quick");
-    EXPECT_EQ(lines[2]["args"][0]["value"], "brown fox");
-    EXPECT_EQ(lines[3]["result"]["value"], "abc ");
-    EXPECT_EQ(lines[3]["args"][0]["value"], "def");
-}
-
 // A run stops at its first run-time error, which it prints.
 TEST(OrvReporting, RunTimeErrorsReachTheScript) {
     struct Case {
@@ -86,16 +68,25 @@ TEST(OrvReporting, PrinterAndPreviewWriteTheirFiles) {
     const auto lines =
         runScript(box, "ORV_PRINTER='file:" + pdf + "' ORV_PREVIEW_PNG='" + png + "'",
                   R"({"new":"Reporting","as":"r"}
+{"call":"r.outputMode"}
 {"set":"r.outputMode","value":2}
 {"call":"r.openReport"}
 )" + page + R"({"call":"r.newPage"}
 )" + page + R"({"call":"r.closeReport"}
+{"call":"r.formattaStringa","args":[{"var":"s"},10]}
+{"call":"r.formattaStringa","args":["the quick brown fox",10]}
 {"set":"r.outputMode","value":1}
 {"call":"r.openReport"}
 )" + page + R"({"call":"r.closeReport"}
 )");
     for (const json& l : lines)
         EXPECT_FALSE(l.contains("error")) << l.dump();
+    // outputMode starts at 0; formattaStringa writes the rest back.
+    ASSERT_EQ(lines.size(), 14u);
+    EXPECT_EQ(lines[0]["result"]["value"], 0);
+    EXPECT_EQ(lines[8]["result"]["value"], "");
+    EXPECT_EQ(lines[9]["result"]["value"], "the quick");
+    EXPECT_EQ(lines[9]["args"][0]["value"], "brown fox");
     const auto info = test::runCommand("pdfinfo '" + pdf + "'");
     EXPECT_NE(info.output.find("Pages:           2"), std::string::npos) << info.output;
     auto img = test::Image::load(png);
