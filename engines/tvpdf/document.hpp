@@ -39,6 +39,8 @@ class Error : public std::runtime_error {
 [[noreturn]] void fail(Code code, int line, const std::string& what);
 // A user's text quoted for a message, shortened past 40 bytes.
 std::string quoted(std::string_view text);
+// A path quoted for a message: its last 60 bytes, "..." before them.
+std::string quotedPath(std::string_view path);
 
 enum class Op {
     Page,
@@ -80,6 +82,9 @@ struct Document {
     std::vector<Command> commands;
     int pageCount = 1;  // NEWPAGE commands + 1
 };
+
+// The names of the commands, in the order the reference lists them.
+std::vector<std::string> commandNames();
 
 // Parses UTF-8 command text. Throws Error (code kSyntax).
 Document parse(std::string_view text);

@@ -28,6 +28,15 @@ std::string quoted(std::string_view text) {
     return out + "\"";
 }
 
+std::string quotedPath(std::string_view path) {
+    constexpr size_t kMax = 60;
+    if (path.size() <= kMax) return "\"" + std::string(path) + "\"";
+    size_t cut = path.size() - kMax;
+    while (cut < path.size() && (static_cast<unsigned char>(path[cut]) & 0xC0) == 0x80)
+        ++cut;  // never split a UTF-8 sequence
+    return "\"..." + std::string(path.substr(cut)) + "\"";
+}
+
 void fail(Code code, int line, const std::string& what) {
     std::string message = line > 0 ? "Line " + std::to_string(line) + ": " + what : what;
     throw Error(code, message);
@@ -290,6 +299,13 @@ Command command(const std::vector<std::string>& words, int lineNo, State& st) {
 }
 
 }  // namespace
+
+std::vector<std::string> commandNames() {
+    std::vector<std::string> names;
+    for (const Syntax& s : kCommands)
+        names.push_back(s.name);
+    return names;
+}
 
 Document parse(std::string_view text) {
     Document doc;

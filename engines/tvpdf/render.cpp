@@ -295,7 +295,7 @@ void render(const Document& doc, const std::string& baseFolder, const std::strin
     const Resources res = resolve(doc, baseFolder);
 
     FILE* out = std::fopen(pdfPath.c_str(), "wb");
-    if (!out) fail(kIo, 0, "Cannot write the PDF file " + quoted(pdfPath));
+    if (!out) fail(kIo, 0, "Cannot write the PDF file " + quotedPath(pdfPath));
     double pageW = 595.28, pageH = 841.89;  // A4 portrait
     cairo_surface_t* surface = cairo_pdf_surface_create_for_stream(writeToFile, out, pageW, pageH);
     cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "tvpdf");
@@ -320,7 +320,7 @@ void render(const Document& doc, const std::string& baseFolder, const std::strin
     cairo_surface_destroy(surface);
     const bool closed = std::fclose(out) == 0;
     if (status == CAIRO_STATUS_WRITE_ERROR || !closed)
-        fail(kIo, 0, "Cannot write the PDF file " + quoted(pdfPath));
+        fail(kIo, 0, "Cannot write the PDF file " + quotedPath(pdfPath));
     if (status != CAIRO_STATUS_SUCCESS)
         fail(kInternal, 0, std::string("Drawing failed: ") + cairo_status_to_string(status));
 }

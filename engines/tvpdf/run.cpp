@@ -68,7 +68,7 @@ std::string cp1252FromUtf8(std::string_view utf8) {
 
 void run(const std::string& commandPath, const std::string& pdfPath) {
     FILE* in = std::fopen(commandPath.c_str(), "rb");
-    if (!in) fail(kIo, 0, "Cannot read the command file " + quoted(commandPath));
+    if (!in) fail(kIo, 0, "Cannot read the command file " + quotedPath(commandPath));
     std::string bytes;
     char buf[65536];
     size_t n;
@@ -76,7 +76,7 @@ void run(const std::string& commandPath, const std::string& pdfPath) {
         bytes.append(buf, n);
     const bool readError = std::ferror(in) != 0;
     std::fclose(in);
-    if (readError) fail(kIo, 0, "Cannot read the command file " + quoted(commandPath));
+    if (readError) fail(kIo, 0, "Cannot read the command file " + quotedPath(commandPath));
 
     const Document doc = parse(utf8FromCp1252(bytes));
     const size_t slash = commandPath.find_last_of('/');
