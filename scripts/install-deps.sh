@@ -8,6 +8,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   locales python3
   libcurl4-openssl-dev openssl curl
+  # PDF engine (tvpdf) and the tools its tests read PDFs with
+  pkg-config libcairo2-dev libfontconfig-dev fonts-liberation qpdf poppler-utils
 )
 
 missing=()

@@ -224,6 +224,8 @@ TEST(OrvTables, DemoScriptRunsAndFillsBothLogs) {
     EXPECT_NE(mainPart.find("[Input missing]"), std::string::npos) << out;
     EXPECT_NE(mainPart.find("[readFile]"), std::string::npos) << out;
     EXPECT_EQ(mainPart.find("[Demo started]"), std::string::npos) << out;
+    // The PDF step leaves its PDF beside the demo's files.
+    EXPECT_NE(out.find("== demo.pdf ("), std::string::npos) << out;
 }
 
 // The PDF operations through `orv`, against the stand-in engine (what the
