@@ -1,5 +1,8 @@
 // tvpdf COMMANDFILE PDFFILE: runs the engine's entry point and exits with
 // its code, printing its message on failure.
+#include <cairo.h>
+#include <fontconfig/fontconfig.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -24,5 +27,9 @@ int main(int argc, char** argv) {
         const std::string text(message, strnlen(message, sizeof message));
         std::fprintf(stderr, "tvpdf: %s\n", tvpdf::utf8FromCp1252(text).c_str());
     }
+    // The command owns its process: hand back cairo's and fontconfig's
+    // caches before leaving.
+    cairo_debug_reset_static_data();
+    FcFini();
     return code;
 }
