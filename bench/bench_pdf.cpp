@@ -20,6 +20,7 @@
 #include "document.hpp"
 #include "orvcommon/core/cp1252.hpp"
 #include "orvcommon/functions/funzioni.hpp"
+#include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/pdf_engine.hpp"
 
 namespace {
@@ -83,8 +84,8 @@ void BM_TvpdfEngine(benchmark::State& state) {
     const std::string pdf = folder() + "/engine.pdf";
     for (auto _ : state)
         tvpdf::run(cmd, pdf);
-    state.counters["pages/s"] = benchmark::Counter(double(kPages) * state.iterations(),
-                                                   benchmark::Counter::kIsRate);
+    state.counters["pages/s"] =
+        benchmark::Counter(double(kPages) * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_TvpdfEngine)->Unit(benchmark::kMillisecond);
 
@@ -155,8 +156,8 @@ void BM_CairoDirect(benchmark::State& state) {
         cairo_surface_destroy(img);
         std::fclose(out);
     }
-    state.counters["pages/s"] = benchmark::Counter(double(kPages) * state.iterations(),
-                                                   benchmark::Counter::kIsRate);
+    state.counters["pages/s"] =
+        benchmark::Counter(double(kPages) * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_CairoDirect)->Unit(benchmark::kMillisecond);
 
@@ -164,8 +165,13 @@ const char kOnePage[] =
     "FONT \"Arial\" 14 BOLD\nTEXT 10 20 \"Delivery note 7\"\nFONT \"Arial\" 10\n"
     "RECT 10 30 190 20 0.5 BLACK LIGHTGRAY\nTEXT 12 42 \"Two boxes of paper\"\n";
 
-// createPdfStream: text to bytes through the two temporary files.
+// createPdfStream: text to bytes through the two temporary files. With a
+// random suffix each call makes two new files (up to 10,001 names, all left
+// in the folder); with a fixed one it rewrites the same two, as the direct
+// call below rewrites its PDF.
 void BM_CreatePdfStream(benchmark::State& state) {
+    const bool fixedSuffix = state.range(0) != 0;
+    if (fixedSuffix) orv::platform::setRandomForTesting([] { return 0.5f; });
     setenv("TMPDIR", folder().c_str(), 1);
     orv::Funzioni f;
     const orv::Variant commands(orv::fromUtf8(kOnePage));
@@ -174,8 +180,13 @@ void BM_CreatePdfStream(benchmark::State& state) {
         orv::ErrInfo r = f.createPdfStream(commands, pdf);
         if (!r.isSuccess()) state.SkipWithError("createPdfStream failed");
     }
+    orv::platform::setRandomForTesting(nullptr);
 }
-BENCHMARK(BM_CreatePdfStream)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CreatePdfStream)
+    ->ArgName("fixed_suffix")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond);
 
 // The engine's entry point on the same commands, already in a file.
 void BM_DirectTvpdfrun(benchmark::State& state) {
