@@ -12,6 +12,8 @@ orv="$build/tools/orv"
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvdemo-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 export ORV_REGISTRY="$work/registry.reg"
+# createPdfStream leaves its command and PDF files in the temporary folder.
+export TMPDIR="$work"
 
 # Main log folder and trace level for named logs.
 key='HKLM\SOFTWARE\VELN\LogSystem'
@@ -44,3 +46,16 @@ echo "== named log demo-named.log"
 cat "$work/demo-named.log" 2>/dev/null || echo "(not written)"
 echo
 echo "== report: $out/report.pdf (printed), $out/report-preview.png (preview)"
+
+# The PDF of the last step, kept as demo.pdf beside the other files (and
+# copied to DEMO_PDF when that names a file, to look at after the demo).
+for pdf in "$work"/pdf.* "$work"/pdf0 "$work"/pdf1; do
+    [ -f "$pdf" ] || continue
+    cp "$pdf" "$work/demo.pdf"
+    echo
+    echo "== demo.pdf ($(wc -c <"$work/demo.pdf") bytes, made by createPdfStream as $(basename "$pdf"))"
+    if [ -n "${DEMO_PDF:-}" ]; then
+        cp "$work/demo.pdf" "$DEMO_PDF"
+        echo "copied to $DEMO_PDF"
+    fi
+done
