@@ -30,7 +30,9 @@ inline const char* pythonProgram() {
 }
 
 inline std::string loopbackScript() {
-    return (std::filesystem::path(__FILE__).parent_path() / "loopback_servers.py").string();
+    // From the source tree, not __FILE__: a compiler cache may make that
+    // path relative to the build folder.
+    return (std::filesystem::path(ORV_SOURCE_DIR) / "tests/support/loopback_servers.py").string();
 }
 
 // A server child process; stopped when the object goes away. The child also
