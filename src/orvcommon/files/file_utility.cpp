@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "orvcommon/core/convert.hpp"
-#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/core/dates.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/files/line_reader.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/platform/files.hpp"

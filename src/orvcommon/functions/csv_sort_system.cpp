@@ -6,7 +6,7 @@
 #include <numeric>
 #include <vector>
 
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/results/trap.hpp"

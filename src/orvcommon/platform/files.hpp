@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/text.hpp"
 
 namespace orv::platform {
 

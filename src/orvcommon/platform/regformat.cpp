@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/base/cp1252.hpp"
 
 namespace orv::platform {
 

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/text.hpp"
 
 namespace orv::platform {
 

@@ -3,9 +3,9 @@
 #include <charconv>
 
 #include "orvcommon/core/convert.hpp"
-#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/core/dates.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/core/regional.hpp"
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/files.hpp"

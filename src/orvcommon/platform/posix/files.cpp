@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/files.hpp"
 
 namespace orv::platform {

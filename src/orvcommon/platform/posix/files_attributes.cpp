@@ -14,7 +14,7 @@
 #include <cstring>
 #include <string>
 
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/files.hpp"
 
 namespace orv::platform {

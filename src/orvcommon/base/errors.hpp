@@ -5,38 +5,16 @@
 #include <exception>
 #include <string>
 
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/error_list.hpp"
+#include "orvcommon/base/text.hpp"
 
 namespace orv {
 
-// Standard run-time error numbers used across the library.
+// The named run-time error numbers, one per entry of the list.
 namespace err {
-inline constexpr int32_t kInvalidArgument = 5;
-inline constexpr int32_t kOverflow = 6;
-inline constexpr int32_t kOutOfMemory = 7;
-inline constexpr int32_t kSubscriptOutOfRange = 9;
-inline constexpr int32_t kDivisionByZero = 11;
-inline constexpr int32_t kTypeMismatch = 13;
-inline constexpr int32_t kInternal = 51;
-inline constexpr int32_t kBadFileNameOrNumber = 52;
-inline constexpr int32_t kFileNotFound = 53;
-inline constexpr int32_t kBadFileMode = 54;
-inline constexpr int32_t kFileAlreadyOpen = 55;
-inline constexpr int32_t kDeviceIo = 57;
-inline constexpr int32_t kFileAlreadyExists = 58;
-inline constexpr int32_t kDiskFull = 61;
-inline constexpr int32_t kInputPastEnd = 62;
-inline constexpr int32_t kBadRecordNumber = 63;
-inline constexpr int32_t kTooManyFiles = 67;
-inline constexpr int32_t kDeviceUnavailable = 68;
-inline constexpr int32_t kPermissionDenied = 70;
-inline constexpr int32_t kDiskNotReady = 71;
-inline constexpr int32_t kRenameAcrossDrives = 74;
-inline constexpr int32_t kPathFileAccess = 75;
-inline constexpr int32_t kPathNotFound = 76;
-inline constexpr int32_t kObjectNotSet = 91;
-inline constexpr int32_t kInvalidUseOfNull = 94;
-inline constexpr int32_t kArgumentNotOptional = 449;
+#define ORV_ERROR_CONSTANT(number, name, message) inline constexpr int32_t k##name = number;
+ORV_ERROR_LIST(ORV_ERROR_CONSTANT)
+#undef ORV_ERROR_CONSTANT
 }  // namespace err
 
 // The platform's standard English message of a run-time error number
