@@ -80,17 +80,17 @@ void BM_CsvGetArrayFromCsvFile(benchmark::State& state) {
         if (!r.isSuccess() || lines != 200000) state.SkipWithError("unexpected result");
         benchmark::DoNotOptimize(table);
     }
-    state.SetBytesProcessed(state.iterations() * platform::fileSize(path));
+    state.SetBytesProcessed(state.iterations() * platform::fileSize(path).valueOr(0));
 }
 
 void BM_CsvPlainRead(benchmark::State& state) {
     const Text path = fromUtf8(csvPath());
     for (auto _ : state) {
-        platform::File f = platform::File::open(path, platform::OpenMode::Read);
-        auto bytes = f.readAll();
+        platform::File f = *platform::File::open(path, platform::OpenMode::Read);
+        auto bytes = *f.readAll();
         benchmark::DoNotOptimize(bytes);
     }
-    state.SetBytesProcessed(state.iterations() * platform::fileSize(path));
+    state.SetBytesProcessed(state.iterations() * platform::fileSize(path).valueOr(0));
 }
 
 // Python's csv module reading the same file into a list, timed inside the
@@ -116,7 +116,8 @@ void BM_CsvPythonCsvModule(benchmark::State& state) {
         pclose(p);
         state.SetIterationTime(seconds);
     }
-    state.SetBytesProcessed(state.iterations() * platform::fileSize(fromUtf8(csvPath())));
+    state.SetBytesProcessed(state.iterations() *
+                            platform::fileSize(fromUtf8(csvPath())).valueOr(0));
 }
 
 std::vector<Text> sortInput() {

@@ -65,10 +65,10 @@ TEST(FileUtilityText, AttributesAreReplacedOnOverwrite) {
     FileUtility fu;
     const Text path = sb.textPath("ro.txt");
     ASSERT_TRUE(fu.writeFile(path, 1 | 2 | 32, u"one").isSuccess());
-    EXPECT_EQ(platform::getAttributes(path) & 1, 1);
+    EXPECT_EQ(platform::getAttributes(path).valueOr(0) & 1, 1);
     ASSERT_TRUE(fu.writeFile(path, 0, u"two").isSuccess());
     EXPECT_EQ(test::readBytes(sb.path("ro.txt")), "two\r\n");
-    EXPECT_EQ(platform::getAttributes(path), 0);
+    EXPECT_EQ(platform::getAttributes(path).valueOr(-1), 0);
     struct stat st {};
     ASSERT_EQ(::stat(sb.path("ro.txt").c_str(), &st), 0);
     EXPECT_NE(st.st_mode & S_IWUSR, 0u);
@@ -81,7 +81,7 @@ TEST(FileUtilityText, DosAttributeTextFormAndDotNames) {
     const Text tp = fromUtf8(p);
     if (::setxattr(p.c_str(), "user.DOSATTRIB", "0x26", 4, 0) != 0)
         GTEST_SKIP() << "the temporary file system keeps no user extended attributes";
-    EXPECT_EQ(platform::getAttributes(tp), 2 | 4 | 32);
+    EXPECT_EQ(platform::getAttributes(tp).valueOr(-1), 2 | 4 | 32);
     ASSERT_TRUE(platform::setAttributes(tp, 4 | 32));
     char buf[32] = {};
     ssize_t n = ::getxattr(p.c_str(), "user.DOSATTRIB", buf, sizeof buf);
@@ -89,9 +89,9 @@ TEST(FileUtilityText, DosAttributeTextFormAndDotNames) {
     // The binary record: empty text, version 4 twice, validity mask, bits.
     const unsigned char rec[] = {0, 4, 0, 4, 0, 1, 0, 0, 0, 0x22, 0, 0, 0};
     ASSERT_EQ(::setxattr(p.c_str(), "user.DOSATTRIB", rec, sizeof rec, 0), 0);
-    EXPECT_EQ(platform::getAttributes(tp), 2 | 32);
+    EXPECT_EQ(platform::getAttributes(tp).valueOr(-1), 2 | 32);
     test::writeBytes(sb.path(".dot"), "x");
-    EXPECT_EQ(platform::getAttributes(sb.textPath(".dot")), 2);
+    EXPECT_EQ(platform::getAttributes(sb.textPath(".dot")).valueOr(-1), 2);
     EXPECT_FALSE(platform::setAttributes(tp, 16));
 }
 
@@ -299,7 +299,7 @@ TEST(FileUtilityCsv, RoundTrip) {
                            {u"\u00e8\u20ac", u"a\"b", u"0", u"12:30", u"end"}});
     ErrInfo w = fu.writeCsvFileFromArray(sb.textPath("t.csv"), t, 3, 5);
     expectResult(w, 0, kOk, eiINFORMATIONTYPE, u"writeFile", u"FileUtility", u"orvcommon");
-    EXPECT_EQ(platform::getAttributes(sb.textPath("t.csv")) & 1, 0);
+    EXPECT_EQ(platform::getAttributes(sb.textPath("t.csv")).valueOr(-1) & 1, 0);
 
     Array<Text> back;
     int32_t lines = -1;

@@ -231,7 +231,7 @@ ErrInfo Funzioni::getSerialNumber(const Text& sDisk, int32_t& lSerialNumber) {
     return trapped(trap, [&](ErrInfo& result) {
         result.clear();
         // A volume that cannot be read leaves the caller's value in place.
-        if (auto serial = platform::volumeSerial(sDisk))
+        if (auto serial = platform::volumeSerial(sDisk); serial.ok())
             lSerialNumber = static_cast<int32_t>(*serial);
         if (lSerialNumber < 0) {
             if (lSerialNumber == std::numeric_limits<int32_t>::min()) raise(err::kOverflow);
