@@ -12,6 +12,7 @@
 #include "orvcommon/platform/posix/posix_io.hpp"
 
 namespace orv::platform {
+using posix::sys;
 namespace {
 
 std::string native(TextView path) {
@@ -40,7 +41,7 @@ bool parentIsMissing(const std::string& p) {
     auto slash = p.find_last_of('/');
     if (slash == std::string::npos || slash == 0) return false;
     struct stat st {};
-    return ::stat(p.substr(0, slash).c_str(), &st) != 0 || !S_ISDIR(st.st_mode);
+    return sys.stat(p.substr(0, slash).c_str(), &st) != 0 || !S_ISDIR(st.st_mode);
 }
 
 int fdOf(intptr_t handle) {
@@ -54,25 +55,21 @@ Result<int> openFd(const std::string& p, OpenMode mode) {
     if (p.find('\0') != std::string::npos) return Failure{err::kBadFileNameOrNumber};
     int fd;
     do {
-        fd = ::open(p.c_str(), flagsFor(mode) | O_CLOEXEC, 0666);
+        fd = sys.open(p.c_str(), flagsFor(mode) | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return posix::failureAt(errno, p);
     // A folder opens for reading on POSIX; files are what callers want. (Any
     // mode that writes fails on a folder by itself, with EISDIR.)
     struct stat st {};
-    if (mode == OpenMode::Read && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
+    if (mode == OpenMode::Read && sys.fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        sys.close(fd);
         return Failure{err::kPathFileAccess};
     }
     return fd;
 }
 
 Status lockFd(int fd) {
-    int r;
-    do {
-        r = ::flock(fd, LOCK_EX);
-    } while (r != 0 && errno == EINTR);
-    return r == 0 ? Status() : posix::lastFailure();
+    return posix::lockExclusive(fd);
 }
 
 }  // namespace
@@ -132,7 +129,7 @@ Failure lastFailure() {
 Result<size_t> readFully(int fd, char* buf, size_t n) {
     size_t got = 0;
     while (got < n) {
-        ssize_t r = ::read(fd, buf + got, n - got);
+        ssize_t r = sys.read(fd, buf + got, n - got);
         if (r < 0) {
             if (errno == EINTR) continue;
             return lastFailure();
@@ -146,7 +143,7 @@ Result<size_t> readFully(int fd, char* buf, size_t n) {
 Status writeFully(int fd, std::string_view bytes, size_t* written) {
     size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        ssize_t n = sys.write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             if (written) *written = done;
@@ -156,6 +153,14 @@ Status writeFully(int fd, std::string_view bytes, size_t* written) {
     }
     if (written) *written = done;
     return Status();
+}
+
+Status lockExclusive(int fd) {
+    int r;
+    do {
+        r = sys.flock(fd, LOCK_EX);
+    } while (r != 0 && errno == EINTR);
+    return r == 0 ? Status() : lastFailure();
 }
 
 Status readToEnd(int fd, std::string& out) {
@@ -195,7 +200,7 @@ Result<File> File::open(TextView path, OpenMode mode) {
 
 void File::close() {
     if (isOpen()) {
-        ::close(fdOf(handle_));
+        sys.close(fdOf(handle_));
         handle_ = kClosed;
     }
 }
@@ -206,7 +211,7 @@ Status File::lockExclusive() {
 
 Result<int64_t> File::size() const {
     struct stat st {};
-    if (::fstat(fdOf(handle_), &st) != 0) return posix::lastFailure();
+    if (sys.fstat(fdOf(handle_), &st) != 0) return posix::lastFailure();
     return static_cast<int64_t>(st.st_size);
 }
 
@@ -225,7 +230,7 @@ Result<std::string> File::read(size_t n) {
 Result<std::string> File::readAll() {
     std::string out;
     struct stat st {};
-    if (::fstat(fdOf(handle_), &st) == 0 && st.st_size > 0)
+    if (sys.fstat(fdOf(handle_), &st) == 0 && st.st_size > 0)
         out.reserve(static_cast<size_t>(st.st_size));
     Status s = posix::readToEnd(fdOf(handle_), out);
     if (!s) return Failure{s.error()};
@@ -233,7 +238,7 @@ Result<std::string> File::readAll() {
 }
 
 Status File::seek(int64_t offset) {
-    return ::lseek(fdOf(handle_), offset, SEEK_SET) >= 0 ? Status() : posix::lastFailure();
+    return sys.lseek(fdOf(handle_), offset, SEEK_SET) >= 0 ? Status() : posix::lastFailure();
 }
 
 // ---- The shared log file
@@ -257,7 +262,7 @@ Status appendWhole(int fd, std::string_view line, off_t sizeBefore) {
     size_t written = 0;
     Status s = posix::writeFully(fd, line, &written);
     if (!s && written > 0) {
-        while (::ftruncate(fd, sizeBefore) != 0 && errno == EINTR) {
+        while (sys.ftruncate(fd, sizeBefore) != 0 && errno == EINTR) {
         }
     }
     return s;
@@ -271,27 +276,27 @@ Status SharedLogFile::run(const std::string_view* line, int64_t switchSize) {
         if (!opened) return Failure{opened.error()};
         struct Closer {
             int fd;
-            ~Closer() { ::close(fd); }
+            ~Closer() { sys.close(fd); }
         } f{*opened};
         if (Status locked = lockFd(f.fd); !locked) return locked;
         struct stat st {};
-        if (::fstat(f.fd, &st) != 0) return posix::lastFailure();
+        if (sys.fstat(f.fd, &st) != 0) return posix::lastFailure();
         // A file renamed away by another process's rotation was larger than
         // the switch size then and has only grown, so the identity check is
         // needed only for a file that is over the size now.
         if (st.st_size > switchSize) {
             struct stat there {};
-            if (::stat(prepared_.c_str(), &there) != 0 || there.st_dev != st.st_dev ||
+            if (sys.stat(prepared_.c_str(), &there) != 0 || there.st_dev != st.st_dev ||
                 there.st_ino != st.st_ino)
                 continue;  // rotated away meanwhile: reopen
-            if (::rename(prepared_.c_str(), preparedOld_.c_str()) == 0) {
+            if (sys.rename(prepared_.c_str(), preparedOld_.c_str()) == 0) {
                 if (!line) return Status();
                 auto fresh = openFd(prepared_, OpenMode::Append);
                 if (!fresh) return Failure{fresh.error()};
                 Closer g{*fresh};
                 if (Status locked = lockFd(g.fd); !locked) return locked;
                 struct stat freshSt {};
-                if (::fstat(g.fd, &freshSt) != 0) return posix::lastFailure();
+                if (sys.fstat(g.fd, &freshSt) != 0) return posix::lastFailure();
                 return appendWhole(g.fd, *line, freshSt.st_size);
             }
         }
@@ -304,7 +309,7 @@ Status SharedLogFile::run(const std::string_view* line, int64_t switchSize) {
 
 PathKind pathKind(TextView path) {
     struct stat st {};
-    if (path.empty() || ::stat(native(path).c_str(), &st) != 0) return PathKind::Missing;
+    if (path.empty() || sys.stat(native(path).c_str(), &st) != 0) return PathKind::Missing;
     if (S_ISDIR(st.st_mode)) return PathKind::Folder;
     if (S_ISREG(st.st_mode)) return PathKind::File;
     return PathKind::Other;
@@ -323,7 +328,7 @@ bool pathExists(TextView path) {
 
 Status renameReplace(TextView from, TextView to) {
     const std::string f = native(from);
-    if (::rename(f.c_str(), native(to).c_str()) != 0) return posix::failureAt(errno, f);
+    if (sys.rename(f.c_str(), native(to).c_str()) != 0) return posix::failureAt(errno, f);
     return Status();
 }
 
@@ -339,7 +344,7 @@ Status copyFile(TextView from, TextView to) {
 
 Status removeFile(TextView path) {
     const std::string p = native(path);
-    if (::unlink(p.c_str()) != 0) return posix::failureAt(errno, p);
+    if (sys.unlink(p.c_str()) != 0) return posix::failureAt(errno, p);
     return Status();
 }
 
@@ -349,7 +354,7 @@ Status createFolders(TextView path) {
     for (size_t i = 1; i <= p.size(); ++i) {
         if (i == p.size() || p[i] == '/') {
             std::string part = p.substr(0, i);
-            if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return posix::lastFailure();
+            if (sys.mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return posix::lastFailure();
         }
     }
     return folderExists(path) ? Status() : Failure{err::kPathNotFound};

@@ -19,6 +19,7 @@
 #include "orvcommon/platform/posix/posix_io.hpp"
 
 namespace orv::platform {
+using posix::sys;
 namespace {
 
 constexpr const char* kDosAttrib = "user.DOSATTRIB";
@@ -42,7 +43,7 @@ uint32_t readLe(const unsigned char* b, size_t n) {
 // then the 32-bit attribute bits.
 int32_t storedBits(const std::string& p) {
     unsigned char buf[256];
-    ssize_t n = ::getxattr(p.c_str(), kDosAttrib, buf, sizeof buf);
+    ssize_t n = sys.getxattr(p.c_str(), kDosAttrib, buf, sizeof buf);
     if (n <= 0) return 0;
     const size_t len = static_cast<size_t>(n);
     if (len >= 2 && buf[0] == '0' && (buf[1] == 'x' || buf[1] == 'X')) {
@@ -118,7 +119,7 @@ bool matchesPattern(TextView name, TextView pattern) {
 Result<int32_t> getAttributes(TextView path) {
     const std::string p = toUtf8(path);
     struct stat st {};
-    if (p.empty() || ::stat(p.c_str(), &st) != 0) return failureAt(p.empty() ? ENOENT : errno, p);
+    if (p.empty() || sys.stat(p.c_str(), &st) != 0) return failureAt(p.empty() ? ENOENT : errno, p);
     return attributesOf(p, baseName(p), st);
 }
 
@@ -126,22 +127,22 @@ Status setAttributes(TextView path, int32_t attributes) {
     if ((attributes & ~kXattrBits) != 0) return Failure{err::kInvalidArgument};
     const std::string p = toUtf8(path);
     struct stat st {};
-    if (p.empty() || ::stat(p.c_str(), &st) != 0) return failureAt(p.empty() ? ENOENT : errno, p);
+    if (p.empty() || sys.stat(p.c_str(), &st) != 0) return failureAt(p.empty() ? ENOENT : errno, p);
     mode_t mode = st.st_mode & 07777;
     if (attributes & attr::kReadOnly)
         mode &= static_cast<mode_t>(~(S_IWUSR | S_IWGRP | S_IWOTH));
     else if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         mode |= S_IWUSR;
-    if (mode != (st.st_mode & 07777) && ::chmod(p.c_str(), mode) != 0) return failureAt(errno, p);
+    if (mode != (st.st_mode & 07777) && sys.chmod(p.c_str(), mode) != 0) return failureAt(errno, p);
     const int32_t kept = attributes & (attr::kHidden | attr::kSystem | attr::kArchive);
     int r;
     if (kept == 0) {
-        r = ::removexattr(p.c_str(), kDosAttrib);
+        r = sys.removexattr(p.c_str(), kDosAttrib);
         if (r != 0 && errno == ENODATA) r = 0;
     } else {
         char text[16];
         const int len = std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(kept));
-        r = ::setxattr(p.c_str(), kDosAttrib, text, static_cast<size_t>(len), 0);
+        r = sys.setxattr(p.c_str(), kDosAttrib, text, static_cast<size_t>(len), 0);
     }
     // No extended attributes on this file system: read-only and hidden
     // (dot-names) still work, the other bits are not kept.
@@ -162,27 +163,27 @@ Result<std::vector<DirEntry>> listDirectory(TextView pattern, int32_t attributeF
     }
     if (namePattern.empty()) namePattern = u"*";
     const std::string dirPath = toUtf8(folder);
-    DIR* dir = ::opendir(dirPath.c_str());
+    DIR* dir = sys.opendir(dirPath.c_str());
     if (!dir) {
         const int e = errno;
         if (e == ENOENT || e == ENOTDIR) return out;
         return failureAt(e, dirPath);
     }
     const std::string prefix = dirPath.back() == '/' ? dirPath : dirPath + "/";
-    while (const struct dirent* d = ::readdir(dir)) {
+    while (const struct dirent* d = sys.readdir(dir)) {
         const std::string name = d->d_name;
         if (name == "." || name == "..") continue;
         const Text wname = fromUtf8(name);
         if (!matchesPattern(wname, namePattern)) continue;
         const std::string full = prefix + name;
         struct stat st {};
-        if (::stat(full.c_str(), &st) != 0) continue;  // dangling link: no entry
+        if (sys.stat(full.c_str(), &st) != 0) continue;  // dangling link: no entry
         const int32_t a = attributesOf(full, name, st);
         const int32_t special = a & (attr::kHidden | attr::kSystem | attr::kDirectory);
         if ((special & ~attributeFilter) != 0) continue;
         out.push_back(DirEntry{wname, a});
     }
-    ::closedir(dir);
+    sys.closedir(dir);
     return out;
 }
 
@@ -201,14 +202,14 @@ Status File::setTimes(uint64_t fileTime) {
     ts[0].tv_sec = static_cast<time_t>(secs);
     ts[0].tv_nsec = static_cast<long>(rest * 100);
     ts[1] = ts[0];
-    if (::futimens(static_cast<int>(handle_), ts) != 0) return posix::lastFailure();
+    if (sys.futimens(static_cast<int>(handle_), ts) != 0) return posix::lastFailure();
     return Status();
 }
 
 Result<int64_t> fileSize(TextView path) {
     const std::string p = toUtf8(path);
     struct stat st {};
-    if (p.empty() || ::stat(p.c_str(), &st) != 0) return failureAt(p.empty() ? ENOENT : errno, p);
+    if (p.empty() || sys.stat(p.c_str(), &st) != 0) return failureAt(p.empty() ? ENOENT : errno, p);
     if (S_ISDIR(st.st_mode)) return Failure{err::kPathFileAccess};
     return static_cast<int64_t>(st.st_size);
 }
@@ -226,7 +227,7 @@ Text systemFolder() {
 Result<uint32_t> volumeSerial(TextView root) {
     const std::string p = toUtf8(root);
     struct statvfs vs {};
-    if (p.empty() || ::statvfs(p.c_str(), &vs) != 0)
+    if (p.empty() || sys.statvfs(p.c_str(), &vs) != 0)
         return failureAt(p.empty() ? ENOENT : errno, p);
     return static_cast<uint32_t>(vs.f_fsid & 0xFFFFFFFFu);
 }
