@@ -12,6 +12,7 @@
 
 #include "orvcommon/core/regional.hpp"
 #include "orvcommon/platform/files.hpp"
+#include "orvcommon/platform/system_calls.hpp"
 #include "support/sandbox.hpp"
 
 namespace orv {
@@ -174,8 +175,31 @@ TEST(FileUtilityText, WriteFailures) {
     }
 }
 
-TEST(FileUtilityText, PermissionDeniedForUnprivilegedUsers) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root ignores permission bits";
+// Root ignores permission bits; there the open call is replaced through the
+// platform's system-call seam by one that checks the owner's bits as an
+// unprivileged user's open would.
+int openAsUnprivileged(const char* p, int flags, mode_t mode) {
+    using Open = int (*)(const char*, int, mode_t);
+    struct stat st {};
+    const bool wantsRead = (flags & O_ACCMODE) != O_WRONLY;
+    const bool wantsWrite = (flags & O_ACCMODE) != O_RDONLY;
+    if (::stat(p, &st) == 0 &&
+        ((wantsRead && !(st.st_mode & S_IRUSR)) || (wantsWrite && !(st.st_mode & S_IWUSR)))) {
+        errno = EACCES;
+        return -1;
+    }
+    return reinterpret_cast<Open>(platform::originalSystemCall("open"))(p, flags, mode);
+}
+
+TEST(FileUtilityText, PermissionDenied) {
+    struct Seam {
+        Seam() {
+            if (::geteuid() == 0)
+                platform::setSystemCall(
+                    "open", reinterpret_cast<platform::SystemCall>(&openAsUnprivileged));
+        }
+        ~Seam() { platform::setSystemCall("open", nullptr); }
+    } seam;
     Sandbox sb;
     test::writeBytes(sb.path("secret.txt"), "x");
     ::chmod(sb.path("secret.txt").c_str(), 0);

@@ -170,21 +170,33 @@ Result<std::vector<DirEntry>> listDirectory(TextView pattern, int32_t attributeF
         return failureAt(e, dirPath);
     }
     const std::string prefix = dirPath.back() == '/' ? dirPath : dirPath + "/";
-    while (const struct dirent* d = sys.readdir(dir)) {
+    for (;;) {
+        errno = 0;
+        const struct dirent* d = sys.readdir(dir);
+        if (!d) {
+            // The end of the folder, or a failure part way through the listing.
+            const int e = errno;
+            sys.closedir(dir);
+            if (e != 0) return failureAt(e, dirPath);
+            return out;
+        }
         const std::string name = d->d_name;
         if (name == "." || name == "..") continue;
         const Text wname = fromUtf8(name);
         if (!matchesPattern(wname, namePattern)) continue;
         const std::string full = prefix + name;
         struct stat st {};
-        if (sys.stat(full.c_str(), &st) != 0) continue;  // dangling link: no entry
+        if (sys.stat(full.c_str(), &st) != 0) {
+            if (errno == ENOENT) continue;  // dangling link: no entry
+            const int e = errno;
+            sys.closedir(dir);
+            return failureAt(e, full);
+        }
         const int32_t a = attributesOf(full, name, st);
         const int32_t special = a & (attr::kHidden | attr::kSystem | attr::kDirectory);
         if ((special & ~attributeFilter) != 0) continue;
         out.push_back(DirEntry{wname, a});
     }
-    sys.closedir(dir);
-    return out;
 }
 
 Status File::setTimes(uint64_t fileTime) {
