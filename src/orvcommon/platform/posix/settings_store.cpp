@@ -6,13 +6,23 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <mutex>
 
 #include "orvcommon/platform/posix/posix_io.hpp"
+#include "orvcommon/platform/posix/reg_document.hpp"
 #include "orvcommon/platform/settings.hpp"
 
 namespace orv::platform {
 using posix::sys;
+
+class StoreSnapshot {
+  public:
+    RegDocument doc;
+    std::vector<RegParseError> errors;
+    bool exists = false;
+};
+
 namespace {
 
 std::mutex gMutex;      // the parse cache
@@ -148,7 +158,11 @@ SettingRead readSetting(const StoreSnapshot& snapshot, uint32_t root, TextView k
     return std::move(readSettings(snapshot, root, keyPath, {valueName}).front());
 }
 
-StoreWriteResult modifySettingsStore(const std::function<bool(RegDocument&)>& change) {
+namespace {
+
+// Applies `change` to the current store under the writers' lock and writes
+// the result. `change` returns false to abandon the write (nothing changes).
+StoreWriteResult modify(const std::function<bool(RegDocument&)>& change) {
     StoreWriteResult res;
     const std::string path = nativeStorePath();
     auto slash = path.find_last_of('/');
@@ -282,6 +296,101 @@ StoreWriteResult modifySettingsStore(const std::function<bool(RegDocument&)>& ch
     return res;
 }
 
+}  // namespace
+
+bool keyExists(const StoreSnapshot& snapshot, TextView fullPath) {
+    return snapshot.doc.keyExists(fullPath);
+}
+
+std::vector<RegValue> keyValues(const StoreSnapshot& snapshot, TextView fullPath) {
+    const RegKey* key = snapshot.doc.find(fullPath);
+    return key ? key->values : std::vector<RegValue>();
+}
+
+std::vector<Text> subkeys(const StoreSnapshot& snapshot, TextView fullPath) {
+    const Text prefix = toUpper(fullPath) + u"\\";
+    std::vector<Text> out, seen;
+    for (const RegKey& k : snapshot.doc.keys()) {
+        Text upper = toUpper(k.path);
+        if (upper.size() <= prefix.size() || upper.compare(0, prefix.size(), prefix) != 0) continue;
+        size_t end = upper.find(u'\\', prefix.size());
+        Text childUpper = upper.substr(0, end);
+        bool known = false;
+        for (const Text& s : seen)
+            known = known || s == childUpper;
+        if (known) continue;
+        seen.push_back(childUpper);
+        out.push_back(k.path.substr(0, end));
+    }
+    return out;
+}
+
+const std::vector<StoreLineError>& unreadLines(const StoreSnapshot& snapshot) {
+    return snapshot.errors;
+}
+
+StoreWriteResult writeValue(TextView fullPath, const RegValue& value) {
+    return modify([&](RegDocument& doc) {
+        doc.setValue(fullPath, value);
+        return true;
+    });
+}
+
+StoreWriteResult writeTextValue(TextView fullPath, TextView name, TextView text) {
+    return writeValue(fullPath, RegValue{Text(name), kRegSz, regStringData(text)});
+}
+
+StoreWriteResult writeDwordValue(TextView fullPath, TextView name, uint32_t value) {
+    return writeValue(fullPath, RegValue{Text(name), kRegDword, regDwordData(value)});
+}
+
+StoreWriteResult createKey(TextView fullPath) {
+    return modify([&](RegDocument& doc) {
+        doc.ensure(fullPath);
+        return true;
+    });
+}
+
+StoreWriteResult deleteValue(TextView fullPath, TextView name) {
+    return modify([&](RegDocument& doc) { return doc.deleteValue(fullPath, name); });
+}
+
+StoreWriteResult deleteValues(TextView fullPath) {
+    return modify([&](RegDocument& doc) {
+        const RegKey* key = doc.find(fullPath);
+        if (!key || key->values.empty()) return false;
+        std::vector<Text> names;
+        for (const RegValue& v : key->values)
+            names.push_back(v.name);
+        for (const Text& n : names)
+            doc.deleteValue(fullPath, n);
+        return true;
+    });
+}
+
+StoreWriteResult deleteKey(TextView fullPath) {
+    return modify([&](RegDocument& doc) { return doc.deleteKey(fullPath); });
+}
+
+std::string exportKey(const StoreSnapshot& snapshot, TextView fullPath) {
+    return writeRegText(snapshot.doc.subtree(fullPath));
+}
+
+StoreWriteResult importText(std::string_view text, std::vector<StoreLineError>* errors) {
+    const RegParse parsed = parseRegText(text);
+    if (!parsed.errors.empty()) {
+        if (errors) *errors = parsed.errors;
+        StoreWriteResult r;
+        r.status = StoreWrite::Failed;
+        r.message = "the text has lines that cannot be read";
+        return r;
+    }
+    return modify([&](RegDocument& doc) {
+        applyOps(doc, parsed.ops);
+        return true;
+    });
+}
+
 bool writeSetting(uint32_t root, TextView keyPath, const RegValue& value) {
     const RegRoot* r = rootByHandle(root);
     if (!r) return false;
@@ -289,11 +398,7 @@ bool writeSetting(uint32_t root, TextView keyPath, const RegValue& value) {
     if (!keyPath.empty()) full += u"\\" + Text(keyPath);
     Text normalised = normaliseKeyPath(full);
     if (!regKeyPathStorable(normalised) || !regNameStorable(value.name)) return false;
-    auto res = modifySettingsStore([&](RegDocument& doc) {
-        doc.setValue(normalised, value);
-        return true;
-    });
-    return res.status == StoreWrite::Ok;
+    return writeValue(normalised, value).ok();
 }
 
 }  // namespace orv::platform
