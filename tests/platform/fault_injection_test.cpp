@@ -48,16 +48,20 @@ R failedResult() {
         return static_cast<R>(-1);
 }
 
-#define ORV_FAULT_WRAPPER(name, result, params, args)                            \
-    result fault_##name params {                                                 \
-        const int index_ = gPlan.counts[#name]++;                                \
-        if (index_ == gPlan.at && gPlan.call == #name) {                         \
-            gPlan.fired = true;                                                  \
-            errno = gPlan.error;                                                 \
-            return failedResult<result>();                                       \
-        }                                                                        \
-        using Real = result(*) params;                                           \
-        return reinterpret_cast<Real>(platform::originalSystemCall(#name)) args; \
+// A failing close still releases what it closes (as Linux does), so those
+// two run before they report the error.
+#define ORV_FAULT_WRAPPER(name, result, params, args)                                  \
+    result fault_##name params {                                                       \
+        using Real = result(*) params;                                                 \
+        const auto real = reinterpret_cast<Real>(platform::originalSystemCall(#name)); \
+        const int index_ = gPlan.counts[#name]++;                                      \
+        if (index_ == gPlan.at && gPlan.call == #name) {                               \
+            if (gPlan.call == "close" || gPlan.call == "closedir") (void)real args;    \
+            gPlan.fired = true;                                                        \
+            errno = gPlan.error;                                                       \
+            return failedResult<result>();                                             \
+        }                                                                              \
+        return real args;                                                              \
     }
 ORV_POSIX_SYSCALLS(ORV_FAULT_WRAPPER)
 #undef ORV_FAULT_WRAPPER
