@@ -41,13 +41,16 @@ const std::map<std::string, std::vector<std::string>>& expectedOrders() {
           // String normalisation.
           "normStringForDb", "normStringNoCRLF", "normStringOnlyAscii", "normStringOnlyApice",
           "normStringForXML", "normStringOnlyApiceWithNull",
-          // OMITTED until built: "createPdfFile", "createPdfStream" belong here. When they
-          // arrive, the scrambling methods below move two slots later.
+          // PDF generation.
+          "createPdfFile", "createPdfStream",
           // Simple string scrambling.
           "simpleEncrypt", "simpleDecrypt"}},
         {"RegistryUtility",
          {"getKeyValue", "getInfoForConnection", "saveInfoForConnection",
           "isRegistryInWritePermission"}},
+        {"Reporting",
+         {"get outputMode", "put outputMode", "prtBox", "prtLayoutPaginaBase", "formattaStringa",
+          "prtTesto", "prtBoxWithTesto", "openReport", "newPage", "closeReport"}},
         {"NxInet", {"IOpen", "IOpenExtended", "IOpenUrl", "IReadFile", "IClose", "get Buffer"}},
     };
     return orders;

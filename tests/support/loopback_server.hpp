@@ -30,9 +30,9 @@ inline const char* pythonProgram() {
 }
 
 inline std::string loopbackScript() {
-    // From the source tree, not __FILE__: a compiler cache may make that
-    // path relative to the build folder.
-    return (std::filesystem::path(ORV_SOURCE_DIR) / "tests/support/loopback_servers.py").string();
+    // From the source folder: __FILE__ may be relative to the build folder
+    // (ccache's base_dir rewrites it), and tests run from elsewhere.
+    return std::string(ORV_SOURCE_DIR) + "/tests/support/loopback_servers.py";
 }
 
 // A server child process; stopped when the object goes away. The child also
