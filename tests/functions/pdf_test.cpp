@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/functions/funzioni_detail.hpp"
 #include "orvcommon/platform/clock.hpp"
