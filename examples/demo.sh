@@ -1,38 +1,55 @@
 #!/usr/bin/env bash
-# Runs examples/demo.jsonl with `orv run` in a temporary folder holding its
-# own settings store and logs, then prints the main and the named log file.
-# Usage: examples/demo.sh [BUILD_DIR]   (default: build)
+# The tour: runs examples/demo.jsonl with `orv run --narrate` in a folder of
+# its own (BUILD_DIR/demo, emptied first) holding its settings store and
+# logs, then shows the log files and says where everything is.
+# Usage: examples/demo.sh [BUILD_DIR] [--json]   (default: build; --json
+# prints the raw JSON lines of each call instead of the narrated text)
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:-build}" && pwd)
+build=build
+format=text
+for arg in "$@"; do
+    case "$arg" in
+        --json) format=json ;;
+        *) build=$arg ;;
+    esac
+done
+build=$(cd "$build" && pwd)
 orv="$build/tools/orv"
-[ -x "$orv" ] || { echo "demo: $orv not found; build first (make build)" >&2; exit 1; }
+[ -x "$orv" ] || { echo "demo: $orv not found; build first (make demo builds it)" >&2; exit 1; }
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/orvdemo-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+work="$build/demo"
+rm -rf "$work"
+mkdir -p "$work"
 export ORV_REGISTRY="$work/registry.reg"
 
 # Main log folder and trace level for named logs.
 key='HKLM\SOFTWARE\VELN\LogSystem'
-if "$orv" --help 2>/dev/null | grep -qw reg; then
-    "$orv" reg add "$key" /v Path /d "$work" /f >/dev/null
-    "$orv" reg add "$key" /v Trace /d 4 /f >/dev/null
-else
-    printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN\\LogSystem]\r\n"Path"="%s"\r\n"Trace"="4"\r\n' \
-        "$(printf '%s' "$work" | sed 's/\\/\\\\/g; s/"/\\"/g')" >"$ORV_REGISTRY"
+"$orv" reg add "$key" /v Path /d "$work" /f >/dev/null
+"$orv" reg add "$key" /v Trace /d 4 /f >/dev/null
+
+if [ "$format" = json ]; then
+    (cd "$work" && "$orv" run --format json "$here/demo.jsonl")
+    exit
 fi
 
-echo "== orv run examples/demo.jsonl (in $work)"
-(cd "$work" && "$orv" run "$here/demo.jsonl")
+(cd "$work" && "$orv" run --format text --narrate "$here/demo.jsonl")
 
-# The main log (named after the module) first, then the demo's own log.
-for log in "$work"/*.log; do
-    [ "$(basename "$log")" = demo-named.log ] && continue
-    echo
-    echo "== main log $(basename "$log")"
-    cat "$log"
-done
 echo
-echo "== named log demo-named.log"
-cat "$work/demo-named.log" 2>/dev/null || echo "(not written)"
+echo "The log files"
+echo "============="
+echo "Each logged result is one line: date and time, process, class, location,"
+echo "step, type, number and description, each in square brackets."
+for log in "$work"/*.log; do
+    echo
+    echo "$(basename "$log"):"
+    sed 's/^/  /' "$log"
+done
+
+echo
+echo "Where the files are"
+echo "==================="
+echo "Everything the tour wrote is in $work:"
+(cd "$work" && ls -1 | sed 's/^/  /')
+echo "(raw JSON of every call: make demo DEMO_FORMAT=json, or examples/demo.sh $build --json)"
