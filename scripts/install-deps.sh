@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   locales python3
   libcurl4-openssl-dev openssl curl
+  pkgconf
 )
 
 missing=()
