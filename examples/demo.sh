@@ -19,7 +19,7 @@ build=$(cd "$build" && pwd)
 orv="$build/tools/orv"
 [ -x "$orv" ] || { echo "demo: $orv not found; build first (make demo builds it)" >&2; exit 1; }
 
-work="$build/demo"
+work="${ORV_DEMO_DIR:-$build/demo}"
 rm -rf "$work"
 mkdir -p "$work"
 export ORV_REGISTRY="$work/registry.reg"

@@ -11,8 +11,8 @@ using namespace orv;
 
 static void show(const char* step, const ErrInfo& r) {
     std::cout << step << ": numberInfo=" << r.numberInfo() << " descriptionInfo=\""
-              << toUtf8(r.descriptionInfo()) << "\" typeInfo=" << r.typeInfo()
-              << " locationInfo=\"" << toUtf8(r.locationInfo()) << "\"\n";
+              << toUtf8(r.descriptionInfo()) << "\" typeInfo=" << r.typeInfo() << " locationInfo=\""
+              << toUtf8(r.locationInfo()) << "\"\n";
 }
 
 int main(int argc, char** argv) {

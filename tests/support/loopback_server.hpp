@@ -30,7 +30,9 @@ inline const char* pythonProgram() {
 }
 
 inline std::string loopbackScript() {
-    return (std::filesystem::path(__FILE__).parent_path() / "loopback_servers.py").string();
+    // From the source folder's absolute path: __FILE__ may be relative to the
+    // build folder (ccache's base_dir rewrites it), and tests run elsewhere.
+    return std::string(ORV_SOURCE_DIR) + "/tests/support/loopback_servers.py";
 }
 
 // A server child process; stopped when the object goes away. The child also

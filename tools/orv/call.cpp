@@ -88,9 +88,8 @@ int run(const std::vector<std::string>& args) {
                 return 0;
             }
             // Text: the arguments the member takes by reference, by name.
-            const server::Member& m = server::findMember(server::classOf(object),
-                                                         fromUtf8(memberName),
-                                                         server::MemberKind::Method);
+            const server::Member& m = server::findMember(
+                server::classOf(object), fromUtf8(memberName), server::MemberKind::Method);
             std::vector<std::pair<std::string, const Variant*>> named;
             for (size_t i = 0; i < values.size() && i < m.params.size(); ++i)
                 if (m.params[i].passing == server::Passing::ByReference)

@@ -219,15 +219,15 @@ std::string textValue(const Variant& v, const std::string& indent) {
             static const char* const kTypes[] = {"", " (error)", " (warning)", " (information)",
                                                  " (debug)"};
             const int32_t type = f["typeInfo"].get<int32_t>();
-            std::string out = std::string("ErrInfo, ") +
-                              (f["numberInfo"] == 0 ? "success" : "failure");
+            std::string out =
+                std::string("ErrInfo, ") + (f["numberInfo"] == 0 ? "success" : "failure");
             for (const auto& [key, value] : f.items()) {
                 const bool main =
                     key == "numberInfo" || key == "descriptionInfo" || key == "typeInfo";
                 if (!main && value == "") continue;
-                out += "\n" + more + key + std::string(16 - std::min<size_t>(15, key.size()), ' ') +
-                       (value.is_string() ? quoted(fromUtf8(value.get<std::string>()))
-                                          : value.dump());
+                out +=
+                    "\n" + more + key + std::string(16 - std::min<size_t>(15, key.size()), ' ') +
+                    (value.is_string() ? quoted(fromUtf8(value.get<std::string>())) : value.dump());
                 if (key == "typeInfo" && type >= 1 && type <= 4) out += kTypes[type];
             }
             return out;
@@ -298,7 +298,8 @@ void explainFailure(std::ostream& err, const std::string& tool, const RuntimeErr
     };
     if (e.number() == 429) {
         std::string bare = className;
-        if (const size_t dot = bare.find('.'); dot != std::string::npos) bare = bare.substr(dot + 1);
+        if (const size_t dot = bare.find('.'); dot != std::string::npos)
+            bare = bare.substr(dot + 1);
         const server::ClassInfo* found = server::findClass(fromUtf8(bare));
         if (found && !found->creatable) {
             err << tool << ": class " << toUtf8(found->name) << " cannot be created\n";
@@ -307,8 +308,8 @@ void explainFailure(std::ostream& err, const std::string& tool, const RuntimeErr
         std::vector<std::string> names;
         for (const server::ClassInfo* c : server::classes())
             if (c->creatable) names.push_back(toUtf8(c->name));
-        err << tool << ": no class named '" << className << "'" << nearest(nearestNames(bare, names))
-            << "\n";
+        err << tool << ": no class named '" << className << "'"
+            << nearest(nearestNames(bare, names)) << "\n";
         return;
     }
     if (!cls) return;

@@ -2,8 +2,8 @@
 // manner of the Windows `reg` command (query, add, delete, export, import).
 #include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iostream>

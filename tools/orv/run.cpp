@@ -127,9 +127,8 @@ struct Script {
                     } else {
                         // The variables passed, and the values given to
                         // by-reference parameters, as they are after the call.
-                        const server::Member& m =
-                            server::findMember(server::classOf(o), memberName,
-                                               server::MemberKind::Method);
+                        const server::Member& m = server::findMember(server::classOf(o), memberName,
+                                                                     server::MemberKind::Method);
                         std::vector<std::pair<std::string, const Variant*>> shown;
                         for (size_t i = 0; i < refs.size(); ++i) {
                             if (!refs[i].empty())

@@ -400,9 +400,9 @@ Variant parseArgument(std::string_view arg) {
     // A word of two letters or more before the colon is a type prefix, and
     // an unknown one is a mistake (duble:2.5), not text. Other text with a
     // colon stays text: a drive letter (C:\\dir), an address (http://...).
-    const bool word = prefix.size() >= 2 &&
-                      std::all_of(prefix.begin(), prefix.end(),
-                                  [](char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; });
+    const bool word = prefix.size() >= 2 && std::all_of(prefix.begin(), prefix.end(), [](char c) {
+                          return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+                      });
     if (word && value.rfind("//", 0) != 0)
         bad("unknown type prefix '" + std::string(prefix) +
             ":' (known: str int long single double cur dec bool byte date json; "

@@ -5,8 +5,8 @@
 #include <exception>
 #include <string>
 
-#include "orvcommon/export.hpp"
 #include "orvcommon/core/text.hpp"
+#include "orvcommon/export.hpp"
 
 namespace orv {
 
