@@ -29,6 +29,12 @@ key='HKLM\SOFTWARE\VELN\LogSystem'
 "$orv" reg add "$key" /v Path /d "$work" /f >/dev/null
 "$orv" reg add "$key" /v Trace /d 4 /f >/dev/null
 
+# Reports: the printed PDF and the preview PNG stay in the demo folder.
+out="${ORV_DEMO_OUT:-$work}"
+mkdir -p "$out"
+export ORV_PRINTER="file:$out/report.pdf" ORV_PREVIEW_PNG="$out/report-preview.png"
+unset DISPLAY
+
 if [ "$format" = json ]; then
     (cd "$work" && "$orv" run --format json "$here/demo.jsonl")
     exit
@@ -52,4 +58,8 @@ echo "Where the files are"
 echo "==================="
 echo "Everything the tour wrote is in $work:"
 (cd "$work" && ls -1 | sed 's/^/  /')
+if [ "$out" != "$work" ]; then
+    echo "The report it printed and its preview are in $out:"
+    ls -1 "$out"/report* 2>/dev/null | sed 's/^/  /'
+fi
 echo "(raw JSON of every call: make demo DEMO_FORMAT=json, or examples/demo.sh $build --json)"

@@ -9,6 +9,10 @@ PACKAGES=(
   locales python3
   libcurl4-openssl-dev openssl curl
   pkgconf
+  # Reports: cairo (PDF, PNG, X11 preview), CUPS printing, fonts, and the tools
+  # the report tests render and print with.
+  libcairo2-dev libx11-dev libcups2-dev fonts-liberation
+  cups cups-client printer-driver-cups-pdf poppler-utils xvfb imagemagick
 )
 
 missing=()

@@ -48,6 +48,9 @@ const std::map<std::string, std::vector<std::string>>& expectedOrders() {
         {"RegistryUtility",
          {"getKeyValue", "getInfoForConnection", "saveInfoForConnection",
           "isRegistryInWritePermission"}},
+        {"Reporting",
+         {"get outputMode", "put outputMode", "prtBox", "prtLayoutPaginaBase", "formattaStringa",
+          "prtTesto", "prtBoxWithTesto", "openReport", "newPage", "closeReport"}},
         {"NxInet", {"IOpen", "IOpenExtended", "IOpenUrl", "IReadFile", "IClose", "get Buffer"}},
     };
     return orders;

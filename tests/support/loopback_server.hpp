@@ -30,8 +30,8 @@ inline const char* pythonProgram() {
 }
 
 inline std::string loopbackScript() {
-    // From the source folder's absolute path: __FILE__ may be relative to the
-    // build folder (ccache's base_dir rewrites it), and tests run elsewhere.
+    // From the source folder: __FILE__ may be relative to the build folder
+    // (ccache's base_dir rewrites it), and tests run from elsewhere.
     return std::string(ORV_SOURCE_DIR) + "/tests/support/loopback_servers.py";
 }
 

@@ -41,6 +41,7 @@ const Text& standardMessage(int32_t number) {
         {448, u"Named argument not found"},
         {449, u"Argument not optional"},
         {450, u"Wrong number of arguments or invalid property assignment"},
+        {482, u"Printer error"},
     };
     static const Text kOther = u"Application-defined or object-defined error";
     auto it = kMessages.find(number);

@@ -38,6 +38,7 @@ inline constexpr int32_t kPathNotFound = 76;
 inline constexpr int32_t kObjectNotSet = 91;
 inline constexpr int32_t kInvalidUseOfNull = 94;
 inline constexpr int32_t kArgumentNotOptional = 449;
+inline constexpr int32_t kPrinterError = 482;
 }  // namespace err
 
 // The platform's standard English message of a run-time error number

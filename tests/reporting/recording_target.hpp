@@ -1,0 +1,95 @@
+// Test support: a report target that records every call it receives as a
+// line of text ("rect 1134 1701 1134 2835 0", "font Courier New", ...), and a
+// scope that makes every new target a recording one.
+#pragma once
+
+#include <charconv>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "orvcommon/platform/report_target.hpp"
+
+namespace orv::test {
+
+// Shortest text that reads back as the same float.
+inline std::string num(float v) {
+    char buf[32];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+struct Recording {
+    std::vector<std::string> printer, form;
+    int formsMade = 0;
+};
+
+class RecordingTarget final : public platform::ReportTarget {
+  public:
+    explicit RecordingTarget(std::vector<std::string>& log) : log_(log) {}
+    void show() override { log_.push_back("show"); }
+    void setPaperSize(int32_t code) override { log_.push_back("paper " + std::to_string(code)); }
+    void setFontName(const Text& name) override { log_.push_back("font " + toUtf8(name)); }
+    void setFontSize(float points) override {
+        size_ = points;
+        log_.push_back("size " + num(points));
+    }
+    void setFontBold(bool b) override { log_.push_back(b ? "bold" : "not bold"); }
+    void setFontItalic(bool i) override { log_.push_back(i ? "italic" : "not italic"); }
+    void setCurrentX(float t) override {
+        x_ = t;
+        log_.push_back("x " + num(t));
+    }
+    void setCurrentY(float t) override {
+        y_ = t;
+        log_.push_back("y " + num(t));
+    }
+    float currentX() const override { return x_; }
+    float currentY() const override { return y_; }
+    // Fixed pitch: 0.6 of the size per character, in twips.
+    void printText(const Text& text) override {
+        log_.push_back("text " + toUtf8(text));
+        x_ += static_cast<float>(text.size()) * size_ * 12;
+    }
+    void fillRectangle(float x1, float y1, float x2, float y2, uint32_t colour) override {
+        log_.push_back("rect " + num(x1) + " " + num(y1) + " " + num(x2) + " " + num(y2) + " " +
+                       std::to_string(colour));
+    }
+    void newPage() override { log_.push_back("page"); }
+    void endDocument() override { log_.push_back("end"); }
+    void close() override { log_.push_back("close"); }
+
+  private:
+    std::vector<std::string>& log_;
+    float x_ = 0, y_ = 0, size_ = 0;
+};
+
+// While it lives, new targets record into `calls`; the thread's existing
+// targets are dropped on entry and on exit.
+class RecordingScope {
+  public:
+    RecordingScope() {
+        drop();
+        platform::setReportTargetFactoryForTesting([this](platform::ReportTargetKind k) {
+            if (k == platform::ReportTargetKind::Form) ++calls.formsMade;
+            return std::make_unique<RecordingTarget>(
+                k == platform::ReportTargetKind::Printer ? calls.printer : calls.form);
+        });
+    }
+    ~RecordingScope() {
+        drop();
+        platform::setReportTargetFactoryForTesting(nullptr);
+    }
+    RecordingScope(const RecordingScope&) = delete;
+    RecordingScope& operator=(const RecordingScope&) = delete;
+
+    Recording calls;
+
+  private:
+    static void drop() {
+        platform::discardReportTarget(platform::ReportTargetKind::Printer);
+        platform::discardReportTarget(platform::ReportTargetKind::Form);
+    }
+};
+
+}  // namespace orv::test

@@ -1,0 +1,166 @@
+// Test support for rendered reports: PNG pixels, shell commands, child
+// processes started and stopped by process id, scoped environment values.
+#pragma once
+
+#include <cairo.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orv::test {
+
+// An RGB image read from a PNG file.
+class Image {
+  public:
+    static std::optional<Image> load(const std::string& path) {
+        cairo_surface_t* s = cairo_image_surface_create_from_png(path.c_str());
+        if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(s);
+            return std::nullopt;
+        }
+        Image img;
+        img.width = cairo_image_surface_get_width(s);
+        img.height = cairo_image_surface_get_height(s);
+        const int stride = cairo_image_surface_get_stride(s);
+        const unsigned char* data = cairo_image_surface_get_data(s);
+        img.rgb.resize(static_cast<size_t>(img.width) * img.height);
+        for (int y = 0; y < img.height; ++y)
+            for (int x = 0; x < img.width; ++x) {
+                uint32_t p;
+                std::memcpy(&p, data + y * stride + x * 4, 4);
+                img.rgb[static_cast<size_t>(y) * img.width + x] = p & 0xFFFFFF;
+            }
+        cairo_surface_destroy(s);
+        return img;
+    }
+    // 0xRRGGBB.
+    uint32_t at(int x, int y) const { return rgb.at(static_cast<size_t>(y) * width + x); }
+    bool dark(int x, int y) const {
+        const uint32_t p = at(x, y);
+        return ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) < 384;
+    }
+    // Dark pixels in [x0, x1) x [y0, y1).
+    int darkIn(int x0, int y0, int x1, int y1) const {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                n += dark(x, y);
+        return n;
+    }
+
+    int width = 0, height = 0;
+    std::vector<uint32_t> rgb;
+};
+
+struct CommandResult {
+    int exitCode = -1;
+    std::string output;
+};
+
+// Runs a shell command, collecting its standard output.
+inline CommandResult runCommand(const std::string& cmd) {
+    CommandResult r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        r.output.append(buf, n);
+    const int status = pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+inline bool hasProgram(const std::string& path) {
+    return access(path.c_str(), X_OK) == 0;
+}
+
+// A process the test started, with its standard streams on /dev/null and a
+// log file; stopped by its process id when the object goes.
+class Child {
+  public:
+    Child(const std::vector<std::string>& argv, const std::string& log) {
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int in = open("/dev/null", O_RDONLY);
+            const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(in, 0);
+            dup2(out, 1);
+            dup2(out, 2);
+            std::vector<char*> args;
+            for (const auto& a : argv)
+                args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            execv(args[0], args.data());
+            _exit(127);
+        }
+    }
+    ~Child() { stop(); }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    bool running() {
+        if (pid_ <= 0) return false;
+        int status;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return false;
+        }
+        return true;
+    }
+    void stop() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        int status;
+        for (int i = 0; i < 50; ++i) {
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return;
+            }
+            usleep(100000);
+        }
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+};
+
+// Sets (or with nullptr removes) an environment variable for the scope.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            setenv(name_.c_str(), old_->c_str(), 1);
+        } else {
+            unsetenv(name_.c_str());
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+}  // namespace orv::test

@@ -1,0 +1,377 @@
+// Reports rendered by the real targets: the preview saved as PNG, the printed
+// PDF (pixels through pdftoppm, word positions through pdftotext -bbox), the
+// preview window under Xvfb, and a print job through a private CUPS server.
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include "orvcommon/platform/report_target.hpp"
+#include "orvcommon/reporting/reporting.hpp"
+#include "reporting/render_support.hpp"
+#include "support/errors.hpp"
+#include "support/sandbox.hpp"
+
+namespace orv {
+namespace {
+
+namespace fs = std::filesystem;
+using V = Variant;
+
+// Page `page` of the sample report: standard layout, a red box from (6, 6)
+// to (10, 8) cm and one line of text.
+void drawPage(Reporting& r, int page) {
+    r.prtLayoutPaginaBase(V(u"Stock report"), V(u"Shop"), V(int16_t(page)), V(true));
+    r.prtBox(V(6), V(6), V(10), V(8), 0x0000FF);
+    V size(int16_t{11});
+    r.prtTesto(V(2), V(10), size, false, false, u"Line of text");
+}
+
+// Drops the thread's real targets between tests.
+struct FreshTargets {
+    FreshTargets() { drop(); }
+    ~FreshTargets() { drop(); }
+    static void drop() {
+        platform::discardReportTarget(platform::ReportTargetKind::Printer);
+        platform::discardReportTarget(platform::ReportTargetKind::Form);
+    }
+};
+
+// Pixel of a twip coordinate on the 96-dpi preview (70 percent, 15 twips a pixel).
+int formPixel(double twips) {
+    return static_cast<int>(std::floor(twips * 0.7 / 15));
+}
+
+// Checks a page image of the sample report: `px` maps printer twips to pixels.
+void expectSamplePage(const test::Image& img, const std::function<int(double)>& px) {
+    const int left = px(567), top = px(567), right = px(10773), bottom = px(15309);
+    const int midY = px(8000), midX = px(3000);
+    // Frame: dark edges, white inside.
+    EXPECT_GT(img.darkIn(left - 1, midY, left + 2, midY + 1), 0);
+    EXPECT_GT(img.darkIn(right - 1, midY, right + 2, midY + 1), 0);
+    EXPECT_GT(img.darkIn(midX, top - 1, midX + 1, top + 2), 0);
+    EXPECT_GT(img.darkIn(midX, bottom - 1, midX + 1, bottom + 2), 0);
+    EXPECT_EQ(img.at(px(5000), px(12000)), 0xFFFFFFu);
+    // The box's fill (0x0000FF is red) inside its black outline.
+    const uint32_t fill = img.at(px(8 * 567), px(7 * 567));
+    EXPECT_TRUE(fill >> 16 >= 0xF0 && (fill & 0xFFFF) <= 0x1010) << std::hex << fill;
+    EXPECT_GT(img.darkIn(px(6 * 567) - 1, px(7 * 567), px(6 * 567) + 2, px(7 * 567) + 1), 0);
+    // Header (12 characters from 8.6 cm at 1.2 cm), footer, page number at
+    // 16 cm and date at 2 cm on 27.1 cm: ink where they are, none beside.
+    const int headerY0 = px(680.4), headerY1 = px(680.4 + 14 * 20);
+    EXPECT_GT(img.darkIn(px(4876), headerY0, px(8000), headerY1), 0);
+    EXPECT_EQ(img.darkIn(px(1500), headerY0, px(4700), headerY1), 0);
+    const int footerY0 = px(14855.4), footerY1 = px(14855.4 + 12 * 20);
+    EXPECT_GT(img.darkIn(px(5556), footerY0, px(6500), footerY1), 0);
+    EXPECT_EQ(img.darkIn(px(1500), footerY0, px(5400), footerY1), 0);
+    const int lastY0 = px(15365.7), lastY1 = px(15365.7 + 200);
+    EXPECT_GT(img.darkIn(px(9072), lastY0, px(10500), lastY1), 0);  // page number
+    EXPECT_GT(img.darkIn(px(1134), lastY0, px(3500), lastY1), 0);   // date
+    EXPECT_EQ(img.darkIn(px(4000), lastY0, px(8800), lastY1), 0);
+}
+
+TEST(ReportingRendered, PreviewIsSavedAsPngAt96DotsPerInchWithoutADisplay) {
+    FreshTargets fresh;
+    test::Sandbox box;
+    const std::string png = box.path("preview.png");
+    test::ScopedEnv noDisplay("DISPLAY", nullptr);
+    test::ScopedEnv target("ORV_PREVIEW_PNG", png.c_str());
+    Reporting r;
+    r.openReport();
+    drawPage(r, 1);
+    r.newPage();  // nothing on the form: page 2 is drawn over page 1
+    r.closeReport();
+    auto img = test::Image::load(png);
+    ASSERT_TRUE(img);
+    EXPECT_EQ(img->width, 539);
+    EXPECT_EQ(img->height, 740);
+    expectSamplePage(*img, formPixel);
+    // The date is the clock's.
+    EXPECT_GT(img->darkIn(formPixel(1134), formPixel(15365.7), formPixel(3000), 740), 0);
+}
+
+struct Word {
+    int page;
+    std::string text;
+    double x, y;
+};
+
+std::vector<Word> pdfWords(const std::string& pdf) {
+    const auto r = test::runCommand("pdftotext -bbox '" + pdf + "' - 2>&1");
+    std::vector<Word> words;
+    int page = 0;
+    const std::regex word(R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)"[^>]*>([^<]*)</word>)re");
+    std::istringstream lines(r.output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("<page ") != std::string::npos) ++page;
+        std::smatch m;
+        if (std::regex_search(line, m, word))
+            words.push_back({page, m[3], std::stod(m[1]), std::stod(m[2])});
+    }
+    return words;
+}
+
+TEST(ReportingRendered, PrinterWritesOnePdfPagePerPageAtTwentyTwipsAPoint) {
+    ASSERT_TRUE(test::hasProgram("/usr/bin/pdftoppm")) << "poppler-utils is not installed";
+    FreshTargets fresh;
+    test::Sandbox box;
+    const std::string pdf = box.path("report.pdf");
+    test::ScopedEnv printer("ORV_PRINTER", ("file:" + pdf).c_str());
+    Reporting r;
+    r.setOutputMode(torPRINTER);
+    r.openReport();
+    drawPage(r, 1);
+    r.newPage();
+    drawPage(r, 2);
+    r.closeReport();
+    ASSERT_TRUE(fs::exists(pdf));
+
+    // Words where the layout puts them, in points (twips / 20).
+    struct Expected {
+        int page;
+        const char* text;
+        double x, y;
+    };
+    const Expected expected[] = {
+        {1, "Stock", 4876.2 / 20, 680.4 / 20},     {1, "Shop", 5556.6 / 20, 14855.4 / 20},
+        {1, "Pagina:", 9072 / 20.0, 15365.7 / 20}, {1, "04/12/2026", 1134 / 20.0, 15365.7 / 20},
+        {1, "Line", 1134 / 20.0, 5670 / 20.0},     {2, "Pagina:", 9072 / 20.0, 15365.7 / 20},
+    };
+    const auto words = pdfWords(pdf);
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.text);
+        auto w = std::find_if(words.begin(), words.end(),
+                              [&](const Word& w) { return w.page == e.page && w.text == e.text; });
+        ASSERT_NE(w, words.end());
+        EXPECT_NEAR(w->x, e.x, 0.5);
+        EXPECT_NEAR(w->y, e.y, 1.0);
+        if (std::string(e.text) == "Pagina:") {
+            ASSERT_NE(w + 1, words.end());
+            EXPECT_EQ((w + 1)->text, std::to_string(e.page));
+        }
+    }
+    EXPECT_EQ(std::count_if(words.begin(), words.end(), [](const Word& w) { return w.page == 3; }),
+              0);
+
+    // Page 1 at 144 dpi: 10 twips a pixel.
+    ASSERT_EQ(test::runCommand("pdftoppm -r 144 -f 1 -l 1 -singlefile -png '" + pdf + "' '" +
+                               box.path("page") + "'")
+                  .exitCode,
+              0);
+    auto img = test::Image::load(box.path("page.png"));
+    ASSERT_TRUE(img);
+    EXPECT_EQ(img->width, 1191);  // A4
+    expectSamplePage(*img, [](double t) { return static_cast<int>(std::floor(t / 10)); });
+}
+
+TEST(ReportingRendered, DestinationFailuresAreRunTimeErrors) {
+    test::Sandbox box;
+    const std::string missingDir = box.path("no/such/folder/x");
+    struct Case {
+        const char* name;
+        const char* printer;  // ORV_PRINTER, null for none
+        const char* preview;  // ORV_PREVIEW_PNG
+        int32_t mode;
+        int32_t openError, closeError;
+    };
+    const std::string badPdf = "file:" + missingDir + ".pdf";
+    const std::string badPng = missingDir + ".png";
+    const Case cases[] = {
+        {"empty file name", "file:", nullptr, torPRINTER, 482, 0},
+        {"no such CUPS destination", "orv-no-such-queue", nullptr, torPRINTER, 482, 0},
+        {"PDF into a missing folder", badPdf.c_str(), nullptr, torPRINTER, 0, 76},
+        {"PNG into a missing folder", nullptr, badPng.c_str(), torFORM, 0, 76},
+    };
+    // A CUPS server that does not answer: a loopback port nobody listens on.
+    test::ScopedEnv cups("CUPS_SERVER", "127.0.0.1:9");
+    test::ScopedEnv noDisplay("DISPLAY", nullptr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FreshTargets fresh;
+        test::ScopedEnv printer("ORV_PRINTER", c.printer);
+        test::ScopedEnv preview("ORV_PREVIEW_PNG", c.preview);
+        Reporting r;
+        r.setOutputMode(c.mode);
+        EXPECT_EQ(test::errorNumberOf([&] { r.openReport(); }), c.openError);
+        if (c.openError) continue;
+        drawPage(r, 1);
+        EXPECT_EQ(test::errorNumberOf([&] { r.closeReport(); }), c.closeError);
+        // The failed document is gone: closing again does nothing.
+        EXPECT_EQ(test::errorNumberOf([&] { r.closeReport(); }), 0);
+    }
+}
+
+// A display number with no server and no lock file.
+int freeDisplay() {
+    for (int n = 91; n < 200; ++n)
+        if (!fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) &&
+            !fs::exists("/tmp/.X" + std::to_string(n) + "-lock"))
+            return n;
+    return -1;
+}
+
+TEST(ReportingRendered, PreviewWindowShowsThePageUnderXvfb) {
+    ASSERT_TRUE(test::hasProgram("/usr/bin/Xvfb")) << "xvfb is not installed";
+    ASSERT_TRUE(test::hasProgram("/usr/bin/import")) << "imagemagick is not installed";
+    FreshTargets fresh;
+    test::Sandbox box;
+    const int n = freeDisplay();
+    ASSERT_GT(n, 0);
+    const std::string display = ":" + std::to_string(n);
+    test::Child xvfb(
+        {"/usr/bin/Xvfb", display, "-screen", "0", "800x800x24", "-dpi", "96", "-nolisten", "tcp"},
+        box.path("xvfb.log"));
+    for (int i = 0; i < 100 && !fs::exists("/tmp/.X11-unix/X" + std::to_string(n)); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(xvfb.running()) << "Xvfb did not start: " << test::readBytes(box.path("xvfb.log"));
+    ASSERT_TRUE(fs::exists("/tmp/.X11-unix/X" + std::to_string(n))) << "Xvfb did not listen";
+    test::ScopedEnv env("DISPLAY", display.c_str());
+    test::ScopedEnv noPng("ORV_PREVIEW_PNG", nullptr);
+
+    const auto screenshot = [&](const std::string& name) {
+        const std::string file = box.path(name);
+        const auto r = test::runCommand("/usr/bin/import -display " + display + " -window root '" +
+                                        file + "' 2>&1");
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        return test::Image::load(file);
+    };
+
+    Reporting r;
+    r.openReport();
+    drawPage(r, 1);
+    r.newPage();  // a library call: the window repaints what it needs
+    auto shown = screenshot("shown.png");
+    ASSERT_TRUE(shown);
+    // No window manager: the window sits at (0, 0) with a 1-pixel border.
+    expectSamplePage(*shown, [](double t) { return formPixel(t) + 1; });
+    r.closeReport();
+    auto closed = screenshot("closed.png");
+    ASSERT_TRUE(closed);
+    EXPECT_NE(closed->at(formPixel(5000) + 1, formPixel(12000) + 1), 0xFFFFFFu);
+    xvfb.stop();
+}
+
+// A free loopback TCP port.
+int freePort() {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    int port = -1;
+    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    close(s);
+    return port;
+}
+
+TEST(ReportingRendered, PrintsThroughAPrivateCupsServerToACupsPdfQueue) {
+    // cups-pdf refuses to run unless the scheduler runs as root.
+    if (geteuid() != 0) GTEST_SKIP() << "NOT RUN: printing through cups-pdf needs root";
+    for (const char* p : {"/usr/sbin/cupsd", "/usr/sbin/lpadmin", "/usr/bin/lpstat",
+                          "/usr/lib/cups/backend/cups-pdf", "/usr/bin/pdftoppm"})
+        ASSERT_TRUE(test::hasProgram(p)) << p << " is not installed";
+    FreshTargets fresh;
+    test::Sandbox box;
+    const fs::path dir = box.dir();
+    // The filters run as lp: the spool must be reachable for them.
+    fs::create_directories(dir / "root/ppd");
+    fs::create_directories(dir / "spool/tmp");
+    for (const char* d : {"cache", "state", "log"})
+        fs::create_directories(dir / d);
+    chmod(dir.c_str(), 0755);
+    const group* lp = getgrnam("lp");
+    ASSERT_NE(lp, nullptr) << "no lp group";
+    ASSERT_EQ(chown((dir / "spool").c_str(), 0, lp->gr_gid), 0);
+    ASSERT_EQ(chown((dir / "spool/tmp").c_str(), 0, lp->gr_gid), 0);
+    chmod((dir / "spool").c_str(), 0710);
+    chmod((dir / "spool/tmp").c_str(), 01770);
+    const int port = freePort();
+    ASSERT_GT(port, 0);
+    test::writeBytes((dir / "cupsd.conf").string(),
+                     "Listen 127.0.0.1:" + std::to_string(port) +
+                         "\nLogLevel info\nWebInterface No\nBrowsing No\nDefaultAuthType None\n"
+                         "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+                         "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n"
+                         "</Policy>\n");
+    const std::string d = dir.string();
+    test::writeBytes((dir / "cups-files.conf").string(),
+                     "ServerRoot " + d + "/root\nRequestRoot " + d + "/spool\nTempDir " + d +
+                         "/spool/tmp\nCacheDir " + d + "/cache\nStateDir " + d +
+                         "/state\nErrorLog " + d + "/log/error_log\nAccessLog " + d +
+                         "/log/access_log\nPageLog " + d +
+                         "/log/page_log\nSystemGroup root\nUser lp\nGroup lp\n");
+    test::Child cupsd(
+        {"/usr/sbin/cupsd", "-f", "-c", d + "/cupsd.conf", "-s", d + "/cups-files.conf"},
+        d + "/log/cupsd.out");
+    const std::string server = "127.0.0.1:" + std::to_string(port);
+    test::ScopedEnv cups("CUPS_SERVER", server.c_str());
+    bool up = false;
+    for (int i = 0; i < 100 && !up && cupsd.running(); ++i) {
+        up = test::runCommand("lpstat -r 2>&1").output.find("is running") != std::string::npos;
+        if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(up) << "cupsd did not start: " << test::readBytes(d + "/log/cupsd.out")
+                    << test::readBytes(d + "/log/error_log");
+    const std::string queue = "orvtest";
+    auto added = test::runCommand("lpadmin -p " + queue +
+                                  " -v cups-pdf:/ -E -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd 2>&1");
+    ASSERT_EQ(added.exitCode, 0) << added.output;
+
+    // cups-pdf writes to the PDF folder in the home of the job's user.
+    const passwd* me = getpwuid(geteuid());
+    ASSERT_NE(me, nullptr);
+    const fs::path outDir = fs::path(me->pw_dir) / "PDF";
+    const auto before = fs::file_time_type::clock::now();
+
+    {
+        test::ScopedEnv printer("ORV_PRINTER", queue.c_str());
+        Reporting r;
+        r.setOutputMode(torPRINTER);
+        r.openReport();
+        drawPage(r, 1);
+        r.newPage();
+        drawPage(r, 2);
+        r.closeReport();
+    }
+    bool done = false;
+    for (int i = 0; i < 600 && !done; ++i) {
+        done = !test::runCommand("lpstat -W completed -o " + queue + " 2>/dev/null").output.empty();
+        if (!done) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(done) << "the job did not complete: " << test::readBytes(d + "/log/error_log");
+
+    fs::path out;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(outDir, ec))
+        if (e.path().extension() == ".pdf" && e.last_write_time() >= before &&
+            e.path().filename().string().find("orvcommon_report") == 0)
+            out = e.path();
+    ASSERT_FALSE(out.empty()) << "no cups-pdf output in " << outDir;
+
+    const auto pages = test::runCommand("pdfinfo '" + out.string() + "' | grep '^Pages:'");
+    EXPECT_NE(pages.output.find(" 2"), std::string::npos) << pages.output;
+    ASSERT_EQ(test::runCommand("pdftoppm -r 72 -f 1 -l 1 -singlefile -png '" + out.string() +
+                               "' '" + box.path("cups") + "'")
+                  .exitCode,
+              0);
+    auto printed = test::Image::load(box.path("cups.png"));
+    ASSERT_TRUE(printed);
+    // Ghostscript's rendering, at 20 twips a pixel: frame, box, texts where
+    // the layout puts them.
+    expectSamplePage(*printed, [](double t) { return static_cast<int>(std::floor(t / 20)); });
+    fs::remove(out, ec);
+    cupsd.stop();
+}
+
+}  // namespace
+}  // namespace orv
