@@ -94,7 +94,8 @@ int run(const std::vector<std::string>& args) {
             for (size_t i = 0; i < values.size() && i < m.params.size(); ++i)
                 if (m.params[i].passing == server::Passing::ByReference)
                     named.emplace_back(toUtf8(m.params[i].name), &values[i]);
-            printText(std::cout, result, named);
+            printText(std::cout, m.result.code == server::TypeCode::Void ? nullptr : &result,
+                      named);
             std::cout.flush();
             return 0;
         } catch (const RuntimeError& e) {

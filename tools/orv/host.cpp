@@ -242,9 +242,9 @@ std::string textValue(const Variant& v, const std::string& indent) {
     }
 }
 
-void printText(std::ostream& out, const Variant& result,
+void printText(std::ostream& out, const Variant* result,
                const std::vector<std::pair<std::string, const Variant*>>& shown) {
-    out << "  result: " << textValue(result, "  ") << "\n";
+    if (result) out << "  result: " << textValue(*result, "  ") << "\n";
     for (const auto& [name, value] : shown)
         out << "  " << name << " = " << textValue(*value, "  ") << "\n";
 }

@@ -32,8 +32,9 @@ Format defaultFormat();
 // format other than text and json.
 bool takeFormatOption(const std::vector<std::string>& args, size_t& k, Format& format);
 
-// One call in text form: the result, then each shown argument by name.
-void printText(std::ostream& out, const Variant& result,
+// One call in text form: the result (none for a member that returns
+// nothing), then each shown argument by name.
+void printText(std::ostream& out, const Variant* result,
                const std::vector<std::pair<std::string, const Variant*>>& shown);
 // A run-time error in text form: "error 53: File not found".
 void printTextError(std::ostream& out, const RuntimeError& e);

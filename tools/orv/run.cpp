@@ -137,7 +137,9 @@ struct Script {
                                      m.params[i].passing == server::Passing::ByReference)
                                 shown.emplace_back(toUtf8(m.params[i].name), ptrs[i]);
                         }
-                        printText(std::cout, result, shown);
+                        printText(std::cout,
+                                  m.result.code == server::TypeCode::Void ? nullptr : &result,
+                                  shown);
                         if (!as.empty()) std::cout << "  (kept as " << as << ")\n";
                         std::cout.flush();
                     }
