@@ -23,11 +23,11 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# The tour needs only the library and `orv`, not the tests.
+# The tour needs only the library, `orv` and the PDF engine, not the tests.
 # DEMO_FORMAT=json prints each call's raw JSON line instead.
 DEMO_FORMAT ?= text
 demo: configure
-	@cmake --build $(BUILD) -j $(JOBS) --target orv
+	@cmake --build $(BUILD) -j $(JOBS) --target orv tvpdf
 	@bash examples/demo.sh $(BUILD) $(if $(filter json,$(DEMO_FORMAT)),--json)
 
 test: build

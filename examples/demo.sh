@@ -23,6 +23,13 @@ work="${ORV_DEMO_DIR:-$build/demo}"
 rm -rf "$work"
 mkdir -p "$work"
 export ORV_REGISTRY="$work/registry.reg"
+# `orv` carries the library inside it, so the PDF engine is not beside it:
+# name the one built beside liborvcommon.so.
+if [ -z "${ORV_TVPDF:-}" ] && [ -f "$build/src/orvcommon/libtvpdf.so" ]; then
+    export ORV_TVPDF="$build/src/orvcommon/libtvpdf.so"
+fi
+# createPdfStream leaves its command and PDF files in the temporary folder.
+export TMPDIR="$work"
 
 # Main log folder and trace level for named logs.
 key='HKLM\SOFTWARE\VELN\LogSystem'
@@ -51,6 +58,20 @@ for log in "$work"/*.log; do
     echo
     echo "$(basename "$log"):"
     sed 's/^/  /' "$log"
+done
+
+echo
+# The PDF of the PDF step, kept as demo.pdf beside the other files (and
+# copied to DEMO_PDF when that names a file, to look at after the demo).
+for pdf in "$work"/pdf.* "$work"/pdf0 "$work"/pdf1; do
+    [ -f "$pdf" ] || continue
+    cp "$pdf" "$work/demo.pdf"
+    echo
+    echo "demo.pdf ($(wc -c <"$work/demo.pdf") bytes): the PDF made by createPdfStream as $(basename "$pdf")"
+    if [ -n "${DEMO_PDF:-}" ]; then
+        cp "$work/demo.pdf" "$DEMO_PDF"
+        echo "copied to $DEMO_PDF"
+    fi
 done
 
 echo

@@ -8,11 +8,12 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   locales python3
   libcurl4-openssl-dev openssl curl
-  pkgconf
-  # Reports: cairo (PDF, PNG, X11 preview), CUPS printing, fonts, and the tools
-  # the report tests render and print with.
-  libcairo2-dev libx11-dev libcups2-dev fonts-liberation
-  cups cups-client printer-driver-cups-pdf poppler-utils xvfb imagemagick
+  libcsv-dev
+  # Drawing: cairo and fontconfig (the PDF engine, printed reports, the preview
+  # form on X11), CUPS printing, the metric-compatible fonts.
+  pkg-config libcairo2-dev libfontconfig-dev libx11-dev libcups2-dev fonts-liberation
+  # What the tests render, print and read PDFs with.
+  cups cups-client printer-driver-cups-pdf qpdf poppler-utils xvfb imagemagick
 )
 
 missing=()

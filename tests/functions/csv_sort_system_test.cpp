@@ -190,6 +190,37 @@ TEST(QuickSortArray, AgreesWithAReferenceSortOfTheKeys) {
     }
 }
 
+// Keys that agree on their first 8 or 16 characters and differ after, in
+// case, in length or not at all: the order past the first characters.
+TEST(QuickSortArray, LongKeysSharingTheirFirstCharacters) {
+    std::mt19937 rng(3);
+    Funzioni f;
+    for (const Text& prefix : {Text(u"ArtCode-"), Text(u"ArtCode-2024/xyz")}) {
+        for (bool keepCase : {false, true}) {
+            SCOPED_TRACE(testing::Message() << prefix.size() << " keepCase " << keepCase);
+            Array<Text> arr({1, 400});
+            for (Text& s : arr.storage()) {
+                s = u"#" + prefix.substr(0, rng() % (prefix.size() + 1));
+                for (size_t n = rng() % 12; n > 0; --n)
+                    s += u"aAb"[rng() % 3];
+            }
+            const auto keyOf = [&](const Text& s) {
+                const Text k = s.size() > 1 ? s.substr(1, 30) : Text();
+                return keepCase ? k : toUpper(k);
+            };
+            std::vector<Text> want;
+            for (const Text& s : arr.storage())
+                want.push_back(keyOf(s));
+            std::sort(want.begin(), want.end());
+            ASSERT_TRUE(f.quickSortArray(arr, 1, 400, 2, 30, keepCase).isSuccess());
+            std::vector<Text> got;
+            for (const Text& s : arr.storage())
+                got.push_back(keyOf(s));
+            EXPECT_EQ(got, want);
+        }
+    }
+}
+
 TEST(QuickSortArray, Failures) {
     struct Case {
         int32_t low, high;

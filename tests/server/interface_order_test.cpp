@@ -41,8 +41,8 @@ const std::map<std::string, std::vector<std::string>>& expectedOrders() {
           // String normalisation.
           "normStringForDb", "normStringNoCRLF", "normStringOnlyAscii", "normStringOnlyApice",
           "normStringForXML", "normStringOnlyApiceWithNull",
-          // OMITTED until built: "createPdfFile", "createPdfStream" belong here. When they
-          // arrive, the scrambling methods below move two slots later.
+          // PDF generation.
+          "createPdfFile", "createPdfStream",
           // Simple string scrambling.
           "simpleEncrypt", "simpleDecrypt"}},
         {"RegistryUtility",

@@ -247,6 +247,61 @@ TEST(OrvTables, DemoTourNarratesEveryStepAndFillsBothLogs) {
     EXPECT_EQ(mainPart.find("[Demo started]"), std::string::npos) << out;
     EXPECT_NE(out.find(box.path("demo") + ":\n", files), std::string::npos) << out;
     EXPECT_NE(out.find("  prices.csv\n", files), std::string::npos) << out;
+    // The PDF step leaves its PDF beside the demo's files.
+    EXPECT_NE(out.find("\ndemo.pdf ("), std::string::npos) << out;
+    EXPECT_NE(out.find("  demo.pdf\n", files), std::string::npos) << out;
+}
+
+// The PDF operations through `orv`, against the stand-in engine (what the
+// command text says is what it does) and then with no engine at all.
+TEST(OrvTables, FunzioniPdfOperationsReportTheEngineAnswer) {
+    test::Sandbox box;
+    setenv("TMPDIR", box.dir().c_str(), 1);
+    setenv("ORV_TVPDF", ORV_FAKE_ENGINE, 1);
+    test::writeBytes(box.path("ok.cmd"), "OK");
+    test::writeBytes(box.path("padded.cmd"), "PADDED");
+    const std::string script =
+        "{\"new\":\"Funzioni\",\"as\":\"fz\"}\n"
+        "{\"call\":\"fz.createPdfFile\",\"args\":[\"" +
+        box.path("ok.cmd") + "\",\"" + box.path("ok.pdf") +
+        "\"]}\n"
+        "{\"call\":\"fz.createPdfFile\",\"args\":[\"" +
+        box.path("padded.cmd") +
+        "\",\"x.pdf\"]}\n"
+        "{\"call\":\"fz.createPdfStream\",\"args\":[\"OK\",{\"var\":\"pdf\"}]}\n"
+        "{\"call\":\"fz.createPdfStream\",\"args\":[\"NUL\",{\"var\":\"pdf\"}]}\n"
+        "{\"call\":\"fz.createPdfStream\",\"args\":[{\"type\":\"Null\"},{\"var\":\"pdf\"}]}\n";
+    ToolOutput r = orv(box, "run -", script);
+    setenv("ORV_TVPDF", box.path("missing.so").c_str(), 1);
+    ToolOutput missing = orv(box, "run -", script);
+    unsetenv("ORV_TVPDF");
+    unsetenv("TMPDIR");
+
+    ASSERT_EQ(r.exitCode, 0);
+    ASSERT_EQ(r.lines.size(), 5u);
+    const auto result = [](const json& line) {
+        const json& v = line["result"]["value"];
+        return std::to_string(v["numberInfo"].get<int64_t>()) + "|" +
+               v["descriptionInfo"].get<std::string>() + "|" +
+               std::to_string(v["typeInfo"].get<int>()) + "|" +
+               v["locationInfo"].get<std::string>();
+    };
+    EXPECT_EQ(result(r.lines[0]), "0||4|");
+    EXPECT_EQ(result(r.lines[1]), "-2147220904|Engine failed: padded|1|createPdfFile");
+    EXPECT_EQ(result(r.lines[2]), "0||0|");
+    // The stand-in engine's "PDF" is the command file: OK and CR LF.
+    const json bytes = {{"type", "ByteString"}, {"hex", "4f4b0d0a"}};
+    EXPECT_EQ(r.lines[2]["args"][1], bytes);
+    EXPECT_EQ(result(r.lines[3]), "-2147220904|Engine failed: nul|1|createPdfStream");
+    EXPECT_EQ(r.lines[3]["args"][1], bytes);  // untouched by the failure
+    EXPECT_EQ(result(r.lines[4]), "94|Invalid use of Null|1|createPdfStream");
+    EXPECT_EQ(r.lines[4]["args"][1], bytes);
+
+    ASSERT_EQ(missing.lines.size(), 5u);
+    const std::string notFound = "53|File not found: " + box.path("missing.so") + "|1|";
+    EXPECT_EQ(result(missing.lines[1]), notFound + "createPdfFile");
+    EXPECT_EQ(result(missing.lines[3]), notFound + "createPdfStream");
+    EXPECT_EQ(missing.lines[3]["args"][1], (json{{"type", "Empty"}}));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Code page 1252, both ways. Text on disk is one byte per character.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +20,8 @@ int fromUnicode(char16_t c);
 
 // Bytes to text, one character per byte.
 Text decode(std::string_view bytes);
+// The same into `out`, which has room for `n` characters.
+void decodeInto(const char* bytes, size_t n, char16_t* out);
 void decodeAppend(std::string_view bytes, Text& out);
 
 // Text to bytes, one byte per character. A character without a byte becomes

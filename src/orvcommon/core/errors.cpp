@@ -16,6 +16,7 @@ const Text& standardMessage(int32_t number) {
         {13, u"Type mismatch"},
         {14, u"Out of string space"},
         {28, u"Out of stack space"},
+        {48, u"Error in loading DLL"},
         {51, u"Internal error"},
         {52, u"Bad file name or number"},
         {53, u"File not found"},
@@ -41,6 +42,7 @@ const Text& standardMessage(int32_t number) {
         {448, u"Named argument not found"},
         {449, u"Argument not optional"},
         {450, u"Wrong number of arguments or invalid property assignment"},
+        {453, u"Specified DLL function not found"},
         {482, u"Printer error"},
     };
     static const Text kOther = u"Application-defined or object-defined error";

@@ -18,6 +18,7 @@ inline constexpr int32_t kOutOfMemory = 7;
 inline constexpr int32_t kSubscriptOutOfRange = 9;
 inline constexpr int32_t kDivisionByZero = 11;
 inline constexpr int32_t kTypeMismatch = 13;
+inline constexpr int32_t kDllLoadFailed = 48;
 inline constexpr int32_t kInternal = 51;
 inline constexpr int32_t kBadFileNameOrNumber = 52;
 inline constexpr int32_t kFileNotFound = 53;
@@ -38,6 +39,7 @@ inline constexpr int32_t kPathNotFound = 76;
 inline constexpr int32_t kObjectNotSet = 91;
 inline constexpr int32_t kInvalidUseOfNull = 94;
 inline constexpr int32_t kArgumentNotOptional = 449;
+inline constexpr int32_t kDllEntryPointNotFound = 453;
 inline constexpr int32_t kPrinterError = 482;
 }  // namespace err
 

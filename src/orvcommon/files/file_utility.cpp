@@ -11,6 +11,7 @@
 #include "orvcommon/core/cp1252.hpp"
 #include "orvcommon/core/dates.hpp"
 #include "orvcommon/core/errors.hpp"
+#include "orvcommon/files/csv_table.hpp"
 #include "orvcommon/files/line_reader.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/platform/files.hpp"
@@ -232,30 +233,7 @@ ErrInfo FileUtility::readFile(const Text& sFileName, Text& sTextFile) {
 
 ErrInfo FileUtility::getArrayFromCsvFile(const Text& sFileName, Array<Text>& sArrayValue,
                                          int32_t lNumRows, int32_t& lNumColumns) {
-    const Trap trap{u"getArrayFromCsvFile", classOrigin(kClass), Description::Own};
-    return trapped(trap, [&](ErrInfo& result) {
-        result.clear();
-        Funzioni parser;
-        Array<Text> fields;
-        if (lNumRows < 1) raise(err::kSubscriptOutOfRange);
-        fields.redim({1, lNumRows});
-        lNumColumns = 0;
-        Array<Text> lines;
-        int32_t lineCount = 0;
-        result = readAndLoadInArrayByCRLF(sFileName, lines, lineCount);
-        if (lineCount < 1) raise(err::kSubscriptOutOfRange);
-        sArrayValue.redim({1, lNumRows}, {1, lineCount});
-        for (int32_t i = 1; i <= lineCount; ++i) {
-            const Text& line = lines.at(i);
-            if (isBlank(line)) continue;
-            ++lNumColumns;
-            int32_t found = 0;
-            result = parser.getValueFromCsvString(line, fields, found);
-            if (result.isSuccess())
-                for (int32_t k = 1; k <= found; ++k)
-                    sArrayValue.at(k, i) = std::move(fields.at(k));
-        }
-    });
+    return files::readCsvTable(sFileName, sArrayValue, lNumRows, lNumColumns);
 }
 
 ErrInfo FileUtility::readAndLoadInArrayByCRLF(const Text& sFileName, Array<Text>& listRows,
@@ -266,17 +244,25 @@ ErrInfo FileUtility::readAndLoadInArrayByCRLF(const Text& sFileName, Array<Text>
         listRows.erase();
         listRows.redim({1, 1});
         platform::File f = openOrRaise(sFileName, platform::OpenMode::Read);
-        const std::string bytes = readAllOrRaise(f);
-        f.close();
-        // Counted first, so the array is sized once.
-        const size_t lines = files::countLines(bytes);
+        // Counted first, block by block, so the array is sized once; then
+        // each line is decoded straight into its element.
+        const size_t lines = files::countLines(f);
         if (lines > static_cast<size_t>(std::numeric_limits<int32_t>::max())) raise(err::kOverflow);
-        const int32_t count = static_cast<int32_t>(lines);
+        int32_t count = static_cast<int32_t>(lines);
         if (count > 1) listRows.redimPreserve(count);
-        Text* out = listRows.storage().data();
-        files::forEachLine(bytes,
-                           [&](std::string_view line) { cp1252::decodeAppend(line, *out++); });
-        lNumRows = count;
+        if (!f.seek(0)) raise(err::kDeviceIo);
+        int32_t read = 0;
+        files::BlockLines(f).run([&](const char* b, const char* e) {
+            files::forEachLine(std::string_view(b, static_cast<size_t>(e - b)),
+                               [&](std::string_view line) {
+                                   if (read == count) listRows.redimPreserve(count = read + 1);
+                                   cp1252::decodeAppend(line, listRows.storage()[size_t(read++)]);
+                               });
+        });
+        f.close();
+        // A file that shrank since it was counted keeps its lines only.
+        if (read < count) listRows.redimPreserve(std::max(read, 1));
+        lNumRows = read;
     });
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "orvcommon/core/errors.hpp"
+#include "orvcommon/core/scan.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/results/trap.hpp"
@@ -16,6 +17,7 @@ namespace {
 
 constexpr char16_t kQuote = u'"';
 constexpr char16_t kSeparator = u';';
+constexpr scan::Stops<char16_t> kStops{kQuote, kSeparator, kQuote};
 
 // Positions inside the line are 16-bit: the line and the array's upper bound
 // stay below 32,767.
@@ -34,6 +36,69 @@ Text unquotePairs(TextView field) {
         if (field[i] == kQuote && i + 1 < field.size() && field[i + 1] == kQuote) ++i;
     }
     return out;
+}
+
+// A sort item: eight key characters packed into two integers (the level's
+// characters), the element's index and its key's length.
+struct SortItem {
+    uint64_t high;  // characters 1-4 of the level
+    uint64_t low;   // characters 5-8
+    uint32_t index;
+    uint32_t length;
+};
+
+constexpr size_t kPacked = 8;
+
+// Where the keys come from: key i is the `length` characters of element i
+// from `start` on, upper-cased unless `keepCase`.
+struct KeySource {
+    const Text* elements;
+    size_t start;
+    bool keepCase;
+};
+
+// Packs the characters level * 8 + 1 to level * 8 + 8 of the item's key (0
+// past its end) into the item.
+void pack(SortItem& it, const KeySource& keys, size_t level) {
+    const char16_t* k = keys.elements[it.index].data();
+    const size_t from = level * kPacked;
+    uint64_t packed[2] = {0, 0};
+    for (size_t c = 0; c < kPacked; ++c) {
+        char16_t ch = from + c < it.length ? k[keys.start + from + c] : u'\0';
+        if (!keys.keepCase) ch = upperChar(ch);
+        packed[c / 4] = (packed[c / 4] << 16) | ch;
+    }
+    it.high = packed[0];
+    it.low = packed[1];
+}
+
+// Sorts [b, e), items whose keys agree on their first `level` * 8 characters
+// and hold the next eight packed, by the rest of their keys. Keys that end
+// within the level are ordered by length among equal packs (the shorter is a
+// prefix of the longer); runs of longer keys with equal packs go on to the
+// next level. Only those runs ever read more of their keys.
+void sortPackedKeys(SortItem* b, SortItem* e, const KeySource& keys, size_t level) {
+    const size_t limit = (level + 1) * kPacked;
+    std::sort(b, e, [limit](const SortItem& x, const SortItem& y) {
+        if (x.high != y.high) return x.high < y.high;
+        if (x.low != y.low) return x.low < y.low;
+        if (x.length <= limit || y.length <= limit) return x.length < y.length;
+        return false;
+    });
+    for (SortItem* run = b; run < e;) {
+        SortItem* end = run + 1;
+        while (end < e && end->high == run->high && end->low == run->low)
+            ++end;
+        SortItem* longer = run;
+        while (longer < end && longer->length <= limit)
+            ++longer;
+        if (end - longer > 1) {
+            for (SortItem* it = longer; it < end; ++it)
+                pack(*it, keys, level + 1);
+            sortPackedKeys(longer, end, keys, level + 1);
+        }
+        run = end;
+    }
 }
 
 }  // namespace
@@ -66,16 +131,18 @@ ErrInfo Funzioni::getValueFromCsvString(const Text& sStringValue, Array<Text>& s
         }
         int32_t field = 1;
         bool evenQuotes = true;
-        for (int32_t i = 1; i <= length; ++i) {
-            const char16_t c = sStringValue[static_cast<size_t>(i - 1)];
-            if (c == kQuote) {
+        const char16_t* const begin = sStringValue.data();
+        const char16_t* const end = begin + length;
+        for (const char16_t* p = scan::find(begin, end, kStops); p < end;
+             p = scan::find(p + 1, end, kStops)) {
+            if (*p == kQuote) {
                 evenQuotes = !evenQuotes;
-            } else if (c == kSeparator && evenQuotes) {
+            } else if (evenQuotes) {
                 ++field;
                 if (field > cap)
                     fillTooManyFields(result, trap);
                 else
-                    positions[static_cast<size_t>(field)] = i;
+                    positions[static_cast<size_t>(field)] = static_cast<int32_t>(p - begin) + 1;
             }
         }
         if (!result.isSuccess()) return;
@@ -120,71 +187,35 @@ ErrInfo Funzioni::quickSortArray(Array<Text>& SortArray, int32_t Low, int32_t Hi
             if (SortArray.dims() != 1 || Low < SortArray.lbound(1) || High > SortArray.ubound(1))
                 raise(err::kSubscriptOutOfRange);
 
-            // Each key is computed once; the elements are then sorted by key
-            // and moved whole into their new places. Equal keys may end in any
-            // order. On this platform there is no host event loop to run
+            // The elements are sorted by key and then moved whole into their
+            // new places. On this platform there is no host event loop to run
             // between partition passes, so the sort runs to completion.
             const size_t n = static_cast<size_t>(int64_t{High} - Low + 1);
             Text* base = &SortArray.at(Low);
             const size_t start = static_cast<size_t>(iByteStart - 1);
             const size_t len = static_cast<size_t>(iByteLen);
-            // Each key is computed once. The item carries the key's first
-            // eight characters packed into two integers, so most comparisons
-            // are integer comparisons, and keys of up to eight characters need
-            // nothing else; longer keys are also kept in one buffer, at most
-            // `len` characters per element (key i starts at i * stride), for
-            // the rare comparison whose first eight characters are equal.
-            // Keys longer than the elements are cut to the longest element.
-            size_t longest = 0;
-            for (size_t i = 0; i < n; ++i)
-                longest = std::max(longest, base[i].size() > start ? base[i].size() - start : 0);
-            const size_t stride = std::min(len, longest);
-            constexpr size_t kPacked = 8;
-            const bool needFlat = stride > kPacked;
-            Text flat;
-            if (needFlat) flat.resize(n * stride);
-            struct Item {
-                uint64_t high;  // characters 1-4 of the key
-                uint64_t low;   // characters 5-8
-                uint32_t index;
-                uint32_t length;
-            };
-            std::vector<Item> items(n);
-            char16_t scratch[kPacked];
+            // The sort works on small items that carry eight key characters
+            // packed into two integers, so comparisons are integer
+            // comparisons: first on characters 1-8 of every key, then, only
+            // inside runs of items that are still equal, on characters 9-16,
+            // and so on (see sortPackedKeys). Equal keys may end in any order.
+            const KeySource keys{base, start, bIgnoreUcase};
+            std::vector<SortItem> items(n);
             for (size_t i = 0; i < n; ++i) {
-                const Text& s = base[i];
-                const TextView key =
-                    start < s.size() ? TextView(s).substr(start, stride) : TextView();
-                char16_t* k = needFlat ? flat.data() + i * stride : scratch;
-                const size_t copied = needFlat ? key.size() : std::min(key.size(), kPacked);
-                if (bIgnoreUcase)
-                    std::copy(key.begin(), key.begin() + static_cast<ptrdiff_t>(copied), k);
-                else
-                    for (size_t c = 0; c < copied; ++c)
-                        k[c] = upperChar(key[c]);
-                uint64_t high = 0, low = 0;
-                for (size_t c = 0; c < 4; ++c)
-                    high = (high << 16) | (c < copied ? k[c] : 0u);
-                for (size_t c = 4; c < 8; ++c)
-                    low = (low << 16) | (c < copied ? k[c] : 0u);
+                const size_t size = base[i].size();
+                const size_t keyLength = size > start ? std::min(size - start, len) : 0;
                 items[i] =
-                    Item{high, low, static_cast<uint32_t>(i), static_cast<uint32_t>(key.size())};
+                    SortItem{0, 0, static_cast<uint32_t>(i), static_cast<uint32_t>(keyLength)};
+                pack(items[i], keys, 0);
             }
-            const char16_t* keys = flat.data();
-            std::sort(items.begin(), items.end(), [keys, stride](const Item& a, const Item& b) {
-                if (a.high != b.high) return a.high < b.high;
-                if (a.low != b.low) return a.low < b.low;
-                if (a.length <= kPacked || b.length <= kPacked) return a.length < b.length;
-                return TextView(keys + size_t{a.index} * stride, a.length) <
-                       TextView(keys + size_t{b.index} * stride, b.length);
-            });
+            sortPackedKeys(items.data(), items.data() + n, keys, 0);
             // Move the elements into key order in place, one cycle of the
             // permutation at a time: each element moves once and no second
             // array is needed. `from[k]` is where the element for place k is.
             std::vector<uint32_t> from(n);
             for (size_t k = 0; k < n; ++k)
                 from[k] = items[k].index;
-            std::vector<Item>().swap(items);
+            std::vector<SortItem>().swap(items);
             for (size_t first = 0; first < n; ++first) {
                 if (from[first] == first) continue;
                 Text held = std::move(base[first]);

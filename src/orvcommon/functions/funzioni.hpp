@@ -158,6 +158,18 @@ class ORV_API Funzioni {
     ErrInfo normStringOnlyApiceWithNull(const Variant& vntStringa, Variant& vntStringaOut);
 
     // ---- PDF generation (pdf.cpp)
+    //
+    // The external engine (see platform/pdf_engine.hpp) turns a command file
+    // into a PDF. An engine failure is eiABORTED with the engine's message,
+    // logged; a missing engine (53) or entry point (453) is trapped and
+    // logged. Outputs keep the caller's value on every failure.
+
+    // Command file to PDF file; the cleared result on success.
+    ErrInfo createPdfFile(const Text& sCommandFile, const Text& sPdfFile);
+    // Command text to PDF bytes through "cmd<suffix>" and "pdf<suffix>" in
+    // the temporary folder (both left there). On success `vntPdfStream`
+    // (in/out) receives the byte string and the result is readBinaryFile's.
+    ErrInfo createPdfStream(const Variant& vntCommandStream, Variant& vntPdfStream);
 
     // ---- Simple string scrambling (scramble.cpp)
     //

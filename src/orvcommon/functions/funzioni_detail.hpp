@@ -19,4 +19,8 @@ bool guardValidator(const std::function<bool()>& body);
 // digits.
 Text compactDate(double ole);
 
+// The temporary-file suffix of createPdfStream for a random number in
+// [0, 1): ".7055", ".5", ".03", "0" or "1".
+Text pdfSuffix(float random);
+
 }  // namespace orv::funzioni_detail

@@ -66,6 +66,10 @@ class File {
     std::optional<std::string> read(size_t n, int32_t* error = nullptr);
     // Reads the whole remaining file.
     std::optional<std::string> readAll(int32_t* error = nullptr);
+    // Reads up to n bytes at the current position into `buffer` (a block of
+    // a file read piece by piece): the count read, 0 at the end of the file,
+    // -1 on failure with `error` set.
+    int64_t readInto(char* buffer, size_t n, int32_t* error = nullptr);
     // Moves the position; false on failure.
     bool seek(int64_t offset);
 

@@ -1,8 +1,6 @@
 // Member table of Funzioni in interface order: date validation, XML value
 // conversion, database value conversion, CSV parsing/sorting/system
-// information, string normalisation, then scrambling. The two PDF operations
-// belong between normalisation and scrambling; they are not built yet, so
-// scrambling sits two slots earlier until they are added.
+// information, string normalisation, PDF generation, then scrambling.
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/server/member_table.hpp"
 
@@ -200,7 +198,19 @@ std::vector<Member> members() {
              return errInfoObject(self(c).normStringOnlyApiceWithNull(c.arg<V>(0), c.arg<V>(1)));
          }},
 
-        // PDF generation (createPdfFile, createPdfStream) goes here once built.
+        // PDF generation.
+        {u"createPdfFile",
+         MemberKind::Method,
+         {in(u"sCommandFile", type::String), in(u"sPdfFile", type::String)},
+         kResult,
+         [](Call& c) {
+             return errInfoObject(self(c).createPdfFile(c.arg<Text>(0), c.arg<Text>(1)));
+         }},
+        {u"createPdfStream",
+         MemberKind::Method,
+         {in(u"vntCommandStream", type::Variant), inout(u"vntPdfStream", type::Variant)},
+         kResult,
+         [](Call& c) { return errInfoObject(self(c).createPdfStream(c.arg<V>(0), c.arg<V>(1))); }},
 
         // Simple string scrambling.
         textToTextMember(u"simpleEncrypt", u"sToEncrypt", u"sEncrypted",

@@ -196,6 +196,21 @@ std::optional<std::string> File::read(size_t n, int32_t* error) {
     return buf;
 }
 
+int64_t File::readInto(char* buffer, size_t n, int32_t* error) {
+    size_t got = 0;
+    while (got < n) {
+        ssize_t r = ::read(fd_, buffer + got, n - got);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            if (error) *error = errorFromOs(errno);
+            return -1;
+        }
+        if (r == 0) break;
+        got += static_cast<size_t>(r);
+    }
+    return static_cast<int64_t>(got);
+}
+
 std::optional<std::string> File::readAll(int32_t* error) {
     int64_t sz = size();
     std::string out;

@@ -1,0 +1,53 @@
+// Differential check of the CSV file reader: arbitrary file bytes (first byte
+// the table width, second the block size, see csvFileInput) read by the
+// streaming reader and by the line-by-line composition of the public line
+// reader and line splitter must give the same table, line count, result
+// object and log lines.
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "fuzz_support.hpp"
+#include "orvcommon/files/csv_table.hpp"
+#include "support/csv_reference.hpp"
+
+namespace {
+
+std::string takeLog(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    in.close();
+    std::filesystem::remove(path);
+    return ss.str();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace orv;
+    static const fuzz::QuietLog quiet;
+    static const std::string folder = toUtf8(quiet.folder());
+    static const std::string file = folder + "input.csv";
+    static const std::string log = folder + "orvmira.log";
+    const test::CsvFileInput in = test::csvFileInput(data, size);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << in.bytes;
+    const Text path = fromUtf8(file);
+    takeLog(log);
+
+    Array<Text> want;
+    int32_t wantLines = -7;
+    const ErrInfo wantResult = test::readTableLineByLine(path, want, in.width, wantLines);
+    const std::string wantLog = takeLog(log);
+
+    Array<Text> got;
+    int32_t gotLines = -7;
+    const ErrInfo gotResult = files::readCsvTable(path, got, in.width, gotLines, in.blockSize);
+    if (!(gotResult == wantResult) || gotLines != wantLines || !(got == want) ||
+        takeLog(log) != wantLog)
+        std::abort();
+    return 0;
+}

@@ -1,0 +1,327 @@
+// Our PDF engine: its messages, its output checked with qpdf, rendered with
+// pdftoppm and read back with pdftotext, and every example of its reference.
+#include <cairo.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <regex>
+#include <set>
+
+#include "document.hpp"
+#include "orvcommon/platform/pdf_engine.hpp"
+#include "support/sandbox.hpp"
+
+namespace orv {
+namespace {
+
+struct ShellRun {
+    int exitCode = -1;
+    std::string out;
+};
+
+ShellRun shell(const std::string& cmd) {
+    ShellRun r;
+    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        r.out.append(buf, n);
+    const int status = pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+// A 40 x 20 PNG of one colour.
+void writePng(const std::string& path) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 40, 20);
+    cairo_t* cr = cairo_create(s);
+    cairo_set_source_rgb(cr, 0, 0, 1);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_write_to_png(s, path.c_str());
+    cairo_surface_destroy(s);
+}
+
+// Runs the engine on `commands`; "" on success, else the message.
+std::string render(const test::Sandbox& box, const std::string& commands,
+                   const std::string& pdf = "out.pdf", tvpdf::Code* code = nullptr) {
+    test::writeBytes(box.path("in.cmd"), commands);
+    try {
+        tvpdf::run(box.path("in.cmd"), box.path(pdf));
+    } catch (const tvpdf::Error& e) {
+        if (code) *code = e.code();
+        return e.what();
+    }
+    return "";
+}
+
+TEST(Tvpdf, EveryErrorNamesItsCauseAndFitsTheBuffer) {
+    const std::string longText(200, 'x');
+    const struct {
+        std::string commands;
+        tvpdf::Code code;
+        std::string message;
+    } cases[] = {
+        {"TEXT 1 1 \"a\"\r\n\r\nTEXTT 1 1 \"a\"", tvpdf::kSyntax,
+         "Line 3: unknown command \"TEXTT\""},
+        {"TEXT 1 1", tvpdf::kSyntax, "Line 1: TEXT takes 3 to 4 arguments, found 2"},
+        {"NEWPAGE 1", tvpdf::kSyntax, "Line 1: NEWPAGE takes 0 arguments, found 1"},
+        {"UNITS", tvpdf::kSyntax, "Line 1: UNITS takes 1 argument, found 0"},
+        {"TEXT 12,5 1 \"a\"", tvpdf::kSyntax, "Line 1: bad number \"12,5\""},
+        {"LINE 1 1 1 nan", tvpdf::kSyntax, "Line 1: bad number \"nan\""},
+        {"LINE 1 1 1 1e9", tvpdf::kSyntax, "Line 1: bad number \"1e9\""},
+        {"FONT \"Arial\" 0", tvpdf::kSyntax, "Line 1: size must be greater than 0: \"0\""},
+        {"RECT 1 1 -5 5", tvpdf::kSyntax, "Line 1: size must be greater than 0: \"-5\""},
+        {"TEXTCOLOR #12345", tvpdf::kSyntax,
+         "Line 1: bad colour \"#12345\" (#RRGGBB or a colour name)"},
+        {"LINE 1 1 2 2 1 NONE", tvpdf::kSyntax,
+         "Line 1: bad colour \"NONE\" (#RRGGBB or a colour name)"},
+        {"TEXT 1 1 \"a\" TOP", tvpdf::kSyntax,
+         "Line 1: bad alignment \"TOP\" (LEFT, CENTER, RIGHT, JUSTIFY)"},
+        {"TEXT 1 1 \"a\" JUSTIFY", tvpdf::kSyntax, "Line 1: JUSTIFY is for TEXTBLOCK only"},
+        {"PAGE B5", tvpdf::kSyntax, "Line 1: unknown paper \"B5\" (A3, A4, A5, LETTER, LEGAL)"},
+        {"PAGE A4 UP", tvpdf::kSyntax, "Line 1: bad orientation \"UP\" (PORTRAIT or LANDSCAPE)"},
+        {"UNITS KM", tvpdf::kSyntax, "Line 1: unknown unit \"KM\" (MM, CM, PT, IN)"},
+        {"FONT \"Arial\" 9 THIN", tvpdf::kSyntax,
+         "Line 1: unknown font style \"THIN\" (BOLD, ITALIC)"},
+        {"PAGESIZE 6000 10", tvpdf::kSyntax, "Line 1: page larger than 200 inches"},
+        {"TEXT 1 1 \"open", tvpdf::kSyntax, "Line 1: text in quotes is not closed"},
+        {"TEXT 1 1 \"a\"b", tvpdf::kSyntax, "Line 1: a blank must follow the closing quote"},
+        {std::string("TEXT 1 1 \"a\0b\"", 14), tvpdf::kSyntax, "Line 1: NUL byte in the line"},
+        {"TEXT 1 1 \"" + longText + "\" " + longText, tvpdf::kSyntax,
+         "Line 1: bad alignment \"" + std::string(40, 'x') +
+             "...\" (LEFT, CENTER, RIGHT, JUSTIFY)"},
+        {"\nFONT \"Nofont\" 9", tvpdf::kResource, "Line 2: font not found: \"Nofont\""},
+        {"IMAGE 1 1 1 1 \"missing.png\"", tvpdf::kResource,
+         "Line 1: image not found: \"missing.png\""},
+        {"IMAGE 1 1 1 1 \"in.cmd\"", tvpdf::kResource,
+         "Line 1: not a readable PNG image: \"in.cmd\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        test::Sandbox box(false);
+        test::writeBytes(box.path("out.pdf"), "old");
+        tvpdf::Code code = tvpdf::kOk;
+        const std::string message = render(box, c.commands, "out.pdf", &code);
+        EXPECT_EQ(message, c.message);
+        EXPECT_EQ(code, c.code);
+        EXPECT_LE(message.size(), tvpdf::kMaxMessage);
+        EXPECT_EQ(test::readBytes(box.path("out.pdf")), "old");  // left alone
+    }
+}
+
+TEST(Tvpdf, FileFailuresThroughTheEntryPoint) {
+    test::Sandbox box(false);
+    setenv("ORV_TVPDF", ORV_TVPDF_LIBRARY, 1);
+    const platform::PdfEntryPoint entry = platform::pdfEngine();
+    unsetenv("ORV_TVPDF");
+    test::writeBytes(box.path("ok.cmd"), "TEXT 1 1 \"a\"");
+    const std::string longFolder = box.path(std::string(180, 'd'));
+    const struct {
+        std::string cmd, pdf;
+        int16_t code;
+        std::string message;
+    } cases[] = {
+        {box.path("none.cmd"), box.path("x.pdf"), tvpdf::kIo,
+         "Cannot read the command file \"" + box.path("none.cmd") + "\""},
+        {box.path("ok.cmd"), longFolder + "/x.pdf", tvpdf::kIo,
+         "Cannot write the PDF file \"..." +
+             (longFolder + "/x.pdf").substr(longFolder.size() - 54) + "\""},
+        {box.path("ok.cmd"), "/nonexistent/x.pdf", tvpdf::kIo,
+         "Cannot write the PDF file \"/nonexistent/x.pdf\""},
+        {box.path("ok.cmd"), box.path("ok.pdf"), tvpdf::kOk, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        char message[platform::kPdfMessageSize];
+        std::memset(message, ' ', sizeof message);
+        EXPECT_EQ(entry(c.cmd.c_str(), c.pdf.c_str(), message), c.code);
+        if (c.code != tvpdf::kOk) {
+            const size_t len = strnlen(message, sizeof message);
+            ASSERT_LT(len, sizeof message);  // NUL-ended inside the buffer
+            EXPECT_EQ(std::string(message, len), c.message);
+        }
+    }
+    EXPECT_TRUE(test::exists(box.path("ok.pdf")));
+}
+
+TEST(Tvpdf, CommandExitsWithTheEngineCodeAndMessage) {
+    test::Sandbox box(false);
+    test::writeBytes(box.path("bad.cmd"), "TEXT 1 1 \"a\"\nBOGUS");
+    test::writeBytes(box.path("ok.cmd"), "TEXT 1 1 \"a\"");
+    const std::string tool = std::string("'") + ORV_TVPDF_COMMAND + "' ";
+    ShellRun bad = shell(tool + box.path("bad.cmd") + " " + box.path("bad.pdf"));
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_EQ(bad.out, "tvpdf: Line 2: unknown command \"BOGUS\"\n");
+    ShellRun ok = shell(tool + box.path("ok.cmd") + " " + box.path("ok.pdf"));
+    EXPECT_EQ(ok.exitCode, 0);
+    EXPECT_EQ(ok.out, "");
+    EXPECT_EQ(shell("qpdf --check " + box.path("ok.pdf")).exitCode, 0);
+    EXPECT_EQ(shell(tool + box.path("ok.cmd")).exitCode, 64);
+}
+
+// The first page at 72 dpi, one pixel a point.
+struct Raster {
+    int width = 0, height = 0;
+    std::string rgb;
+    const unsigned char* at(int x, int y) const {
+        return reinterpret_cast<const unsigned char*>(rgb.data()) + 3 * (y * width + x);
+    }
+    int darkPixels(int x0, int y0, int x1, int y1) const {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                n += at(x, y)[0] < 128 && at(x, y)[1] < 128 && at(x, y)[2] < 128;
+        return n;
+    }
+};
+
+Raster rasterise(const std::string& pdf) {
+    const std::string base = pdf + "-page";
+    EXPECT_EQ(shell("pdftoppm -r 72 -f 1 -l 1 -singlefile '" + pdf + "' '" + base + "'").exitCode,
+              0);
+    const std::string ppm = test::readBytes(base + ".ppm");
+    Raster r;
+    int maxval = 0, used = 0;
+    if (std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &r.width, &r.height, &maxval, &used) == 3)
+        r.rgb = ppm.substr(static_cast<size_t>(used) + 1);
+    EXPECT_EQ(r.rgb.size(), static_cast<size_t>(3 * r.width * r.height));
+    return r;
+}
+
+struct Box {
+    double xMin, yMin, xMax, yMax;
+};
+
+// Word boxes of a page, in points from the top-left corner.
+std::multimap<std::string, Box> words(const std::string& pdf, int page) {
+    const std::string html = pdf + ".html";
+    const std::string p = std::to_string(page);
+    EXPECT_EQ(
+        shell("pdftotext -bbox -f " + p + " -l " + p + " '" + pdf + "' '" + html + "'").exitCode,
+        0);
+    std::multimap<std::string, Box> out;
+    const std::string text = test::readBytes(html);
+    const std::regex word(
+        "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" "
+        "yMax=\"([0-9.]+)\">([^<]*)</word>");
+    for (std::sregex_iterator it(text.begin(), text.end(), word), end; it != end; ++it)
+        out.emplace((*it)[5], Box{std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]),
+                                  std::stod((*it)[4])});
+    return out;
+}
+
+TEST(Tvpdf, MarksLandWhereTheCommandsPutThem) {
+    test::Sandbox box(false);
+    writePng(box.path("logo.png"));
+    const std::string commands =
+        "UNITS PT\r\n"
+        "TITLE \"Checks\"\r\nAUTHOR \"Tests\"\r\n"
+        "RECT 100 100 100 50 1 NONE #FF0000\r\n"
+        "LINE 50 300 250 300 4 #0000FF\r\n"
+        "IMAGE 300 100 100 100 \"logo.png\"\r\n"
+        "FONT \"Arial\" 48\r\nTEXT 100 500 \"HHHH\"\r\n"
+        "FONT \"Arial\" 12\r\n"
+        "TEXT 100 200 \"Left\"\r\nTEXT 400 230 \"Right\" RIGHT\r\nTEXT 300 260 \"Middle\" "
+        "CENTER\r\n"
+        "TEXTBLOCK 100 600 120 \"alpha beta gamma delta epsilon zeta eta theta iota\"\r\n"
+        "MARGINS 50 700 0 0\r\nTEXT 0 20 \"Shifted\"\r\n"
+        "NEWPAGE\r\nFONT \"Courier New\" 10\r\nTEXT 10 10 \"Page {PAGE} of {PAGES}\"\r\n";
+    ASSERT_EQ(render(box, commands), "");
+    const std::string pdf = box.path("out.pdf");
+    EXPECT_EQ(shell("qpdf --check '" + pdf + "'").exitCode, 0);
+
+    const Raster r = rasterise(pdf);
+    ASSERT_GE(r.width, 595);
+    const auto colour = [&](int x, int y) {
+        const unsigned char* p = r.at(x, y);
+        return std::to_string(p[0] / 64) + std::to_string(p[1] / 64) + std::to_string(p[2] / 64);
+    };
+    EXPECT_EQ(colour(150, 125), "300");  // inside the red rectangle
+    EXPECT_EQ(colour(90, 125), "333");   // left of it
+    EXPECT_EQ(colour(150, 300), "003");  // on the blue line
+    EXPECT_EQ(colour(150, 306), "333");  // below it
+    // The image keeps its 2:1 shape: blue in the middle of the box, white
+    // above and below the 100 x 50 band it is scaled to.
+    EXPECT_EQ(colour(350, 150), "003");
+    EXPECT_EQ(colour(350, 110), "333");
+    EXPECT_GT(r.darkPixels(100, 460, 260, 502), 1000);  // the 48-point text
+    EXPECT_EQ(r.darkPixels(300, 460, 500, 502), 0);
+
+    const auto first = words(pdf, 1);
+    const auto near = [](double a, double b) { return std::fabs(a - b) < 1.5; };
+    EXPECT_TRUE(near(first.find("Left")->second.xMin, 100));
+    EXPECT_TRUE(near(first.find("Right")->second.xMax, 400));
+    const Box mid = first.find("Middle")->second;
+    EXPECT_TRUE(near((mid.xMin + mid.xMax) / 2, 300));
+    EXPECT_TRUE(near(first.find("Shifted")->second.xMin, 50));
+    std::set<double> lineTops;
+    for (const char* w :
+         {"alpha", "beta", "gamma", "delta", "epsilon", "zeta", "eta", "theta", "iota"}) {
+        SCOPED_TRACE(w);
+        ASSERT_EQ(first.count(w), 1u);
+        const Box b = first.find(w)->second;
+        EXPECT_GE(b.xMin, 99.5);
+        EXPECT_LE(b.xMax, 220.5);
+        lineTops.insert(std::round(b.yMin));
+    }
+    EXPECT_GE(lineTops.size(), 3u);
+    EXPECT_TRUE(near(*lineTops.begin(), 600));
+
+    EXPECT_EQ(words(pdf, 2).count("2"), 2u);  // "Page 2 of 2"
+    const ShellRun info = shell("pdfinfo '" + pdf + "'");
+    EXPECT_NE(info.out.find("Title:           Checks"), std::string::npos);
+    EXPECT_NE(info.out.find("Author:          Tests"), std::string::npos);
+    EXPECT_NE(info.out.find("Pages:           2"), std::string::npos);
+    const ShellRun fonts = shell("pdffonts '" + pdf + "'");
+    EXPECT_NE(fonts.out.find("LiberationSans"), std::string::npos);
+    EXPECT_NE(fonts.out.find("LiberationMono"), std::string::npos);
+}
+
+TEST(Tvpdf, PageSizesApplyToTheRightPages) {
+    test::Sandbox box(false);
+    ASSERT_EQ(render(box,
+                     "PAGE A4 LANDSCAPE\nTEXT 1 1 \"a\"\nPAGE LETTER\nNEWPAGE\n"
+                     "TEXT 1 1 \"b\"\nUNITS IN\nPAGESIZE 4 6\nNEWPAGE\nPAGE A5\n"),
+              "");
+    const ShellRun info = shell("pdfinfo -f 1 -l 3 '" + box.path("out.pdf") + "'");
+    EXPECT_NE(info.out.find("Page    1 size:  841.89 x 595.28"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Page    2 size:  612 x 792"), std::string::npos);
+    // PAGE on a page with nothing on it yet resizes that page.
+    EXPECT_NE(info.out.find("Page    3 size:  419.53 x 595.28"), std::string::npos);
+}
+
+TEST(Tvpdf, EveryReferenceExampleRuns) {
+    const std::string doc =
+        test::readBytes(std::string(ORV_SOURCE_DIR) + "/docs/tvpdf-commands.md");
+    const std::regex block("```tvpdf\n([^`]*)```");
+    std::set<std::string> used;
+    int examples = 0;
+    for (std::sregex_iterator it(doc.begin(), doc.end(), block), end; it != end; ++it) {
+        const std::string example = (*it)[1];
+        SCOPED_TRACE(example);
+        ++examples;
+        test::Sandbox box(false);
+        writePng(box.path("logo.png"));
+        EXPECT_EQ(render(box, example), "");
+        EXPECT_EQ(shell("qpdf --check '" + box.path("out.pdf") + "'").exitCode, 0);
+        std::istringstream lines(example);
+        for (std::string line; std::getline(lines, line);) {
+            std::string name = line.substr(0, line.find(' '));
+            for (char& ch : name)
+                ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            used.insert(name);
+        }
+    }
+    EXPECT_GE(examples, 15);
+    for (const std::string& name : tvpdf::commandNames())
+        EXPECT_TRUE(used.count(name)) << name << " has no example";
+}
+
+}  // namespace
+}  // namespace orv

@@ -1,0 +1,185 @@
+// The streaming table reader against the line-by-line composition of the
+// public line reader and line splitter, and those two against the rules
+// written out one character at a time: generated files, every block size
+// from one byte up, and the fuzz corpus.
+#include "orvcommon/files/csv_table.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "orvcommon/core/cp1252.hpp"
+#include "support/csv_reference.hpp"
+#include "support/sandbox.hpp"
+
+namespace orv {
+namespace {
+
+using test::Sandbox;
+
+std::string takeLog(const Sandbox& sb) {
+    const std::string bytes = test::exists(sb.mainLog()) ? test::readBytes(sb.mainLog()) : "";
+    std::filesystem::remove(sb.mainLog());
+    return bytes;
+}
+
+// Reads `bytes` both ways and compares table, line count, result and log.
+void expectSameAsLineByLine(const Sandbox& sb, const std::string& bytes, int32_t width,
+                            size_t blockSize) {
+    SCOPED_TRACE("width " + std::to_string(width) + ", block " + std::to_string(blockSize));
+    test::writeBytes(sb.path("t.csv"), bytes);
+    const Text path = sb.textPath("t.csv");
+    takeLog(sb);
+    Array<Text> want({1, 2});
+    int32_t wantLines = -7;
+    const ErrInfo wantResult = test::readTableLineByLine(path, want, width, wantLines);
+    const std::string wantLog = takeLog(sb);
+
+    Array<Text> got({1, 2});
+    int32_t gotLines = -7;
+    const ErrInfo gotResult = files::readCsvTable(path, got, width, gotLines, blockSize);
+    EXPECT_EQ(gotResult, wantResult);
+    EXPECT_EQ(gotLines, wantLines);
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(takeLog(sb), wantLog);
+}
+
+// A file of random lines built from the pieces that matter to the rules.
+std::string randomCsv(std::mt19937& rng) {
+    static const char* const kPieces[] = {"",
+                                          "a",
+                                          "abc def",
+                                          "\"x;y\"",
+                                          "\"say \"\"hi\"\"\"",
+                                          "\xe9\x80\x9f",
+                                          "\"",
+                                          "  ",
+                                          "1,5",
+                                          "\"\"",
+                                          "a\"b",
+                                          "\n",
+                                          ";",
+                                          "\"\r\"",
+                                          "\r",
+                                          " ",
+                                          "\"\"\"",
+                                          "x\r\n",
+                                          "\xff\x81",
+                                          "\"a;b\";c\""};
+    std::string out;
+    const int lines = static_cast<int>(rng() % 12);
+    for (int l = 0; l < lines; ++l) {
+        switch (rng() % 8) {
+            case 0:
+                out += std::string(rng() % 3, ' ');  // blank
+                break;
+            case 1:  // long enough for the 16-bit position limit
+                out += std::string(32766 + rng() % 3, 'x') + ";y";
+                break;
+            default: {
+                const int fields = 1 + static_cast<int>(rng() % 6);
+                for (int f = 0; f < fields; ++f) {
+                    if (f) out += ';';
+                    out += kPieces[rng() % std::size(kPieces)];
+                }
+            }
+        }
+        static const char* const kEnds[] = {"\r\n", "\r\n", "\r", "\n\r\n", ""};
+        out += kEnds[rng() % std::size(kEnds)];
+    }
+    return out;
+}
+
+TEST(CsvTable, GeneratedFilesMatchTheLineByLineReader) {
+    Sandbox sb;
+    std::mt19937 rng(2026);
+    for (int file = 0; file < 60; ++file) {
+        const std::string bytes = randomCsv(rng);
+        SCOPED_TRACE("file " + std::to_string(file));
+        for (int32_t width : {1, 2, 4})
+            for (size_t block : {size_t{1}, size_t{3}, size_t{16}, size_t{256} << 10})
+                expectSameAsLineByLine(sb, bytes, width, block);
+    }
+}
+
+TEST(CsvTable, EdgeFilesMatchTheLineByLineReader) {
+    const std::vector<std::pair<std::string, int32_t>> cases = {
+        {"", 2},                                 // empty: error 9 at sizing
+        {"a;b\r\n", 0},                          // no room: error 9 first
+        {"  \r\n \r", 2},                        // blank lines only
+        {"a;\"\r\nb", 2},                        // a single quote field, then a line
+        {"a;b;c\r\nd", 2},                       // too many fields, then a good line
+        {"d\r\na;b;c", 2},                       // too many fields last
+        {"a;b\r\n", 32767},                      // too wide for 16-bit positions
+        {std::string(40000, 'q') + "\r\nz", 2},  // a line longer than any block
+        {"x\ry\r\n\nz", 3},                      // CR alone, LF kept in a line
+    };
+    Sandbox sb;
+    for (const auto& [bytes, width] : cases)
+        for (size_t block : {size_t{1}, size_t{2}, size_t{256} << 10})
+            expectSameAsLineByLine(sb, bytes, width, block);
+}
+
+// The fuzz target's seeds (and anything it found worth keeping).
+TEST(CsvTable, FuzzCorpusMatchesTheLineByLineReader) {
+    Sandbox sb;
+    const std::filesystem::path dir =
+        std::filesystem::path(ORV_SOURCE_DIR) / "fuzz/corpus/fuzz_csv_file";
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        SCOPED_TRACE(entry.path().filename().string());
+        const std::string raw = test::readBytes(entry.path().string());
+        const auto in =
+            test::csvFileInput(reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
+        expectSameAsLineByLine(sb, in.bytes, in.width, in.blockSize);
+        ++files;
+    }
+    EXPECT_GE(files, 5u);
+}
+
+TEST(CsvTable, LineSplitterFollowsTheCharacterRules) {
+    Sandbox sb;
+    std::mt19937 rng(7);
+    const char16_t kAlphabet[] = {u'a', u' ', u'"', u';', u'\u00e9', u'\r', u'\n'};
+    Funzioni f;
+    for (int i = 0; i < 3000; ++i) {
+        Text line(rng() % 40, u'a');
+        for (char16_t& c : line)
+            c = kAlphabet[rng() % std::size(kAlphabet)];
+        const int32_t upper = static_cast<int32_t>(rng() % 7);
+        const test::NaiveSplit want = test::naiveSplit(line, upper);
+        Array<Text> fields({0, upper});
+        int32_t found = -1;
+        const ErrInfo r = f.getValueFromCsvString(line, fields, found);
+        SCOPED_TRACE(toUtf8(line));
+        ASSERT_EQ(r.numberInfo(), want.number);
+        ASSERT_EQ(found, static_cast<int32_t>(want.fields.size()));
+        for (int32_t k = 1; k <= found; ++k)
+            ASSERT_EQ(fields.at(k), want.fields[static_cast<size_t>(k - 1)]);
+    }
+}
+
+TEST(CsvTable, LineReaderFollowsTheCharacterRules) {
+    Sandbox sb;
+    std::mt19937 rng(11);
+    FileUtility fu;
+    for (int i = 0; i < 200; ++i) {
+        std::string bytes(rng() % 30, 'a');
+        for (char& c : bytes)
+            c = "a\r\n \xe9"[rng() % 5];
+        test::writeBytes(sb.path("l.txt"), bytes);
+        const std::vector<std::string> want = test::naiveLines(bytes);
+        Array<Text> rows;
+        int32_t n = -1;
+        ASSERT_TRUE(fu.readAndLoadInArrayByCRLF(sb.textPath("l.txt"), rows, n).isSuccess());
+        ASSERT_EQ(n, static_cast<int32_t>(want.size()));
+        for (int32_t k = 1; k <= n; ++k)
+            ASSERT_EQ(rows.at(k), cp1252::decode(want[static_cast<size_t>(k - 1)]));
+    }
+}
+
+}  // namespace
+}  // namespace orv

@@ -1,0 +1,235 @@
+// createPdfFile and createPdfStream through the real engine loading, against
+// a stand-in engine whose behaviour the command text chooses.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/functions/funzioni.hpp"
+#include "orvcommon/functions/funzioni_detail.hpp"
+#include "orvcommon/platform/clock.hpp"
+#include "orvcommon/platform/module.hpp"
+#include "support/sandbox.hpp"
+
+namespace orv {
+namespace {
+
+// A sandbox whose temporary folder, engine and engine log are its own.
+class PdfSandbox : public test::Sandbox {
+  public:
+    explicit PdfSandbox(const char* engine = ORV_FAKE_ENGINE) {
+        setenv("ORV_TVPDF", engine, 1);
+        setenv("ORV_FAKE_ENGINE_LOG", path("engine.log").c_str(), 1);
+        const char* old = std::getenv("TMPDIR");
+        if (old) oldTmp_ = old;
+        setenv("TMPDIR", dir().c_str(), 1);
+        platform::setRandomForTesting([] { return 0.7055f; });
+    }
+    ~PdfSandbox() {
+        unsetenv("ORV_TVPDF");
+        unsetenv("ORV_FAKE_ENGINE_LOG");
+        if (oldTmp_.empty())
+            unsetenv("TMPDIR");
+        else
+            setenv("TMPDIR", oldTmp_.c_str(), 1);
+        platform::setRandomForTesting(nullptr);
+    }
+    size_t logLines() const { return test::crlfLines(test::readBytes(mainLog())).size(); }
+    std::string engineCalls() const { return test::readBytes(path("engine.log")); }
+
+  private:
+    std::string oldTmp_;
+};
+
+struct Expected {
+    int32_t number;
+    const char16_t* description;
+    int16_t type;
+    size_t logged;
+};
+
+void expectResult(const ErrInfo& r, const Expected& e, const char16_t* location,
+                  const Text& classInfo = platform::moduleName()) {
+    EXPECT_EQ(r.numberInfo(), e.number);
+    EXPECT_EQ(r.descriptionInfo(), Text(e.description));
+    EXPECT_EQ(r.typeInfo(), e.type);
+    if (e.number == 0) {
+        EXPECT_EQ(r.locationInfo(), Text());
+        EXPECT_EQ(r.classInfo(), Text());
+    } else {
+        EXPECT_EQ(r.locationInfo(), Text(location));
+        EXPECT_EQ(r.classInfo(), classInfo);
+    }
+}
+
+// What the stand-in engine does, and the result both operations report.
+struct EngineCase {
+    const char* commands;
+    Expected file;    // createPdfFile: success is the cleared object
+    Expected stream;  // createPdfStream: success is readBinaryFile's object
+};
+
+const EngineCase kEngineCases[] = {
+    {"OK", {0, u"", eiDEBUGTYPE, 0}, {0, u"", 0, 0}},
+    {"PADDED",
+     {eiABORTED, u"Engine failed: padded", eiERRORTYPE, 1},
+     {eiABORTED, u"Engine failed: padded", eiERRORTYPE, 1}},
+    {"NUL",
+     {eiABORTED, u"Engine failed: nul", eiERRORTYPE, 1},
+     {eiABORTED, u"Engine failed: nul", eiERRORTYPE, 1}},
+    {"SILENT", {eiABORTED, u"", eiERRORTYPE, 1}, {eiABORTED, u"", eiERRORTYPE, 1}},
+    // The engine says it wrote the PDF but did not: readBinaryFile's 53.
+    {"NOPDF", {0, u"", eiDEBUGTYPE, 0}, {53, u"File not found", eiERRORTYPE, 1}},
+};
+
+TEST(CreatePdf, FileReportsTheEngineAnswer) {
+    for (const EngineCase& c : kEngineCases) {
+        SCOPED_TRACE(c.commands);
+        PdfSandbox box;
+        test::writeBytes(box.path("in.cmd"), c.commands);
+        const ErrInfo r = Funzioni().createPdfFile(box.textPath("in.cmd"), box.textPath("out.pdf"));
+        expectResult(r, c.file, u"createPdfFile");
+        EXPECT_EQ(box.logLines(), c.file.logged);
+        // The paths as given, and a message buffer of 150 spaces.
+        EXPECT_EQ(box.engineCalls(), box.path("in.cmd") + "|" + box.path("out.pdf") + "|1\n");
+    }
+}
+
+TEST(CreatePdf, StreamReportsTheEngineAnswerAndKeepsBothFiles) {
+    for (const EngineCase& c : kEngineCases) {
+        SCOPED_TRACE(c.commands);
+        PdfSandbox box;
+        Variant pdf(Text(u"untouched"));
+        const ErrInfo r = Funzioni().createPdfStream(Variant(fromUtf8(c.commands)), pdf);
+        if (c.stream.number == 53)
+            expectResult(r, c.stream, u"readBinaryFile", u"FileUtility");
+        else
+            expectResult(r, c.stream, u"createPdfStream");
+        EXPECT_EQ(box.logLines(), c.stream.logged);
+        const std::string cmd = box.path("cmd.7055"), out = box.path("pdf.7055");
+        EXPECT_EQ(box.engineCalls(), cmd + "|" + out + "|1\n");
+        // The command file holds the text and CR LF; it stays, as does the PDF.
+        EXPECT_EQ(test::readBytes(cmd), std::string(c.commands) + "\r\n");
+        if (r.isSuccess()) {
+            ASSERT_TRUE(pdf.is<ByteString>());
+            EXPECT_EQ(pdf.get<ByteString>().bytes, test::readBytes(out));
+        } else {
+            EXPECT_EQ(pdf, Variant(Text(u"untouched")));
+        }
+    }
+}
+
+TEST(CreatePdf, StreamBytesSurviveOneForOne) {
+    PdfSandbox box;
+    Text text = u"OK ";
+    for (int b = 1; b < 256; ++b)
+        text.push_back(cp1252::toUnicode(static_cast<uint8_t>(b)));
+    Variant pdf;
+    ASSERT_TRUE(Funzioni().createPdfStream(Variant(text), pdf).isSuccess());
+    ASSERT_TRUE(pdf.is<ByteString>());
+    // 3 + 255 bytes of text and CR LF: an even count of bytes, each as written.
+    EXPECT_EQ(pdf.get<ByteString>().bytes, cp1252::encode(text) + "\r\n");
+}
+
+TEST(CreatePdf, SuffixTexts) {
+    const struct {
+        float random;
+        const char16_t* suffix;
+    } cases[] = {
+        {0.7055f, u".7055"},  {0.5f, u".5"},        {0.03f, u".03"}, {0.0001f, u".0001"},
+        {0.12344f, u".1234"}, {0.12346f, u".1235"}, {0.0f, u"0"},    {0.00004f, u"0"},
+        {0.99996f, u"1"},     {0.9999f, u".9999"},  {0.1f, u".1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.random);
+        EXPECT_EQ(funzioni_detail::pdfSuffix(c.random), Text(c.suffix));
+    }
+}
+
+TEST(CreatePdf, TrappedFailuresLeaveTheOutputAlone) {
+    const std::string missing = "/nonexistent-folder/libnothing.so";
+    const struct {
+        const char* engine;
+        Variant commands;
+        int32_t number;
+        std::string description;
+        bool commandFileWritten;
+    } cases[] = {
+        {ORV_FAKE_ENGINE, Variant(Null{}), 94, "Invalid use of Null", false},
+        {missing.c_str(), Variant(Text(u"OK")), 53, "File not found: " + missing, true},
+        {ORV_FAKE_ENGINE_NO_ENTRY, Variant(Text(u"OK")), 453,
+         std::string("Can't find DLL entry point Tvpdfrun in ") + ORV_FAKE_ENGINE_NO_ENTRY, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.description);
+        {
+            PdfSandbox box(c.engine);
+            Variant pdf(Text(u"untouched"));
+            const ErrInfo r = Funzioni().createPdfStream(c.commands, pdf);
+            expectResult(r, {c.number, fromUtf8(c.description).c_str(), eiERRORTYPE, 1},
+                         u"createPdfStream");
+            EXPECT_EQ(box.logLines(), 1u);
+            EXPECT_EQ(test::exists(box.path("cmd.7055")), c.commandFileWritten);
+            EXPECT_EQ(pdf, Variant(Text(u"untouched")));
+        }
+        if (c.commands.isNull()) continue;
+        PdfSandbox box(c.engine);
+        const ErrInfo r = Funzioni().createPdfFile(u"in.cmd", u"out.pdf");
+        expectResult(r, {c.number, fromUtf8(c.description).c_str(), eiERRORTYPE, 1},
+                     u"createPdfFile");
+        EXPECT_EQ(box.logLines(), 1u);
+    }
+}
+
+TEST(CreatePdf, AFileThatIsNotALibraryFailsToLoad) {
+    PdfSandbox probe;
+    test::writeBytes(probe.path("fake.so"), "not a shared library");
+    PdfSandbox box(probe.path("fake.so").c_str());
+    const ErrInfo r = Funzioni().createPdfFile(u"in.cmd", u"out.pdf");
+    EXPECT_EQ(r.numberInfo(), 48);
+    EXPECT_EQ(r.locationInfo(), u"createPdfFile");
+}
+
+TEST(CreatePdf, StreamStopsEarlyWithoutATemporaryFolder) {
+    {
+        // A folder of one character counts as none: the cleared object, no files.
+        PdfSandbox box;
+        setenv("TMPDIR", "/", 1);
+        Variant pdf(Text(u"untouched"));
+        const ErrInfo r = Funzioni().createPdfStream(Variant(Text(u"OK")), pdf);
+        expectResult(r, {0, u"", eiDEBUGTYPE, 0}, u"");
+        EXPECT_EQ(box.engineCalls(), "");
+        EXPECT_EQ(pdf, Variant(Text(u"untouched")));
+    }
+    {
+        // A folder that does not exist: writeFile's own failure, logged once.
+        PdfSandbox box;
+        setenv("TMPDIR", box.path("missing").c_str(), 1);
+        Variant pdf(Text(u"untouched"));
+        const ErrInfo r = Funzioni().createPdfStream(Variant(Text(u"OK")), pdf);
+        EXPECT_EQ(r.numberInfo(), 76);
+        EXPECT_EQ(r.locationInfo(), u"writeFile");
+        EXPECT_EQ(box.logLines(), 1u);
+        EXPECT_EQ(box.engineCalls(), "");
+        EXPECT_EQ(pdf, Variant(Text(u"untouched")));
+    }
+}
+
+TEST(CreatePdf, OurEngineIsFoundBesideTheLibrary) {
+    // No ORV_TVPDF: the engine built beside the library answers.
+    PdfSandbox box;
+    unsetenv("ORV_TVPDF");
+    Variant pdf;
+    const ErrInfo r = Funzioni().createPdfStream(
+        Variant(Text(u"FONT \"Arial\" 12\r\nTEXT 10 10 \"Hello\"")), pdf);
+    ASSERT_TRUE(r.isSuccess()) << toUtf8(r.descriptionInfo());
+    ASSERT_TRUE(pdf.is<ByteString>());
+    EXPECT_EQ(pdf.get<ByteString>().bytes.rfind("%PDF-", 0), 0u);
+
+    const ErrInfo bad = Funzioni().createPdfStream(Variant(Text(u"TEXT 10")), pdf);
+    EXPECT_EQ(bad.numberInfo(), eiABORTED);
+    EXPECT_EQ(bad.descriptionInfo(), u"Line 1: TEXT takes 3 to 4 arguments, found 1");
+}
+
+}  // namespace
+}  // namespace orv

@@ -1,0 +1,132 @@
+// Reference readers for semicolon-separated files, for differential checks:
+// - naiveLines / naiveSplit: the line and field rules written out one
+//   character at a time, with no scanning tricks;
+// - readTableLineByLine: the table reader as the composition of the public
+//   line reader and line splitter (whole line array first, then one
+//   getValueFromCsvString call per non-blank line), result objects included.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "orvcommon/core/array.hpp"
+#include "orvcommon/core/errors.hpp"
+#include "orvcommon/core/text.hpp"
+#include "orvcommon/files/file_utility.hpp"
+#include "orvcommon/functions/funzioni.hpp"
+#include "orvcommon/results/trap.hpp"
+
+namespace orv::test {
+
+// Lines end at CR; an LF right after the CR belongs to the line end.
+inline std::vector<std::string> naiveLines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\r') {
+            line += bytes[i];
+            continue;
+        }
+        lines.push_back(line);
+        line.clear();
+        if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+struct NaiveSplit {
+    int32_t number = 0;  // 0, eiABORTED (too many fields) or the run-time error
+    std::vector<Text> fields;
+};
+
+// A line split into at most `upper` fields at the semicolons preceded by an
+// even number of quotes.
+inline NaiveSplit naiveSplit(const Text& line, int32_t upper) {
+    NaiveSplit out;
+    if (upper >= 32767 || line.size() >= 32767) {
+        out.number = err::kOverflow;
+        return out;
+    }
+    std::vector<Text> raw(1);
+    int quotes = 0;
+    for (char16_t c : line) {
+        if (c == u'"') ++quotes;
+        if (c == u';' && quotes % 2 == 0)
+            raw.emplace_back();
+        else
+            raw.back() += c;
+    }
+    if (static_cast<int64_t>(raw.size()) > upper) {
+        out.number = eiABORTED;
+        return out;
+    }
+    for (Text f : raw) {
+        if (!f.empty() && f.front() == u'"' && f.back() == u'"') {
+            if (f.size() == 1) {
+                out.number = err::kInvalidArgument;
+                return out;
+            }
+            f = f.substr(1, f.size() - 2);
+        }
+        Text v;
+        for (size_t i = 0; i < f.size(); ++i) {
+            v += f[i];
+            if (f[i] == u'"' && i + 1 < f.size() && f[i + 1] == u'"') ++i;
+        }
+        out.fields.push_back(v);
+    }
+    return out;
+}
+
+// The table reader, line by line through the public operations.
+inline ErrInfo readTableLineByLine(const Text& path, Array<Text>& table, int32_t width,
+                                   int32_t& nonBlank) {
+    const Trap trap{u"getArrayFromCsvFile", classOrigin(u"FileUtility"), Description::Own};
+    return trapped(trap, [&](ErrInfo& result) {
+        result.clear();
+        FileUtility fu;
+        Funzioni parser;
+        Array<Text> fields;
+        if (width < 1) raise(err::kSubscriptOutOfRange);
+        fields.redim({1, width});
+        nonBlank = 0;
+        Array<Text> lines;
+        int32_t count = 0;
+        result = fu.readAndLoadInArrayByCRLF(path, lines, count);
+        if (count < 1) raise(err::kSubscriptOutOfRange);
+        table.redim({1, width}, {1, count});
+        for (int32_t i = 1; i <= count; ++i) {
+            const Text& line = lines.at(i);
+            if (isBlank(line)) continue;
+            ++nonBlank;
+            int32_t found = 0;
+            result = parser.getValueFromCsvString(line, fields, found);
+            if (result.isSuccess())
+                for (int32_t k = 1; k <= found; ++k)
+                    table.at(k, i) = fields.at(k);
+        }
+    });
+}
+
+// How the differential fuzz target (and the unit test that replays its
+// corpus) reads an input: the first byte chooses the table width (255: one
+// too wide for 16-bit positions), the second the block size (0: the default),
+// the rest is the file.
+struct CsvFileInput {
+    int32_t width = 1;
+    size_t blockSize = 0;
+    std::string bytes;
+};
+
+inline CsvFileInput csvFileInput(const uint8_t* data, size_t size) {
+    CsvFileInput in;
+    if (size > 0) in.width = data[0] == 255 ? 32767 : data[0] % 8 - 1;
+    if (size > 1) in.blockSize = data[1] == 0 ? size_t{256} << 10 : data[1] % 64 + 1u;
+    if (size > 2) in.bytes.assign(reinterpret_cast<const char*>(data + 2), size - 2);
+    if (in.blockSize == 0) in.blockSize = size_t{256} << 10;
+    return in;
+}
+
+}  // namespace orv::test
