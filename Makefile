@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 30
 SHELL := /bin/bash
 .SHELLFLAGS := -o pipefail -c
 
-.PHONY: all deps configure build demo test check-asan bench fuzz format clean
+.PHONY: all deps configure build demo test package-test check-asan bench fuzz format clean
 
 all: build
 
@@ -23,11 +23,20 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
-	@bash examples/demo.sh $(BUILD)
+# The tour needs only the library, `orv` and the PDF engine, not the tests.
+# DEMO_FORMAT=json prints each call's raw JSON line instead.
+DEMO_FORMAT ?= text
+demo: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target orv tvpdf
+	@bash examples/demo.sh $(BUILD) $(if $(filter json,$(DEMO_FORMAT)),--json)
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Installs into a temporary prefix and builds the outside client in
+# examples/client twice, with find_package and with pkg-config, then runs it.
+package-test: build
+	@bash scripts/package-test.sh $(BUILD)
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, built
 # with clang++ (so both compilers build the code with warnings as errors).

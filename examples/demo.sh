@@ -1,61 +1,86 @@
 #!/usr/bin/env bash
-# Runs examples/demo.jsonl with `orv run` in a temporary folder holding its
-# own settings store and logs, then prints the main and the named log file.
-# Usage: examples/demo.sh [BUILD_DIR]   (default: build)
+# The tour: runs examples/demo.jsonl with `orv run --narrate` in a folder of
+# its own (BUILD_DIR/demo, emptied first) holding its settings store and
+# logs, then shows the log files and says where everything is.
+# Usage: examples/demo.sh [BUILD_DIR] [--json]   (default: build; --json
+# prints the raw JSON lines of each call instead of the narrated text)
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:-build}" && pwd)
+build=build
+format=text
+for arg in "$@"; do
+    case "$arg" in
+        --json) format=json ;;
+        *) build=$arg ;;
+    esac
+done
+build=$(cd "$build" && pwd)
 orv="$build/tools/orv"
-[ -x "$orv" ] || { echo "demo: $orv not found; build first (make build)" >&2; exit 1; }
+[ -x "$orv" ] || { echo "demo: $orv not found; build first (make demo builds it)" >&2; exit 1; }
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/orvdemo-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+work="${ORV_DEMO_DIR:-$build/demo}"
+rm -rf "$work"
+mkdir -p "$work"
 export ORV_REGISTRY="$work/registry.reg"
+# `orv` carries the library inside it, so the PDF engine is not beside it:
+# name the one built beside liborvcommon.so.
+if [ -z "${ORV_TVPDF:-}" ] && [ -f "$build/src/orvcommon/libtvpdf.so" ]; then
+    export ORV_TVPDF="$build/src/orvcommon/libtvpdf.so"
+fi
 # createPdfStream leaves its command and PDF files in the temporary folder.
 export TMPDIR="$work"
 
 # Main log folder and trace level for named logs.
 key='HKLM\SOFTWARE\VELN\LogSystem'
-if "$orv" --help 2>/dev/null | grep -qw reg; then
-    "$orv" reg add "$key" /v Path /d "$work" /f >/dev/null
-    "$orv" reg add "$key" /v Trace /d 4 /f >/dev/null
-else
-    printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN\\LogSystem]\r\n"Path"="%s"\r\n"Trace"="4"\r\n' \
-        "$(printf '%s' "$work" | sed 's/\\/\\\\/g; s/"/\\"/g')" >"$ORV_REGISTRY"
-fi
+"$orv" reg add "$key" /v Path /d "$work" /f >/dev/null
+"$orv" reg add "$key" /v Trace /d 4 /f >/dev/null
 
 # Reports: the printed PDF and the preview PNG stay in the demo folder.
-out="${ORV_DEMO_OUT:-$build/demo}"
+out="${ORV_DEMO_OUT:-$work}"
 mkdir -p "$out"
 export ORV_PRINTER="file:$out/report.pdf" ORV_PREVIEW_PNG="$out/report-preview.png"
 unset DISPLAY
 
-echo "== orv run examples/demo.jsonl (in $work)"
-(cd "$work" && "$orv" run "$here/demo.jsonl")
+if [ "$format" = json ]; then
+    (cd "$work" && "$orv" run --format json "$here/demo.jsonl")
+    exit
+fi
 
-# The main log (named after the module) first, then the demo's own log.
+(cd "$work" && "$orv" run --format text --narrate "$here/demo.jsonl")
+
+echo
+echo "The log files"
+echo "============="
+echo "Each logged result is one line: date and time, process, class, location,"
+echo "step, type, number and description, each in square brackets."
 for log in "$work"/*.log; do
-    [ "$(basename "$log")" = demo-named.log ] && continue
     echo
-    echo "== main log $(basename "$log")"
-    cat "$log"
+    echo "$(basename "$log"):"
+    sed 's/^/  /' "$log"
 done
-echo
-echo "== named log demo-named.log"
-cat "$work/demo-named.log" 2>/dev/null || echo "(not written)"
-echo
-echo "== report: $out/report.pdf (printed), $out/report-preview.png (preview)"
 
-# The PDF of the last step, kept as demo.pdf beside the other files (and
+echo
+# The PDF of the PDF step, kept as demo.pdf beside the other files (and
 # copied to DEMO_PDF when that names a file, to look at after the demo).
 for pdf in "$work"/pdf.* "$work"/pdf0 "$work"/pdf1; do
     [ -f "$pdf" ] || continue
     cp "$pdf" "$work/demo.pdf"
     echo
-    echo "== demo.pdf ($(wc -c <"$work/demo.pdf") bytes, made by createPdfStream as $(basename "$pdf"))"
+    echo "demo.pdf ($(wc -c <"$work/demo.pdf") bytes): the PDF made by createPdfStream as $(basename "$pdf")"
     if [ -n "${DEMO_PDF:-}" ]; then
         cp "$work/demo.pdf" "$DEMO_PDF"
         echo "copied to $DEMO_PDF"
     fi
 done
+
+echo
+echo "Where the files are"
+echo "==================="
+echo "Everything the tour wrote is in $work:"
+(cd "$work" && ls -1 | sed 's/^/  /')
+if [ "$out" != "$work" ]; then
+    echo "The report it printed and its preview are in $out:"
+    ls -1 "$out"/report* 2>/dev/null | sed 's/^/  /'
+fi
+echo "(raw JSON of every call: make demo DEMO_FORMAT=json, or examples/demo.sh $build --json)"

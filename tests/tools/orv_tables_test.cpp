@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -195,14 +196,14 @@ TEST(OrvTables, RegistryUtilitySavesAndReadsConnectionSettings) {
     EXPECT_EQ(r.lines[2]["args"][0], (json{{"type", "Long"}, {"value", -2147483646}}));
 }
 
-// The demo wrapper: every call of the script succeeds as a call, and both
-// logs receive their lines.
-TEST(OrvTables, DemoScriptRunsAndFillsBothLogs) {
+// The demo tour: every step of the script shows its heading, no call fails,
+// both logs receive their lines, and it ends by saying where its files are.
+TEST(OrvTables, DemoTourNarratesEveryStepAndFillsBothLogs) {
     test::Sandbox box;  // keeps the caller's settings store out of the way
     const std::string tool = ORV_TOOL_PATH;
     const std::string build = tool.substr(0, tool.rfind("/tools/"));
-    const std::string cmd =
-        std::string("bash '") + ORV_SOURCE_DIR + "/examples/demo.sh' '" + build + "' 2>&1";
+    const std::string cmd = "ORV_DEMO_DIR='" + box.path("demo") + "' bash '" + ORV_SOURCE_DIR +
+                            "/examples/demo.sh' '" + build + "' 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     ASSERT_NE(p, nullptr);
     std::string out;
@@ -212,20 +213,43 @@ TEST(OrvTables, DemoScriptRunsAndFillsBothLogs) {
         out.append(buf, n);
     const int status = pclose(p);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
-    EXPECT_EQ(out.find("{\"error\""), std::string::npos) << out;
-    const size_t named = out.find("== named log");
-    ASSERT_NE(named, std::string::npos) << out;
+    EXPECT_EQ(out.find("\n  error "), std::string::npos) << out;
+    EXPECT_EQ(out.find("{\""), std::string::npos) << "raw JSON in the tour:\n" << out;
+
+    // Each "# --- Title" of the script is a heading, underlined.
+    std::ifstream script(std::string(ORV_SOURCE_DIR) + "/examples/demo.jsonl");
+    int steps = 0;
+    for (std::string line; std::getline(script, line);) {
+        if (line.rfind("# --- ", 0) != 0) continue;
+        ++steps;
+        const std::string title = line.substr(6);
+        EXPECT_NE(out.find(title + "\n" + std::string(title.size(), '=') + "\n"), std::string::npos)
+            << title;
+    }
+    EXPECT_GE(steps, 5);
+    // The table read back shows as a table.
+    EXPECT_NE(out.find("| Pear; Williams | 7"), std::string::npos) << out;
+
     // The named log holds the error and the information line; the main log
     // the two errors (the filled object and the missing file).
-    EXPECT_NE(out.find("[Demo started]", named), std::string::npos) << out;
-    EXPECT_NE(out.find("[Input missing]", named), std::string::npos) << out;
-    const std::string mainPart = out.substr(0, named);
-    EXPECT_NE(mainPart.find("== main log"), std::string::npos) << out;
+    const size_t named = out.find("demo-named.log:\n");
+    const size_t mainLog = out.find("orvmira.log:\n");
+    const size_t files = out.find("Where the files are\n");
+    ASSERT_TRUE(named != std::string::npos && mainLog != std::string::npos &&
+                files != std::string::npos && named < mainLog && mainLog < files)
+        << out;
+    const std::string namedPart = out.substr(named, mainLog - named);
+    const std::string mainPart = out.substr(mainLog, files - mainLog);
+    EXPECT_NE(namedPart.find("[Demo started]"), std::string::npos) << out;
+    EXPECT_NE(namedPart.find("[Input missing]"), std::string::npos) << out;
     EXPECT_NE(mainPart.find("[Input missing]"), std::string::npos) << out;
     EXPECT_NE(mainPart.find("[readFile]"), std::string::npos) << out;
     EXPECT_EQ(mainPart.find("[Demo started]"), std::string::npos) << out;
+    EXPECT_NE(out.find(box.path("demo") + ":\n", files), std::string::npos) << out;
+    EXPECT_NE(out.find("  prices.csv\n", files), std::string::npos) << out;
     // The PDF step leaves its PDF beside the demo's files.
-    EXPECT_NE(out.find("== demo.pdf ("), std::string::npos) << out;
+    EXPECT_NE(out.find("\ndemo.pdf ("), std::string::npos) << out;
+    EXPECT_NE(out.find("  demo.pdf\n", files), std::string::npos) << out;
 }
 
 // The PDF operations through `orv`, against the stand-in engine (what the

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "orvcommon/version.hpp"
 #include "support/sandbox.hpp"
 
 namespace orv {
@@ -14,16 +15,18 @@ namespace {
 struct ToolRun {
     int exitCode = -1;
     std::string out;
+    std::string err;
 };
 
 // Runs `orv` with a shell-quoted argument string and optional standard
-// input; standard error is discarded.
+// input.
 ToolRun orv(const std::string& args, const std::string& input = "") {
     test::Sandbox box;  // a private settings store and log folder
     const std::string script = box.path("stdin.txt");
     test::writeBytes(script, input);
+    const std::string errFile = box.path("stderr.txt");
     const std::string cmd =
-        std::string("'") + ORV_TOOL_PATH + "' " + args + " <'" + script + "' 2>/dev/null";
+        std::string("'") + ORV_TOOL_PATH + "' " + args + " <'" + script + "' 2>'" + errFile + "'";
     ToolRun r;
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
@@ -33,6 +36,7 @@ ToolRun orv(const std::string& args, const std::string& input = "") {
         r.out.append(buf, n);
     const int status = pclose(p);
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = test::readBytes(errFile);
     return r;
 }
 
@@ -79,6 +83,113 @@ TEST(OrvTool, ExitCodes) {
             EXPECT_EQ(r.out, c.out);
         }
     }
+}
+
+// Mistakes a user makes: each keeps its exit code and gets a message on
+// standard error that names the problem.
+TEST(OrvTool, MistakesAreNamed) {
+    const std::string newF = "{\"new\":\"FileUtility\",\"as\":\"f\"}\n";
+    struct Case {
+        const char* args;
+        std::string input;
+        int exitCode;
+        const char* err;  // expected within standard error
+    } cases[] = {
+        {"call FileUtilty.readFile x", "", 1, "no class named 'FileUtilty'; nearest: FileUtility"},
+        {"call FileUtility.readFiel x", "", 1,
+         "FileUtility has no member 'readFiel'; nearest: readFile"},
+        {"run -", "{\"new\":\"funzione\",\"as\":\"f\"}\n", 1,
+         "no class named 'funzione'; nearest: Funzioni"},
+        {"run -", newF + "{\"call\":\"f.writefiles\"}\n", 1, "nearest: writeFile"},
+        {"call NxGlobal.x", "", 1, "class NxGlobal cannot be created"},
+        {"call FileUtility.readFile", "", 1,
+         "the parameters are FileUtility.readFile(ByVal sFileName As String, ByRef sTextFile As "
+         "String) As ErrInfo"},
+        {"run -", newF + "{\"call\":\"f.readFile\",\"args\":[1,2,3]}\n", 1,
+         "too many arguments; the parameters are FileUtility.readFile("},
+        {"call ErrInfo.ErrInfo duble:2.5", "", 2, "unknown type prefix 'duble:' (known: str int"},
+        {"call --format xml ErrInfo.isSuccess", "", 2, "unknown format 'xml'"},
+        {"run /nonexistent/tour.jsonl", "", 1,
+         "cannot open /nonexistent/tour.jsonl: No such file or directory"},
+        {"reg import /nonexistent/x.reg", "", 1,
+         "cannot open /nonexistent/x.reg: No such file or directory"},
+        {"help nosuch", "", 2, "unknown command 'nosuch'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        ToolRun r = orv(c.args, c.input);
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+    // Text with a word and a colon is written str:, and stays text.
+    EXPECT_EQ(orv("call ErrInfo.ErrInfo 1 'str:Note: x' 1 l").exitCode, 0);
+}
+
+TEST(OrvTool, VersionAndHelpForACommand) {
+    ToolRun v = orv("--version");
+    EXPECT_EQ(v.exitCode, 0);
+    EXPECT_EQ(v.out, std::string("orv (orvcommon) ") + ORVCOMMON_VERSION_STRING + "\n");
+    for (const char* command : {"call", "run", "list", "reg"}) {
+        SCOPED_TRACE(command);
+        ToolRun viaHelp = orv(std::string("help ") + command);
+        ToolRun direct = orv(std::string(command) + " --help");
+        EXPECT_EQ(viaHelp.exitCode, 0);
+        EXPECT_FALSE(viaHelp.out.empty());
+        EXPECT_EQ(viaHelp.out, direct.out);
+    }
+}
+
+// Readable output: the call, the result object as its fields, a table as
+// rows of cells, by-reference values by name; headings and narration.
+TEST(OrvTool, TextFormatShowsResultsReadably) {
+    ToolRun call =
+        orv("call --format text Funzioni.getValueFromCsvString 'a;\"b;c\"' 'json:[\"\",\"\",\"\"]' "
+            ":empty");
+    EXPECT_EQ(call.exitCode, 0);
+    EXPECT_EQ(call.out,
+              "  result: ErrInfo, success\n"
+              "    numberInfo      0\n"
+              "    descriptionInfo \"\"\n"
+              "    typeInfo        4 (debug)\n"
+              "  sArrayValue = array (0 to 2):\n"
+              "    0: \"\"\n"
+              "    1: \"a\"\n"
+              "    2: \"b;c\"\n"
+              "  lNumFieldFound = 2 (Long)\n");
+
+    const std::string script =
+        "# notes before the first step are not told\n"
+        "# --- A table\n"
+        "# Written and read back.\n"
+        "{\"new\":\"FileUtility\",\"as\":\"f\"}\n"
+        "{\"call\":\"f.writeCsvFileFromArray\",\"args\":[\"t.csv\",{\"type\":\"Array\","
+        "\"lbound\":[1,1],\"items\":[[\"Name\",\"Ann\"],[\"Age\",\"7\"]]},2,2]}\n"
+        "{\"call\":\"f.getArrayFromCsvFile\",\"args\":[\"t.csv\",{\"var\":\"t\"},2,{\"var\":\"n\"}]"
+        "}\n"
+        "{\"call\":\"f.readFile\",\"args\":[\"missing.txt\",{\"var\":\"x\"}]}\n";
+    ToolRun run = orv("run --format text --narrate -", script);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.find("notes before"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.rfind("A table\n=======\nWritten and read back.\n", 0), 0u) << run.out;
+    EXPECT_NE(run.out.find("f.getArrayFromCsvFile(\"t.csv\", t, 2, n)\n"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("  t = table of 2 columns (1 to 2) and 3 rows (1 to 3)\n"
+                           "      | 1    | 2\n"
+                           "    1 | Name | Age\n"
+                           "    2 | Ann  | 7\n"
+                           "    3 |      |\n"
+                           "  n = 2 (Long)\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(
+        run.out.find("  result: ErrInfo, failure\n    numberInfo      53\n"
+                     "    descriptionInfo \"File not found\"\n    typeInfo        1 (error)\n"),
+        std::string::npos)
+        << run.out;
+    // JSON stays the default into a pipe, and narration is for text only.
+    ToolRun json = orv("run --narrate -", script);
+    EXPECT_EQ(json.out.find("A table"), std::string::npos);
+    EXPECT_EQ(json.out.rfind("{\"result\":", 0), 0u) << json.out;
 }
 
 TEST(OrvTool, RunPassesVariablesByReferenceAcrossCalls) {

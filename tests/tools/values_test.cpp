@@ -118,9 +118,9 @@ TEST(Values, CommandLineArguments) {
         SCOPED_TRACE(c.arg);
         EXPECT_EQ(parseArgument(c.arg), c.value);
     }
-    for (const char* bad :
-         {"int:32768", "int:", "long:7x", "byte:256", "bool:yes", "double:abc", "date:2026-13-01",
-          "date:04/12/2026", "cur:1.2.3", "dec:", "json:{", "json:{\"type\":\"Nope\"}"}) {
+    for (const char* bad : {"int:32768", "int:", "long:7x", "byte:256", "bool:yes", "double:abc",
+                            "date:2026-13-01", "date:04/12/2026", "cur:1.2.3", "dec:", "json:{",
+                            "json:{\"type\":\"Nope\"}", "duble:2.5", "Note: a word and a colon"}) {
         SCOPED_TRACE(bad);
         EXPECT_THROW(parseArgument(bad), UsageError);
     }

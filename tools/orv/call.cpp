@@ -9,11 +9,14 @@ namespace orv::tool {
 namespace {
 
 void help(std::ostream& out) {
-    out << "usage: orv call [--set FIELD=ARG]... CLASS.MEMBER [ARG]...\n\n"
+    out << "usage: orv call [--format text|json] [--set FIELD=ARG]... CLASS.MEMBER [ARG]...\n\n"
            "Creates an object of CLASS (orvcommon.CLASS), assigns the public fields\n"
            "given with --set (utcoffset, daylightoffset, outputMode), calls MEMBER\n"
            "with the arguments and prints the result and every argument after the\n"
-           "call. Names of classes and members are case-insensitive.\n\n"
+           "call. Names of classes and members are case-insensitive.\n"
+           "--format text shows the result and the by-reference arguments readably\n"
+           "(the default on a terminal); --format json prints the JSON line below\n"
+           "(the default when the output goes to a file or a pipe).\n\n"
         << kArgumentHelp << "\n"
         << kOutputHelp
         << "\nExamples:\n"
@@ -26,6 +29,7 @@ void help(std::ostream& out) {
 
 int run(const std::vector<std::string>& args) {
     std::vector<std::pair<std::string, std::string>> sets;
+    Format format = defaultFormat();
     size_t k = 0;
     try {
         for (; k < args.size(); ++k) {
@@ -34,6 +38,7 @@ int run(const std::vector<std::string>& args) {
                 help(std::cout);
                 return 0;
             }
+            if (takeFormatOption(args, k, format)) continue;
             if (a == "--set" || a.rfind("--set=", 0) == 0) {
                 std::string assignment;
                 if (a == "--set") {
@@ -60,11 +65,16 @@ int run(const std::vector<std::string>& args) {
         for (const auto& s : sets)
             setValues.push_back(parseArgument(s.second));
 
+        ObjectRef object;
+        std::string current = memberName;  // the member in flight, for explainFailure
         try {
-            ObjectRef object = createByName(cls);
-            for (size_t i = 0; i < sets.size(); ++i)
+            object = createByName(cls);
+            for (size_t i = 0; i < sets.size(); ++i) {
+                current = sets[i].first;
                 server::invoke(object, fromUtf8(sets[i].first), server::MemberKind::PropertyPut,
                                {&setValues[i]});
+            }
+            current = memberName;
             std::vector<Variant*> ptrs;
             std::vector<const Variant*> shown;
             for (Variant& v : values) {
@@ -73,10 +83,28 @@ int run(const std::vector<std::string>& args) {
             }
             const Variant result =
                 server::invoke(object, fromUtf8(memberName), server::MemberKind::Method, ptrs);
-            std::cout << dumpLine(callOutput(result, shown)) << std::endl;
+            if (format == Format::Json) {
+                std::cout << dumpLine(callOutput(result, shown)) << std::endl;
+                return 0;
+            }
+            // Text: the arguments the member takes by reference, by name.
+            const server::Member& m = server::findMember(
+                server::classOf(object), fromUtf8(memberName), server::MemberKind::Method);
+            std::vector<std::pair<std::string, const Variant*>> named;
+            for (size_t i = 0; i < values.size() && i < m.params.size(); ++i)
+                if (m.params[i].passing == server::Passing::ByReference)
+                    named.emplace_back(toUtf8(m.params[i].name), &values[i]);
+            printText(std::cout, m.result.code == server::TypeCode::Void ? nullptr : &result,
+                      named);
+            std::cout.flush();
             return 0;
         } catch (const RuntimeError& e) {
-            std::cout << dumpLine(errorJson(e)) << std::endl;
+            if (format == Format::Json)
+                std::cout << dumpLine(errorJson(e)) << std::endl;
+            else
+                printTextError(std::cout, e);
+            explainFailure(std::cerr, "orv call", e, cls,
+                           object ? &server::classOf(object) : nullptr, current);
             return 1;
         } catch (const std::bad_alloc&) {
             std::cout << dumpLine(errorJson(RuntimeError(err::kOutOfMemory))) << std::endl;

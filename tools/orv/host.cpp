@@ -1,5 +1,8 @@
 #include "host.hpp"
 
+#include <algorithm>
+
+#include "orvcommon/platform/console.hpp"
 #include "orvcommon/server/member_table.hpp"
 
 namespace orv::tool {
@@ -55,5 +58,277 @@ const char* const kOutputHelp =
     "A call that raises a run-time error prints\n"
     "{\"error\":{\"number\":N,\"description\":\"...\"}} and orv exits 1; a usage\n"
     "error exits 2; otherwise 0, whatever a result object says.\n";
+
+}  // namespace orv::tool
+
+namespace orv::tool {
+
+namespace {
+
+std::string lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t up = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = up;
+        }
+    }
+    return row[b.size()];
+}
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string s;
+    for (const auto& n : names)
+        s += (s.empty() ? "" : ", ") + n;
+    return s;
+}
+
+std::string quoted(const Text& t) {
+    std::string out = "\"";
+    for (char c : toUtf8(t)) {
+        switch (c) {
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out + "\"";
+}
+
+// A table cell: the text without quotes, other values as textValue shows them.
+std::string cell(const Variant& v) {
+    if (v.isString()) return toUtf8(*v.text());
+    if (v.isEmpty()) return "";
+    return textValue(v, "");
+}
+
+std::string table(const VariantArray& a, const std::string& indent) {
+    // Tables of this library are (column, row): the first index walks along
+    // a line, the second down the lines. Shown as lines of columns.
+    const int32_t c0 = a.lbound(1), c1 = a.ubound(1), r0 = a.lbound(2), r1 = a.ubound(2);
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> head{""};
+    for (int32_t c = c0; c <= c1; ++c)
+        head.push_back(std::to_string(c));
+    rows.push_back(head);
+    for (int32_t r = r0; r <= r1; ++r) {
+        std::vector<std::string> line{std::to_string(r)};
+        for (int32_t c = c0; c <= c1; ++c)
+            line.push_back(cell(a.at(c, r)));
+        rows.push_back(line);
+    }
+    std::vector<size_t> width(head.size(), 0);
+    for (const auto& line : rows)
+        for (size_t k = 0; k < line.size(); ++k)
+            width[k] = std::max(width[k], line[k].size());
+    std::string out = "table of " + std::to_string(a.ubound(1) - c0 + 1) + " columns (" +
+                      std::to_string(c0) + " to " + std::to_string(c1) + ") and " +
+                      std::to_string(r1 - r0 + 1) + " rows (" + std::to_string(r0) + " to " +
+                      std::to_string(r1) + ")";
+    for (const auto& line : rows) {
+        out += "\n" + indent;
+        for (size_t k = 0; k < line.size(); ++k) {
+            out += line[k] + std::string(width[k] - line[k].size(), ' ');
+            out += k == 0 ? " | " : k + 1 < line.size() ? " | " : "";
+        }
+        while (!out.empty() && out.back() == ' ')
+            out.pop_back();
+    }
+    return out;
+}
+
+}  // namespace
+
+Format defaultFormat() {
+    return platform::standardOutputIsTerminal() ? Format::Text : Format::Json;
+}
+
+bool takeFormatOption(const std::vector<std::string>& args, size_t& k, Format& format) {
+    std::string value;
+    if (args[k] == "--format") {
+        if (k + 1 == args.size()) throw UsageError("--format needs text or json");
+        value = args[++k];
+    } else if (args[k].rfind("--format=", 0) == 0) {
+        value = args[k].substr(9);
+    } else {
+        return false;
+    }
+    if (value == "text")
+        format = Format::Text;
+    else if (value == "json")
+        format = Format::Json;
+    else
+        throw UsageError("unknown format '" + value + "' (known: text, json)");
+    return true;
+}
+
+std::string textValue(const Variant& v, const std::string& indent) {
+    const std::string more = indent + "  ";
+    switch (v.type()) {
+        case VarType::Empty:
+            return "Empty";
+        case VarType::Null:
+            return "Null";
+        case VarType::Error:
+            return "Missing";
+        case VarType::String:
+            if (v.is<ByteString>()) {
+                const nlohmann::ordered_json j = toJson(v);
+                return "bytes " + j["hex"].get<std::string>();
+            }
+            return quoted(*v.text());
+        case VarType::Boolean:
+            return v.get<bool>() ? "True" : "False";
+        case VarType::Array: {
+            const VariantArray& a = *v.array();
+            if (a.dims() == 2) return table(a, more);
+            if (a.dims() != 1) return "array without dimensions";
+            std::string out = "array (" + std::to_string(a.lbound(1)) + " to " +
+                              std::to_string(a.ubound(1)) + "):";
+            for (int32_t i = a.lbound(1); i <= a.ubound(1); ++i)
+                out += "\n" + more + std::to_string(i) + ": " + textValue(a.at(i), more + "  ");
+            return out;
+        }
+        case VarType::Object: {
+            const nlohmann::ordered_json j = toJson(v);
+            if (j["type"] != "ErrInfo") return j["type"].get<std::string>() + " object";
+            // The three main fields always, the others when they hold text.
+            const auto& f = j["value"];
+            static const char* const kTypes[] = {"", " (error)", " (warning)", " (information)",
+                                                 " (debug)"};
+            const int32_t type = f["typeInfo"].get<int32_t>();
+            std::string out =
+                std::string("ErrInfo, ") + (f["numberInfo"] == 0 ? "success" : "failure");
+            for (const auto& [key, value] : f.items()) {
+                const bool main =
+                    key == "numberInfo" || key == "descriptionInfo" || key == "typeInfo";
+                if (!main && value == "") continue;
+                out +=
+                    "\n" + more + key + std::string(16 - std::min<size_t>(15, key.size()), ' ') +
+                    (value.is_string() ? quoted(fromUtf8(value.get<std::string>())) : value.dump());
+                if (key == "typeInfo" && type >= 1 && type <= 4) out += kTypes[type];
+            }
+            return out;
+        }
+        default: {
+            // Numbers and dates: the JSON value and the type.
+            const nlohmann::ordered_json j = toJson(v);
+            const auto& value = j["value"];
+            return (value.is_string() ? value.get<std::string>() : value.dump()) + " (" +
+                   j["type"].get<std::string>() + ")";
+        }
+    }
+}
+
+void printText(std::ostream& out, const Variant* result,
+               const std::vector<std::pair<std::string, const Variant*>>& shown) {
+    if (result) out << "  result: " << textValue(*result, "  ") << "\n";
+    for (const auto& [name, value] : shown)
+        out << "  " << name << " = " << textValue(*value, "  ") << "\n";
+}
+
+void printTextError(std::ostream& out, const RuntimeError& e) {
+    out << "  error " << e.number() << ": " << toUtf8(e.description()) << "\n";
+}
+
+std::string signature(const server::Member& m) {
+    std::string s = toUtf8(m.name) + "(";
+    for (size_t i = 0; i < m.params.size(); ++i) {
+        const server::Param& p = m.params[i];
+        if (i) s += ", ";
+        if (p.optional) s += "Optional ";
+        s += p.passing == server::Passing::ByReference ? "ByRef " : "ByVal ";
+        s += toUtf8(p.name) + " As " + toUtf8(server::typeName(p.type));
+    }
+    s += ")";
+    if (m.result.code != server::TypeCode::Void) s += " As " + toUtf8(server::typeName(m.result));
+    return s;
+}
+
+std::vector<std::string> nearestNames(const std::string& asked,
+                                      const std::vector<std::string>& names) {
+    const std::string a = lower(asked);
+    std::vector<std::pair<size_t, std::string>> scored;
+    for (const auto& n : names) {
+        const std::string b = lower(n);
+        size_t d = editDistance(a, b);
+        // A name that contains the one asked for (or the other way round)
+        // is close whatever its length.
+        if (!a.empty() && (b.find(a) != std::string::npos || a.find(b) != std::string::npos))
+            d = std::min<size_t>(d, 1);
+        if (d <= std::max<size_t>(2, a.size() / 3)) scored.emplace_back(d, n);
+    }
+    std::stable_sort(scored.begin(), scored.end(),
+                     [](const auto& x, const auto& y) { return x.first < y.first; });
+    std::vector<std::string> out;
+    for (const auto& [d, n] : scored) {
+        if (std::find(out.begin(), out.end(), n) == out.end()) out.push_back(n);
+        if (out.size() == 4) break;
+    }
+    return out;
+}
+
+void explainFailure(std::ostream& err, const std::string& tool, const RuntimeError& e,
+                    const std::string& className, const server::ClassInfo* cls,
+                    const std::string& memberName) {
+    const auto nearest = [](const std::vector<std::string>& n) {
+        return n.empty() ? std::string(" (orv list shows them all)") : "; nearest: " + joined(n);
+    };
+    if (e.number() == 429) {
+        std::string bare = className;
+        if (const size_t dot = bare.find('.'); dot != std::string::npos)
+            bare = bare.substr(dot + 1);
+        const server::ClassInfo* found = server::findClass(fromUtf8(bare));
+        if (found && !found->creatable) {
+            err << tool << ": class " << toUtf8(found->name) << " cannot be created\n";
+            return;
+        }
+        std::vector<std::string> names;
+        for (const server::ClassInfo* c : server::classes())
+            if (c->creatable) names.push_back(toUtf8(c->name));
+        err << tool << ": no class named '" << className << "'"
+            << nearest(nearestNames(bare, names)) << "\n";
+        return;
+    }
+    if (!cls) return;
+    std::vector<std::string> names;
+    const server::Member* member = nullptr;
+    for (const server::Member& m : cls->members) {
+        if (m.kind != server::MemberKind::PropertyPut) names.push_back(toUtf8(m.name));
+        if (equalsIgnoreCase(m.name, fromUtf8(memberName)) &&
+            m.kind != server::MemberKind::PropertyPut)
+            member = &m;
+    }
+    if (e.number() == 438 && !member) {
+        err << tool << ": " << toUtf8(cls->name) << " has no member '" << memberName << "'"
+            << nearest(nearestNames(memberName, names)) << "\n";
+    } else if ((e.number() == 449 || e.number() == 450) && member) {
+        err << tool << ": "
+            << (e.number() == 449 ? "a required argument is missing" : "too many arguments")
+            << "; the parameters are " << toUtf8(cls->name) << "." << signature(*member) << "\n";
+    }
+}
 
 }  // namespace orv::tool

@@ -26,20 +26,6 @@ const char* kindName(MemberKind k) {
     return "";
 }
 
-std::string signature(const Member& m) {
-    std::string s = toUtf8(m.name) + "(";
-    for (size_t i = 0; i < m.params.size(); ++i) {
-        const server::Param& p = m.params[i];
-        if (i) s += ", ";
-        if (p.optional) s += "Optional ";
-        s += p.passing == server::Passing::ByReference ? "ByRef " : "ByVal ";
-        s += toUtf8(p.name) + " As " + toUtf8(server::typeName(p.type));
-    }
-    s += ")";
-    if (m.result.code != server::TypeCode::Void) s += " As " + toUtf8(server::typeName(m.result));
-    return s;
-}
-
 void show(const ClassInfo& c) {
     std::cout << "class " << toUtf8(c.name);
     if (c.creatable)

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "command.hpp"
+#include "orvcommon/version.hpp"
 
 namespace orv::tool {
 
@@ -24,11 +25,17 @@ const std::vector<Command>& commands() {
 
 namespace {
 void usage(std::ostream& out) {
-    out << "usage: orv COMMAND [ARGUMENTS...]\n\ncommands:\n";
+    out << "usage: orv COMMAND [ARGUMENTS...]\n"
+           "       orv help COMMAND     (the same as orv COMMAND --help)\n"
+           "       orv --version\n\ncommands:\n";
     for (const auto& c : orv::tool::commands())
         out << "  " << c.name << std::string(10 - std::min<size_t>(9, std::strlen(c.name)), ' ')
             << c.summary << "\n";
     out << "\n'orv COMMAND --help' describes a command.\n";
+    out << "\ncall and run print readable text on a terminal and JSON lines otherwise;\n"
+           "--format text|json chooses. Exit code 0 on success (whatever a result object\n"
+           "says), 1 when a call raised a run-time error or an operation failed, 2 on a\n"
+           "usage error.\n";
     out << "\nArguments of 'orv call' are plain text (a String) or TYPE:VALUE with TYPE one\n"
            "of str int long single double cur dec bool byte date, or :empty, :null,\n"
            ":missing, or json: and a typed JSON value. Examples:\n"
@@ -45,6 +52,18 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string name = argv[1];
+    if (name == "--version" || name == "-V" || name == "version") {
+        std::cout << "orv (orvcommon) " << ORVCOMMON_VERSION_STRING << "\n";
+        return 0;
+    }
+    if (name == "help" && argc > 2) {
+        // orv help CMD: the command's own help.
+        for (const auto& c : orv::tool::commands())
+            if (argv[2] == std::string(c.name)) return c.run({"--help"});
+        std::cerr << "orv: unknown command '" << argv[2] << "'\n";
+        usage(std::cerr);
+        return 2;
+    }
     if (name == "--help" || name == "-h" || name == "help") {
         usage(std::cout);
         return 0;

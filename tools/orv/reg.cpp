@@ -1,7 +1,9 @@
 // `orv reg`: looks after the settings store from the command line, in the
 // manner of the Windows `reg` command (query, add, delete, export, import).
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -448,10 +450,14 @@ int exportKey(const Args& a) {
         return cancelled();
     const std::string text = exportKey(*snap, path);
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        std::cerr << "orv reg: cannot open " << file << ": " << std::strerror(errno) << "\n";
+        return kFailed;
+    }
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.close();
     if (!out) {
-        std::cerr << "orv reg: cannot write " << file << "\n";
+        std::cerr << "orv reg: cannot write " << file << ": " << std::strerror(errno) << "\n";
         return kFailed;
     }
     std::cout << "The operation completed successfully.\n";
@@ -463,7 +469,7 @@ int import(const Args& a) {
     const std::string& file = a.words[0];
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        std::cerr << "orv reg: cannot open " << file << "\n";
+        std::cerr << "orv reg: cannot open " << file << ": " << std::strerror(errno) << "\n";
         return kFailed;
     }
     std::stringstream ss;

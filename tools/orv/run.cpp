@@ -1,5 +1,7 @@
 // orv run: a script of JSON lines, for sequences of calls on the same
 // objects with variables passed by reference.
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -15,7 +17,7 @@ namespace {
 using json = nlohmann::ordered_json;
 
 void help(std::ostream& out) {
-    out << "usage: orv run FILE|-\n\n"
+    out << "usage: orv run [--format text|json] [--narrate] FILE|-\n\n"
            "Runs a script of JSON lines (FILE, or standard input for -). Blank lines\n"
            "and lines starting with # are skipped. Each line is one of:\n"
            "  {\"new\":\"FileUtility\",\"as\":\"f\"}          create an object, name it f\n"
@@ -27,6 +29,12 @@ void help(std::ostream& out) {
            "again (a variable never assigned starts Empty). Variables may hold\n"
            "objects, so {\"call\":\"r.isSuccess\"} works on a kept result.\n"
            "The script stops at the first run-time error.\n\n"
+           "--format text shows each call and its results readably (the default on a\n"
+           "terminal); --format json prints the JSON lines below (the default when\n"
+           "the output goes to a file or a pipe). With --narrate, text output also\n"
+           "shows the script's own words: a line \"# --- Title\" starts a step and\n"
+           "prints its title as a heading, and the \"# \" lines after it print as\n"
+           "plain text; comment lines before the first step are not shown.\n\n"
         << kOutputHelp
         << "\nExample:\n"
            "  {\"new\":\"ErrInfo\",\"as\":\"e\"}\n"
@@ -37,6 +45,7 @@ void help(std::ostream& out) {
 
 struct Script {
     std::map<std::string, Variant> vars;
+    Format format = Format::Json;
 
     Variant& var(const std::string& name) { return vars[name]; }
 
@@ -67,7 +76,7 @@ struct Script {
         if (line.contains("new")) {
             const std::string as = text(line, "as");
             const std::string cls = text(line, "new");
-            return guarded([&] { vars[as] = Variant(createByName(cls)); });
+            return guarded([&] { vars[as] = Variant(createByName(cls)); }, cls, nullptr, "");
         }
         if (line.contains("set")) {
             const auto parts = splitTarget(text(line, "set"));
@@ -78,7 +87,8 @@ struct Script {
                 isVar(line["value"]) ? var(varName(line["value"])) : fromJson(line["value"]);
             ObjectRef o = target(obj);
             return guarded(
-                [&] { server::invoke(o, field, server::MemberKind::PropertyPut, {&value}); });
+                [&] { server::invoke(o, field, server::MemberKind::PropertyPut, {&value}); }, "",
+                &server::classOf(o), parts.second);
         }
         if (line.contains("call")) {
             const auto parts = splitTarget(text(line, "call"));
@@ -106,23 +116,78 @@ struct Script {
             std::vector<Variant*> ptrs;
             for (size_t i = 0; i < refs.size(); ++i)
                 ptrs.push_back(refs[i].empty() ? &literals[i] : &vars[refs[i]]);
-            return guarded([&] {
-                Variant result = server::invoke(o, memberName, server::MemberKind::Method, ptrs);
-                std::vector<const Variant*> shown(ptrs.begin(), ptrs.end());
-                std::cout << dumpLine(callOutput(result, shown)) << std::endl;
-                if (!as.empty()) vars[as] = std::move(result);
-            });
+            if (format == Format::Text) std::cout << callText(obj, parts.second, line) << "\n";
+            return guarded(
+                [&] {
+                    Variant result =
+                        server::invoke(o, memberName, server::MemberKind::Method, ptrs);
+                    if (format == Format::Json) {
+                        std::vector<const Variant*> shown(ptrs.begin(), ptrs.end());
+                        std::cout << dumpLine(callOutput(result, shown)) << std::endl;
+                    } else {
+                        // The variables passed, and the values given to
+                        // by-reference parameters, as they are after the call.
+                        const server::Member& m = server::findMember(server::classOf(o), memberName,
+                                                                     server::MemberKind::Method);
+                        std::vector<std::pair<std::string, const Variant*>> shown;
+                        for (size_t i = 0; i < refs.size(); ++i) {
+                            if (!refs[i].empty())
+                                shown.emplace_back(refs[i], ptrs[i]);
+                            else if (i < m.params.size() &&
+                                     m.params[i].passing == server::Passing::ByReference)
+                                shown.emplace_back(toUtf8(m.params[i].name), ptrs[i]);
+                        }
+                        printText(std::cout,
+                                  m.result.code == server::TypeCode::Void ? nullptr : &result,
+                                  shown);
+                        if (!as.empty()) std::cout << "  (kept as " << as << ")\n";
+                        std::cout.flush();
+                    }
+                    if (!as.empty()) vars[as] = std::move(result);
+                },
+                "", &server::classOf(o), parts.second);
         }
         throw UsageError("a line needs \"new\", \"set\" or \"call\"");
     }
 
+    // "f.readFile(\"prices.csv\", text)": the call as the script wrote it.
+    static std::string callText(const std::string& obj, const std::string& member,
+                                const json& line) {
+        std::string s = obj + "." + member + "(";
+        if (line.contains("args")) {
+            bool first = true;
+            for (const json& a : line["args"]) {
+                if (!first) s += ", ";
+                first = false;
+                if (isVar(a)) {
+                    s += a["var"].get<std::string>();
+                } else if (a.is_primitive()) {
+                    s += a.dump();
+                } else {
+                    // Tables and records stay on the call's one line.
+                    std::string v = textValue(fromJson(a), "");
+                    if (v.find('\n') != std::string::npos) v = v.substr(0, v.find('\n'));
+                    if (!v.empty() && v.back() == ':') v.pop_back();
+                    s += v;
+                }
+            }
+        }
+        return s + ")";
+    }
+
     template <class F>
-    static bool guarded(F&& f) {
+    bool guarded(F&& f, const std::string& className, const server::ClassInfo* cls,
+                 const std::string& memberName) {
         try {
             f();
             return true;
         } catch (const RuntimeError& e) {
-            std::cout << dumpLine(errorJson(e)) << std::endl;
+            if (format == Format::Json)
+                std::cout << dumpLine(errorJson(e)) << std::endl;
+            else
+                printTextError(std::cout, e);
+            std::cout.flush();
+            explainFailure(std::cerr, "orv run", e, className, cls, memberName);
         } catch (const std::bad_alloc&) {
             std::cout << dumpLine(errorJson(RuntimeError(err::kOutOfMemory))) << std::endl;
         }
@@ -131,31 +196,63 @@ struct Script {
 };
 
 int run(const std::vector<std::string>& args) {
-    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-        help(std::cout);
-        return 0;
-    }
-    if (args.size() != 1) {
-        std::cerr << "orv run: expected one FILE or -\n(orv run --help describes scripts)\n";
+    Script script;
+    script.format = defaultFormat();
+    bool narrate = false;
+    std::vector<std::string> files;
+    try {
+        for (size_t k = 0; k < args.size(); ++k) {
+            if (args[k] == "--help" || args[k] == "-h") {
+                help(std::cout);
+                return 0;
+            }
+            if (takeFormatOption(args, k, script.format)) continue;
+            if (args[k] == "--narrate") {
+                narrate = true;
+            } else if (args[k].rfind("--", 0) == 0) {
+                throw UsageError("unknown option " + args[k]);
+            } else {
+                files.push_back(args[k]);
+            }
+        }
+        if (files.size() != 1) throw UsageError("expected one FILE or -");
+    } catch (const UsageError& e) {
+        std::cerr << "orv run: " << e.what() << "\n(orv run --help describes scripts)\n";
         return 2;
     }
+    narrate = narrate && script.format == Format::Text;
     std::ifstream file;
-    if (args[0] != "-") {
-        file.open(args[0], std::ios::binary);
+    if (files[0] != "-") {
+        file.open(files[0], std::ios::binary);
         if (!file) {
-            std::cerr << "orv run: cannot open " << args[0] << "\n";
-            return 2;
+            // Like orv reg: a file that cannot be opened is a failure (1).
+            std::cerr << "orv run: cannot open " << files[0] << ": " << std::strerror(errno)
+                      << "\n";
+            return 1;
         }
     }
-    std::istream& in = args[0] == "-" ? std::cin : file;
-    Script script;
+    std::istream& in = files[0] == "-" ? std::cin : file;
     std::string line;
     size_t number = 0;
+    bool inStep = false;  // narration starts at the first "# --- Title" line
     while (std::getline(in, line)) {
         ++number;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const size_t first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || line[first] == '#') continue;
+        if (first == std::string::npos) continue;
+        if (line[first] == '#') {
+            if (!narrate) continue;
+            const std::string comment = line.substr(first);
+            if (comment.rfind("# --- ", 0) == 0) {
+                const std::string title = comment.substr(6);
+                std::cout << (inStep ? "\n" : "") << title << "\n"
+                          << std::string(title.size(), '=') << "\n";
+                inStep = true;
+            } else if (inStep && comment.rfind("# ", 0) == 0) {
+                std::cout << comment.substr(2) << "\n";
+            }
+            continue;
+        }
         try {
             json j;
             try {

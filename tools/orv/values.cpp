@@ -1,5 +1,6 @@
 #include "values.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -396,7 +397,17 @@ Variant parseArgument(std::string_view arg) {
         }
         return fromJson(j);
     }
-    // Any other text with a colon ("C:\\dir", "http://...") is plain text.
+    // A word of two letters or more before the colon is a type prefix, and
+    // an unknown one is a mistake (duble:2.5), not text. Other text with a
+    // colon stays text: a drive letter (C:\\dir), an address (http://...).
+    const bool word = prefix.size() >= 2 && std::all_of(prefix.begin(), prefix.end(), [](char c) {
+                          return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+                      });
+    if (word && value.rfind("//", 0) != 0)
+        bad("unknown type prefix '" + std::string(prefix) +
+            ":' (known: str int long single double cur dec bool byte date json; "
+            "text that starts with a word and a colon is written str:" +
+            std::string(arg) + ")");
     return Variant(fromUtf8(arg));
 }
 

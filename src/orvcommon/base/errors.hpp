@@ -7,6 +7,7 @@
 
 #include "orvcommon/base/error_list.hpp"
 #include "orvcommon/base/text.hpp"
+#include "orvcommon/export.hpp"
 
 namespace orv {
 
@@ -19,11 +20,11 @@ ORV_ERROR_LIST(ORV_ERROR_CONSTANT)
 
 // The platform's standard English message of a run-time error number
 // ("Application-defined or object-defined error" for numbers it has none for).
-const Text& standardMessage(int32_t number);
+ORV_API const Text& standardMessage(int32_t number);
 
 // A run-time error: number and description. Its description is the standard
 // message unless the code that raised it supplied its own.
-class RuntimeError : public std::exception {
+class ORV_API RuntimeError : public std::exception {
   public:
     explicit RuntimeError(int32_t number);
     RuntimeError(int32_t number, Text description);
@@ -39,8 +40,8 @@ class RuntimeError : public std::exception {
 };
 
 // Raises run-time error `number` with its standard message.
-[[noreturn]] void raise(int32_t number);
-[[noreturn]] void raise(int32_t number, Text description);
+[[noreturn]] ORV_API void raise(int32_t number);
+[[noreturn]] ORV_API void raise(int32_t number, Text description);
 
 // The automation error code under which run-time error n travels
 // (0x800A0000 + n).

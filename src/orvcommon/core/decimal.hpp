@@ -9,9 +9,11 @@
 #include <string>
 #include <string_view>
 
+#include "orvcommon/export.hpp"
+
 namespace orv {
 
-struct Decimal {
+struct ORV_API Decimal {
     std::array<uint32_t, 3> mag{};  // little-endian 32-bit words
     uint8_t scale = 0;
     bool negative = false;

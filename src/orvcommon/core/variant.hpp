@@ -64,7 +64,7 @@ struct ByteString {
 };
 
 // Base of objects that travel in a Variant (result objects, class instances).
-class Object {
+class ORV_API Object {
   public:
     virtual ~Object() = default;
     virtual Text className() const = 0;
@@ -75,7 +75,7 @@ using VariantArray = Array<Variant>;
 
 // Value-semantics box for the array alternative, so a Variant holding an
 // array copies it (as automation assignment does) while scalars stay small.
-class ArrayBox {
+class ORV_API ArrayBox {
   public:
     ArrayBox();
     explicit ArrayBox(VariantArray a);
@@ -86,13 +86,13 @@ class ArrayBox {
     ~ArrayBox();
     VariantArray& get() { return *p_; }
     const VariantArray& get() const { return *p_; }
-    friend bool operator==(const ArrayBox& a, const ArrayBox& b);
+    friend ORV_API bool operator==(const ArrayBox& a, const ArrayBox& b);
 
   private:
     std::unique_ptr<VariantArray> p_;
 };
 
-class Variant {
+class ORV_API Variant {
   public:
     using Storage = std::variant<Empty, Null, int16_t, int32_t, float, double, Currency, Date, Text,
                                  bool, uint8_t, Decimal, Missing, ByteString, ArrayBox, ObjectRef>;
@@ -161,6 +161,6 @@ class Variant {
 };
 
 // Name of a variant type as TypeName reports it ("Integer", "String", ...).
-Text typeName(const Variant& v);
+ORV_API Text typeName(const Variant& v);
 
 }  // namespace orv

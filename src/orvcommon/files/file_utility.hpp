@@ -15,7 +15,7 @@
 
 namespace orv {
 
-class FileUtility {
+class ORV_API FileUtility {
   public:
     // Public fields (both 0 on creation), used only by UpdateFileTime:
     // whole hours subtracted from the hour.

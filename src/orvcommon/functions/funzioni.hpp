@@ -12,7 +12,7 @@
 
 namespace orv {
 
-class Funzioni {
+class ORV_API Funzioni {
   public:
     // Creating an object writes 1.1 as regional number text and keeps its
     // second character as this thread's regional decimal separator.

@@ -36,7 +36,7 @@
 
 namespace orv {
 
-class NxInet {
+class ORV_API NxInet {
   public:
     // Agent names sent by the sessions.
     static constexpr char16_t kOpenAgent[] = u"Prova di WinInet!";

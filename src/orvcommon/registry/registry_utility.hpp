@@ -11,7 +11,7 @@
 
 namespace orv {
 
-class RegistryUtility {
+class ORV_API RegistryUtility {
   public:
     // Writes through the default registry writer.
     RegistryUtility();

@@ -12,7 +12,7 @@
 
 namespace orv {
 
-class RegistryWriter {
+class ORV_API RegistryWriter {
   public:
     virtual ~RegistryWriter() = default;
     // Stores `sValue` as a text value named `sValueName` under the key

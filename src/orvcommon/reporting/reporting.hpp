@@ -14,7 +14,7 @@
 
 namespace orv {
 
-class Reporting {
+class ORV_API Reporting {
   public:
     // torPRINTER selects the printer; every other value (0 at first, torFORM
     // and anything else) the preview form.

@@ -10,7 +10,7 @@
 
 namespace orv {
 
-class ErrInfo {
+class ORV_API ErrInfo {
   public:
     ErrInfo() = default;
 

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The package as a user gets it: installs the build into a temporary prefix,
+# checks that the shared library publishes only the ORV_API symbols, builds
+# the outside client in examples/client with find_package and with
+# pkg-config, and runs both.
+# Usage: scripts/package-test.sh [BUILD_DIR]   (default: build)
+set -euo pipefail
+
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-build}" && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/orvpkg-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+prefix="$work/prefix"
+export ORV_REGISTRY="$work/registry.reg"  # the client never touches the machine's store
+
+cmake --build "$build" --target orvcommon orv >/dev/null
+cmake --install "$build" --prefix "$prefix" >/dev/null
+echo "installed into $prefix"
+
+# Only the published surface installs: no private header, no member tables.
+for f in platform/settings.hpp server/member_table.hpp results/trap.hpp; do
+    [ ! -e "$prefix/include/orvcommon/$f" ] || { echo "FAIL: private header $f installed"; exit 1; }
+done
+"$prefix/bin/orv" --version
+[ -f "$prefix/share/man/man1/orv.1" ] || { echo "FAIL: man page not installed"; exit 1; }
+
+lib=$(find "$prefix" -name 'liborvcommon.so.*.*' | head -n 1)
+total=$(nm -D --defined-only "$lib" | grep -vc ' A ' || true)
+foreign=$(nm -DC --defined-only "$lib" | grep -v ' A ' | grep -vc ' orv::\| for orv::' || true)
+echo "exported symbols: $total ($foreign outside namespace orv)"
+[ "$foreign" -eq 0 ] || { nm -DC --defined-only "$lib" | grep -v ' orv::\| for orv::'; exit 1; }
+
+# Every installed header compiles on its own.
+for h in $(cd "$prefix/include" && find orvcommon -name '*.hpp'); do
+    echo "#include <$h>" | c++ -std=c++20 -fsyntax-only -I"$prefix/include" -x c++ - \
+        || { echo "FAIL: $h does not compile on its own"; exit 1; }
+done
+
+run_client() {
+    local how=$1 exe=$2
+    (cd "$work" && rm -f prices.csv && LD_LIBRARY_PATH="$(dirname "$lib")" "$exe" prices.csv) \
+        >"$work/$how.out"
+    cat "$work/$how.out"
+    grep -q '^write: numberInfo=0 descriptionInfo="Operazione eseguita correttamente"' "$work/$how.out"
+    grep -q '^  Pear; Williams | 7$' "$work/$how.out"
+    echo "client built with $how: ok"
+}
+
+# 1. find_package
+cmake -S "$src/examples/client" -B "$work/cmake-client" -DCMAKE_PREFIX_PATH="$prefix" \
+    -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" >/dev/null
+cmake --build "$work/cmake-client" >/dev/null
+run_client find_package "$work/cmake-client/client"
+
+# 2. pkg-config
+pcdir=$(dirname "$(find "$prefix" -name orvcommon.pc | head -n 1)")
+flags=$(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs orvcommon)
+c++ -std=c++20 -Wall -Wextra -Werror "$src/examples/client/main.cpp" $flags -o "$work/pc-client"
+run_client pkg-config "$work/pc-client"
