@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <optional>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace orv::test {
@@ -123,6 +125,14 @@ inline const Word* findWord(const std::vector<Word>& words, int page, const std:
     for (const Word& w : words)
         if (w.page == page && w.text == text) return &w;
     return nullptr;
+}
+
+// Asks `ready` every 100 ms, at most `tries` times; its last answer.
+template <class Ready>
+bool waitFor(Ready ready, int tries = 100) {
+    for (int i = 1; i < tries && !ready(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return ready();
 }
 
 inline bool hasProgram(const std::string& path) {
