@@ -40,7 +40,7 @@
 #include <vector>
 
 #include "csv_line_by_line.hpp"
-#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/files/file_utility.hpp"
 #include "orvcommon/platform/files.hpp"
 
@@ -205,10 +205,10 @@ int runChild(const std::string& contender, const std::string& path) {
             table->rows.push_back(std::move(table->row));
             table->row = {};
         };
-        platform::File f = platform::File::open(tpath, platform::OpenMode::Read);
+        platform::File f = *platform::File::open(tpath, platform::OpenMode::Read);
         std::vector<char> block(size_t{256} << 10);
         for (;;) {
-            const int64_t got = f.readInto(block.data(), block.size());
+            const int64_t got = static_cast<int64_t>(f.readInto(block.data(), block.size()).valueOr(0));
             if (got <= 0) break;
             if (csv_parse(&p, block.data(), static_cast<size_t>(got), onField, onRow, &t) !=
                 static_cast<size_t>(got))
@@ -224,10 +224,10 @@ int runChild(const std::string& contender, const std::string& path) {
         }
     } else if (contender == "bytes") {
         const double t0 = cpuSeconds();
-        platform::File f = platform::File::open(tpath, platform::OpenMode::Read);
+        platform::File f = *platform::File::open(tpath, platform::OpenMode::Read);
         std::vector<char> block(size_t{256} << 10);
         long total = 0;
-        for (int64_t got; (got = f.readInto(block.data(), block.size())) > 0;)
+        for (int64_t got; (got = static_cast<int64_t>(f.readInto(block.data(), block.size()).valueOr(0))) > 0;)
             total += got;
         cpu = cpuSeconds() - t0;
         benchmark::DoNotOptimize(total);

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/results/errinfo.hpp"
 #include "orvcommon/results/registry_value.hpp"

@@ -18,7 +18,7 @@
 #include <string>
 
 #include "document.hpp"
-#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/pdf_engine.hpp"

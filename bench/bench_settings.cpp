@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "orvcommon/platform/regformat.hpp"
+#include "orvcommon/platform/posix/reg_document.hpp"
 #include "orvcommon/platform/settings.hpp"
 
 namespace {
@@ -40,10 +40,7 @@ class TempStore {
         dir_ = mkdtemp(tmpl.data());
         setSettingsStorePath(fromUtf8(dir_ + "/registry.reg"));
         const RegDocument doc = storeOf(keys);
-        modifySettingsStore([&](RegDocument& d) {
-            d = doc;
-            return true;
-        });
+        importText(writeRegText(doc), nullptr);
     }
     ~TempStore() {
         setSettingsStorePath(std::nullopt);

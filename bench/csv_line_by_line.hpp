@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "orvcommon/core/array.hpp"
-#include "orvcommon/core/cp1252.hpp"
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/cp1252.hpp"
+#include "orvcommon/base/text.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/results/errinfo.hpp"
 
@@ -87,7 +87,9 @@ inline bool splitLineByCharacters(const Text& line, Array<Text>& fields, int32_t
 
 // The whole reader; returns the number of non-blank lines, -1 on failure.
 inline int32_t readCsvLineByLine(const Text& path, Array<Text>& table, int32_t width) {
-    platform::File f = platform::File::open(path, platform::OpenMode::Read);
+    auto opened = platform::File::open(path, platform::OpenMode::Read);
+    if (!opened) return -1;
+    platform::File f = std::move(*opened);
     auto bytes = f.readAll();
     if (!bytes) return -1;
     f.close();

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "orvcommon/core/regional.hpp"
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/text.hpp"
 
 namespace orv::fuzz {
 

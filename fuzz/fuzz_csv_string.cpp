@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "fuzz_support.hpp"
-#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -4,7 +4,7 @@
 
 #include "funzioni_input.hpp"
 #include "orvcommon/core/dates.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace orv;

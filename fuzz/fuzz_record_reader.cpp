@@ -23,9 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int16_t count = static_cast<int16_t>(static_cast<int32_t>(data[2] % 20) - 2);
     const Text path = quiet.folder() + u"records.dat";
     {
-        platform::File f = platform::File::open(path, platform::OpenMode::WriteTruncate);
-        if (!f.isOpen()) std::abort();
-        f.writeAll(std::string_view(reinterpret_cast<const char*>(data + 3), size - 3));
+        auto f = platform::File::open(path, platform::OpenMode::WriteTruncate);
+        if (!f || !f->writeAll(std::string_view(reinterpret_cast<const char*>(data + 3), size - 3)))
+            std::abort();
     }
     Array<Text> list({1, 8});
     const int16_t asked = count;

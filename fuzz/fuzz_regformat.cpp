@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "orvcommon/platform/regformat.hpp"
+#include "orvcommon/platform/posix/reg_document.hpp"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/text.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/results/registry_value.hpp"

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "funzioni_input.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,7 +1,7 @@
 // getNumberFromXml and getNumber2Xml on arbitrary text: only run-time errors
 // may escape.
 #include "funzioni_input.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "orvcommon/core/dates.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/clock.hpp"
 
 namespace orv {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "orvcommon/core/cp1252.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/cp1252.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/core/regional.hpp"
 #include "orvcommon/core/variant.hpp"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/base/cp1252.hpp"
 #include "support/csv_reference.hpp"
 #include "support/sandbox.hpp"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "functions/regional_cases.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/results/enums.hpp"
 #include "support/errors.hpp"

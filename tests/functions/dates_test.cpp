@@ -6,7 +6,7 @@
 
 #include "functions/regional_cases.hpp"
 #include "orvcommon/core/dates.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/functions/funzioni_detail.hpp"
 #include "orvcommon/platform/eventlog.hpp"

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/core/regional.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/results/enums.hpp"

@@ -2,7 +2,7 @@
 // a stand-in engine whose behaviour the command text chooses.
 #include <gtest/gtest.h>
 
-#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/functions/funzioni_detail.hpp"
 #include "orvcommon/platform/clock.hpp"

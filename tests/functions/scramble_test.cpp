@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "orvcommon/core/cp1252.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/cp1252.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/platform/module.hpp"
 #include "support/sandbox.hpp"

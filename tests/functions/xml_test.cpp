@@ -5,7 +5,7 @@
 
 #include "functions/regional_cases.hpp"
 #include "orvcommon/core/convert.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "support/errors.hpp"
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "orvcommon/core/cp1252.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/cp1252.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/inet.hpp"
 #include "orvcommon/platform/module.hpp"
 #include "support/loopback_server.hpp"

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "orvcommon/platform/posix/reg_document.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/registry/registry_utility.hpp"
 #include "support/sandbox.hpp"
@@ -81,6 +82,46 @@ TEST(SettingsStore, ReadsWhatWasWrittenAndTellsMissingKeysFromMissingValues) {
     EXPECT_TRUE(errors.empty());
 }
 
+TEST(SettingsStore, KeyAndValueOperations) {
+    test::Sandbox box(false);
+    const Text app = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\App";
+    ASSERT_TRUE(importText("Windows Registry Editor Version 5.00\r\n"
+                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\App\\A\\Deep]\r\n"
+                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\App\\B]\r\n",
+                           nullptr)
+                    .ok());
+    ASSERT_TRUE(writeTextValue(app, u"Name", u"text").ok());
+    ASSERT_TRUE(writeDwordValue(app, u"Count", 7).ok());
+    auto snap = loadSettingsStore();
+    // A key only implied by a deeper one is a subkey all the same.
+    EXPECT_EQ(subkeys(*snap, app), (std::vector<Text>{app + u"\\A", app + u"\\B"}));
+    EXPECT_TRUE(keyExists(*snap, app + u"\\a"));
+    const auto values = keyValues(*snap, app);
+    ASSERT_EQ(values.size(), 2u);
+    EXPECT_EQ(values[0], (RegValue{u"Name", kRegSz, regStringData(u"text")}));
+    EXPECT_EQ(values[1], (RegValue{u"Count", kRegDword, regDwordData(7)}));
+    EXPECT_NE(exportKey(*snap, app + u"\\B").find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\App\\B]"),
+              std::string::npos);
+
+    ASSERT_TRUE(deleteValue(app, u"name").ok());
+    EXPECT_EQ(keyValues(*loadSettingsStore(), app).size(), 1u);
+    ASSERT_TRUE(deleteValues(app).ok());
+    EXPECT_TRUE(keyValues(*loadSettingsStore(), app).empty());
+    ASSERT_TRUE(deleteKey(app + u"\\A").ok());
+    EXPECT_FALSE(keyExists(*loadSettingsStore(), app + u"\\A\\Deep"));
+
+    // Text with a line that cannot be read changes nothing.
+    const std::string before = test::readBytes(box.store());
+    std::vector<StoreLineError> errors;
+    EXPECT_FALSE(importText("Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\X]\r\n"
+                            "junk\r\n",
+                            &errors)
+                     .ok());
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].line, 3u);
+    EXPECT_EQ(test::readBytes(box.store()), before);
+}
+
 TEST(SettingsStore, EachWriteIsSeenAtOnceEvenWhenTheFileKeepsItsSize) {
     test::Sandbox box(false);
     for (int i = 0; i < 40; ++i) {
@@ -128,12 +169,12 @@ TEST(SettingsStore, StoreThatIsNotRegTextIsReadButNeverOverwritten) {
         "Server = db01   ; typed by hand\n";
     test::writeBytes(box.store(), handWritten);
     auto snap = loadSettingsStore();
-    ASSERT_EQ(snap->errors.size(), 1u);
-    EXPECT_EQ(snap->errors[0].line, 4u);
+    ASSERT_EQ(unreadLines(*snap).size(), 1u);
+    EXPECT_EQ(unreadLines(*snap)[0].line, 4u);
     EXPECT_EQ(readText(u"SOFTWARE\\App", u"Good"), u"kept");
 
     EXPECT_FALSE(writeSetting(kHklm, u"SOFTWARE\\App", {u"New", kRegSz, regStringData(u"x")}));
-    StoreWriteResult r = modifySettingsStore([](RegDocument&) { return true; });
+    StoreWriteResult r = createKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\App");
     EXPECT_EQ(r.status, StoreWrite::Unreadable);
     EXPECT_NE(r.message.find("line 4"), std::string::npos) << r.message;
     EXPECT_NE(r.message.find(box.store()), std::string::npos) << r.message;
@@ -144,10 +185,7 @@ TEST(SettingsStore, WriteWhereTheProcessMayNotWriteIsRefused) {
     test::Sandbox box(false);
     // Not even root may create files here.
     setSettingsStorePath(u"/proc/orvcommon-test/registry.reg");
-    StoreWriteResult r = modifySettingsStore([](RegDocument& doc) {
-        doc.ensure(u"HKEY_LOCAL_MACHINE\\K");
-        return true;
-    });
+    StoreWriteResult r = createKey(u"HKEY_LOCAL_MACHINE\\K");
     EXPECT_NE(r.status, StoreWrite::Ok);
     EXPECT_NE(r.message.find("/proc/orvcommon-test"), std::string::npos) << r.message;
     EXPECT_FALSE(writeSetting(kHklm, u"K", {u"V", kRegSz, regStringData(u"1")}));

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/results/errinfo.hpp"
 #include "support/sandbox.hpp"
 

@@ -193,6 +193,23 @@ TEST(WriteLog, PathToAMissingFolderFallsBackToTheLibraryFolder) {
     EXPECT_FALSE(test::exists(box.path("gone")));
 }
 
+TEST(WriteLog, PathToAnExistingFileLosesTheMainLine) {
+    test::Sandbox box;
+    const std::string file = box.path("not-a-folder");
+    test::writeBytes(file, "keep");
+    test::Sandbox::setText(kKey, u"Path", fromUtf8(file));
+    const std::string fallback = toUtf8(platform::moduleFolder()) + "/orvmira.log";
+    const std::string before = test::readBytes(fallback);
+    EXPECT_TRUE(makeResult(eiERRORTYPE, 77, u"file marker").writeLog().isSuccess());
+    EXPECT_EQ(test::readBytes(fallback), before);
+    EXPECT_EQ(test::readBytes(file), "keep");
+    Text folder;
+    int16_t trace = 0;
+    int32_t size = 0;
+    EXPECT_TRUE(ErrInfo().getInfoForLogSystem(folder, trace, size));
+    EXPECT_EQ(folder, fromUtf8(file) + u"/");
+}
+
 TEST(Rotation, OnlyAFileLargerThanTheSwitchSizeRotates) {
     for (int64_t extra : {0, 1}) {
         SCOPED_TRACE(extra);

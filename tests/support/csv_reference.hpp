@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "orvcommon/core/array.hpp"
-#include "orvcommon/core/errors.hpp"
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/errors.hpp"
+#include "orvcommon/base/text.hpp"
 #include "orvcommon/files/file_utility.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/results/trap.hpp"

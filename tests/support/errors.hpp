@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 
 namespace orv::test {
 

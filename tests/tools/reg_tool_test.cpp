@@ -139,7 +139,8 @@ TEST(RegTool, FailuresNameTheKeyOrValueAndExitWithOne) {
     EXPECT_EQ(reg(box, {"add", "HKLM\\SOFTWARE\\App", "/v", "Old", "/d", "2"}, "yes\n").code, 0);
     EXPECT_EQ(readRegistryText(HKEY_LOCAL_MACHINE, u"SOFTWARE\\App", u"Old").text, u"2");
     EXPECT_EQ(reg(box, {"delete", "HKLM\\SOFTWARE\\App"}, "").code, 1);
-    EXPECT_TRUE(platform::loadSettingsStore()->doc.keyExists(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\App"));
+    EXPECT_TRUE(
+        platform::keyExists(*platform::loadSettingsStore(), u"HKEY_LOCAL_MACHINE\\SOFTWARE\\App"));
 }
 
 TEST(RegTool, ExportThenImportGivesTheSameStore) {

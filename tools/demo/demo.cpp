@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/text.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/results/errinfo.hpp"
 #include "orvcommon/results/registry_value.hpp"

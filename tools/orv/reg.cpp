@@ -3,7 +3,6 @@
 #include <cctype>
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -11,7 +10,7 @@
 #include <vector>
 
 #include "command.hpp"
-#include "orvcommon/platform/regformat.hpp"
+#include "orvcommon/platform/registry_values.hpp"
 #include "orvcommon/platform/settings.hpp"
 
 namespace orv::tool {
@@ -135,14 +134,13 @@ int cancelled() {
 }
 
 void warnUnreadLines(const StoreSnapshot& snap) {
-    for (const RegParseError& e : snap.errors)
+    for (const StoreLineError& e : unreadLines(snap))
         std::cerr << "orv reg: warning: " << toUtf8(settingsStorePath()) << " line " << e.line
                   << ": " << e.message << " (line ignored)\n";
 }
 
-// Runs `change` on the store and reports a refusal, naming `what`.
-int store(const std::string& what, const std::function<bool(RegDocument&)>& change) {
-    StoreWriteResult r = modifySettingsStore(change);
+// Reports the outcome of a change of the store, naming `what`.
+int store(const std::string& what, const StoreWriteResult& r) {
     if (r.status == StoreWrite::Ok) {
         std::cout << "The operation completed successfully.\n";
         return kOk;
@@ -236,34 +234,21 @@ void printValue(const RegValue& v) {
     std::cout << "    " << displayName(v.name) << "    " << type << "    " << dataText(v) << "\n";
 }
 
-// Immediate subkeys of `path`, listed or implied, in document order.
-std::vector<Text> childKeys(const RegDocument& doc, const Text& path) {
-    const Text prefix = toUpper(path) + u"\\";
-    std::vector<Text> out, seen;
-    for (const RegKey& k : doc.keys()) {
-        Text upper = toUpper(k.path);
-        if (upper.size() <= prefix.size() || upper.compare(0, prefix.size(), prefix) != 0) continue;
-        size_t end = upper.find(u'\\', prefix.size());
-        Text child = k.path.substr(0, end);
-        Text childUpper = upper.substr(0, end);
-        bool known = false;
-        for (const Text& s : seen)
-            known = known || s == childUpper;
-        if (known) continue;
-        seen.push_back(childUpper);
-        out.push_back(child);
-    }
-    return out;
+// The value of that name (compared without regard to case), or null.
+const RegValue* findValue(const std::vector<RegValue>& values, TextView name) {
+    for (const RegValue& v : values)
+        if (equalsIgnoreCase(v.name, name)) return &v;
+    return nullptr;
 }
 
 // Prints a key (its values, or just `only`), then its subkeys: their names,
 // or with `recurse` their whole contents. Returns the number of matches.
-size_t printKey(const RegDocument& doc, const Text& path, const Args& a, bool recurse) {
-    const RegKey* key = doc.find(path);
+size_t printKey(const StoreSnapshot& snap, const Text& path, const Args& a, bool recurse) {
+    const std::vector<RegValue> values = keyValues(snap, path);
     size_t matches = 0;
     if (a.valueName || a.defaultValue) {
         Text name = a.valueName ? fromUtf8(*a.valueName) : Text();
-        const RegValue* v = key ? key->find(name) : nullptr;
+        const RegValue* v = findValue(values, name);
         if (v) {
             std::cout << "\n" << toUtf8(path) << "\n";
             printValue(*v);
@@ -271,15 +256,14 @@ size_t printKey(const RegDocument& doc, const Text& path, const Args& a, bool re
         }
     } else {
         std::cout << "\n" << toUtf8(path) << "\n";
-        if (key)
-            for (const RegValue& v : key->values)
-                printValue(v);
+        for (const RegValue& v : values)
+            printValue(v);
         ++matches;
     }
-    const std::vector<Text> children = childKeys(doc, path);
+    const std::vector<Text> children = subkeys(snap, path);
     for (size_t i = 0; i < children.size(); ++i) {
         if (recurse)
-            matches += printKey(doc, children[i], a, true);
+            matches += printKey(snap, children[i], a, true);
         else if (!a.valueName && !a.defaultValue)
             std::cout << (i == 0 ? "\n" : "") << toUtf8(children[i]) << "\n";
     }
@@ -291,12 +275,12 @@ int query(const Args& a) {
     const Text path = keyArgument(a.words[0]);
     auto snap = loadSettingsStore();
     warnUnreadLines(*snap);
-    if (!snap->doc.keyExists(path)) {
+    if (!keyExists(*snap, path)) {
         std::cerr << "orv reg: key " << toUtf8(path) << " not found in "
                   << toUtf8(settingsStorePath()) << "\n";
         return kFailed;
     }
-    size_t matches = printKey(snap->doc, path, a, a.recurse);
+    size_t matches = printKey(*snap, path, a, a.recurse);
     if ((a.valueName || a.defaultValue) && matches == 0) {
         std::cerr << "orv reg: value " << quotedName(a.valueName ? fromUtf8(*a.valueName) : Text())
                   << " not found in " << toUtf8(path) << (a.recurse ? " or its subkeys" : "")
@@ -390,10 +374,7 @@ int add(const Args& a) {
     const Text path = keyArgument(a.words[0]);
     if (!a.valueName && !a.defaultValue) {
         if (a.type || a.data) throw UsageError{"/t and /d need /v NAME or /ve"};
-        return store("key " + toUtf8(path), [&](RegDocument& doc) {
-            doc.ensure(path);
-            return true;
-        });
+        return store("key " + toUtf8(path), createKey(path));
     }
     const Text name = a.valueName ? fromUtf8(*a.valueName) : Text();
     if (!regNameStorable(name)) throw UsageError{"invalid value name " + *a.valueName};
@@ -401,14 +382,11 @@ int add(const Args& a) {
     const std::string what = "value " + quotedName(name) + " of " + toUtf8(path);
     if (!a.force) {
         auto snap = loadSettingsStore();
-        const RegKey* key = snap->doc.find(path);
-        if (key && key->find(name) && !confirm("Value " + displayName(name) + " exists, overwrite"))
+        if (findValue(keyValues(*snap, path), name) &&
+            !confirm("Value " + displayName(name) + " exists, overwrite"))
             return cancelled();
     }
-    return store(what, [&](RegDocument& doc) {
-        doc.setValue(path, value);
-        return true;
-    });
+    return store(what, writeValue(path, value));
 }
 
 // ---- delete
@@ -421,15 +399,14 @@ int remove(const Args& a) {
         return kFailed;
     }
     auto snap = loadSettingsStore();
-    if (!snap->doc.keyExists(path)) {
+    if (!keyExists(*snap, path)) {
         std::cerr << "orv reg: key " << toUtf8(path) << " not found in "
                   << toUtf8(settingsStorePath()) << "\n";
         return kFailed;
     }
     if (a.valueName || a.defaultValue) {
         const Text name = a.valueName ? fromUtf8(*a.valueName) : Text();
-        const RegKey* key = snap->doc.find(path);
-        if (!key || !key->find(name)) {
+        if (!findValue(keyValues(*snap, path), name)) {
             std::cerr << "orv reg: value " << quotedName(name) << " not found in " << toUtf8(path)
                       << "\n";
             return kFailed;
@@ -437,26 +414,16 @@ int remove(const Args& a) {
         if (!a.force && !confirm("Delete the registry value " + displayName(name)))
             return cancelled();
         return store("deleting value " + quotedName(name) + " of " + toUtf8(path),
-                     [&](RegDocument& doc) { return doc.deleteValue(path, name); });
+                     deleteValue(path, name));
     }
     if (a.allValues) {
         if (!a.force && !confirm("Delete all values under the registry key " + toUtf8(path)))
             return cancelled();
-        return store("deleting the values of " + toUtf8(path), [&](RegDocument& doc) {
-            const RegKey* key = doc.find(path);
-            if (!key || key->values.empty()) return false;
-            std::vector<Text> names;
-            for (const RegValue& v : key->values)
-                names.push_back(v.name);
-            for (const Text& n : names)
-                doc.deleteValue(path, n);
-            return true;
-        });
+        return store("deleting the values of " + toUtf8(path), deleteValues(path));
     }
     if (!a.force && !confirm("Permanently delete the registry key " + toUtf8(path)))
         return cancelled();
-    return store("deleting key " + toUtf8(path),
-                 [&](RegDocument& doc) { return doc.deleteKey(path); });
+    return store("deleting key " + toUtf8(path), deleteKey(path));
 }
 
 // ---- export and import
@@ -472,14 +439,14 @@ int exportKey(const Args& a) {
     const std::string& file = a.words[1];
     auto snap = loadSettingsStore();
     warnUnreadLines(*snap);
-    if (!snap->doc.keyExists(path)) {
+    if (!keyExists(*snap, path)) {
         std::cerr << "orv reg: key " << toUtf8(path) << " not found in "
                   << toUtf8(settingsStorePath()) << "\n";
         return kFailed;
     }
     if (!a.force && fileExists(file) && !confirm("File " + file + " already exists. Overwrite"))
         return cancelled();
-    const std::string text = writeRegText(snap->doc.subtree(path));
+    const std::string text = exportKey(*snap, path);
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.close();
@@ -501,17 +468,15 @@ int import(const Args& a) {
     }
     std::stringstream ss;
     ss << in.rdbuf();
-    const RegParse parsed = parseRegText(ss.str());
-    if (!parsed.errors.empty()) {
-        for (const RegParseError& e : parsed.errors)
+    std::vector<StoreLineError> errors;
+    StoreWriteResult r = importText(ss.str(), &errors);
+    if (!errors.empty()) {
+        for (const StoreLineError& e : errors)
             std::cerr << "orv reg: " << file << " line " << e.line << ": " << e.message << "\n";
         std::cerr << "orv reg: nothing imported\n";
         return kFailed;
     }
-    return store("importing " + file, [&](RegDocument& doc) {
-        applyOps(doc, parsed.ops);
-        return true;
-    });
+    return store("importing " + file, r);
 }
 
 int run(const std::vector<std::string>& all) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/core/variant.hpp"
 
 namespace orv::tool {

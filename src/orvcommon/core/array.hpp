@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 
 namespace orv {
 

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "orvcommon/core/dates.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 
 namespace orv {
 namespace {

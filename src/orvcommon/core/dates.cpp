@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "orvcommon/core/convert.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/clock.hpp"
 
 namespace orv {

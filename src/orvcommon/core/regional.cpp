@@ -1,6 +1,6 @@
 #include "orvcommon/core/regional.hpp"
 
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/locale.hpp"
 
 namespace orv {

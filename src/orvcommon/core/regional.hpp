@@ -6,7 +6,7 @@
 
 #include <array>
 
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/text.hpp"
 
 namespace orv {
 

@@ -8,7 +8,7 @@
 
 #include "orvcommon/core/array.hpp"
 #include "orvcommon/core/decimal.hpp"
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/text.hpp"
 
 namespace orv {
 

@@ -21,8 +21,8 @@
 
 #include <limits>
 
-#include "orvcommon/core/cp1252.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/cp1252.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/core/scan.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/platform/files.hpp"
@@ -203,9 +203,7 @@ ErrInfo readCsvTable(const Text& sFileName, Array<Text>& sArrayValue, int32_t lN
         int32_t lineCount = 0;
         result = trapped(lineTrap, [&](ErrInfo& counted) {
             counted.clear();
-            int32_t error = 0;
-            file = platform::File::open(sFileName, platform::OpenMode::Read, &error);
-            if (!file.isOpen()) raise(error != 0 ? error : err::kPathFileAccess);
+            file = platform::File::open(sFileName, platform::OpenMode::Read).orRaise();
             const size_t lines = countLines(file, blockSize);
             if (lines > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
                 raise(err::kOverflow);
@@ -223,7 +221,7 @@ ErrInfo readCsvTable(const Text& sFileName, Array<Text>& sArrayValue, int32_t lN
                                        static_cast<size_t>(cells) * sizeof(Text));
         }
         sArrayValue.redim({1, lNumRows}, {1, lineCount});
-        if (!file.seek(0)) raise(err::kDeviceIo);
+        file.seek(0).orRaise();
         TableReader reader(sArrayValue, lNumRows, lineCount, fields, lNumColumns);
         BlockLines(file, blockSize).run([&](const char* b, const char* e) { reader.run(b, e); });
         file.close();

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "orvcommon/core/array.hpp"
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/text.hpp"
 #include "orvcommon/files/line_reader.hpp"
 #include "orvcommon/results/errinfo.hpp"
 

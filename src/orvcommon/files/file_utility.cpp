@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "orvcommon/base/cp1252.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/core/convert.hpp"
-#include "orvcommon/core/cp1252.hpp"
 #include "orvcommon/core/dates.hpp"
-#include "orvcommon/core/errors.hpp"
 #include "orvcommon/files/csv_table.hpp"
 #include "orvcommon/files/line_reader.hpp"
 #include "orvcommon/functions/funzioni.hpp"
@@ -23,23 +23,12 @@ namespace {
 const Text kSuccessText = u"Operazione eseguita correttamente";
 const char16_t* const kClass = u"FileUtility";
 
-// Raises the run-time error that `error` holds (a failure the platform reported).
-[[noreturn]] void raiseFileError(int32_t error) {
-    raise(error != 0 ? error : err::kPathFileAccess);
-}
-
 platform::File openOrRaise(const Text& path, platform::OpenMode mode) {
-    int32_t error = 0;
-    platform::File f = platform::File::open(path, mode, &error);
-    if (!f.isOpen()) raiseFileError(error);
-    return f;
+    return platform::File::open(path, mode).orRaise();
 }
 
 std::string readAllOrRaise(platform::File& f) {
-    int32_t error = 0;
-    auto bytes = f.readAll(&error);
-    if (!bytes) raiseFileError(error);
-    return std::move(*bytes);
+    return f.readAll().orRaise();
 }
 
 // A 16-bit sum as the automation run time computes it: error 6 outside.
@@ -113,10 +102,7 @@ ErrInfo FileUtility::numFileInDir(const Text& sDirectory, int16_t& iNumFile) {
     return trapped(trap, [&](ErrInfo& result) {
         // An empty pattern with no listing in progress is an invalid call.
         if (sDirectory.empty()) raise(err::kInvalidArgument);
-        std::vector<platform::DirEntry> entries;
-        int32_t error = 0;
-        if (!platform::listDirectory(sDirectory, platform::attr::kNormal, entries, &error))
-            raiseFileError(error);
+        const auto entries = platform::listDirectory(sDirectory, platform::attr::kNormal).orRaise();
         int16_t count = 0;
         for (size_t i = 0; i < entries.size(); ++i)
             count = add16(count, 1);
@@ -136,9 +122,11 @@ ErrInfo FileUtility::UpdateFileTime(Variant& fname, Variant& fyear, Variant& fmo
         // a folder and a read-only file cannot be opened. The read-only test
         // is explicit so that a privileged process behaves the same.
         platform::File file;
-        const int32_t attributes = platform::getAttributes(name);
-        if (attributes >= 0 && (attributes & platform::attr::kReadOnly) == 0)
-            file = platform::File::open(name, platform::OpenMode::WriteExisting);
+        const auto attributes = platform::getAttributes(name);
+        if (attributes && (*attributes & platform::attr::kReadOnly) == 0) {
+            if (auto opened = platform::File::open(name, platform::OpenMode::WriteExisting))
+                file = std::move(*opened);
+        }
         if (!file.isOpen()) {
             fillDetectedFailure(result, trap, eiABORTED, u"Could not open file " + name);
             return;
@@ -159,7 +147,7 @@ ErrInfo FileUtility::UpdateFileTime(Variant& fname, Variant& fyear, Variant& fmo
         }
         // The outcome of setting the times is not examined: a date that does
         // not exist converts to 0, which leaves the times as they were.
-        platform::setFileTimes(file, systemTimeToFileTime(st));
+        (void)file.setTimes(systemTimeToFileTime(st));
         file.close();
     });
 }
@@ -168,19 +156,17 @@ ErrInfo FileUtility::writeFile(const Text& sFileName, int32_t attributeFile,
                                const Text& sTextFile) {
     const Trap trap{u"writeFile", classOrigin(kClass), Description::Standard};
     return trapped(trap, [&](ErrInfo& result) {
-        int32_t error = 0;
         // An existing read-only, hidden or system file is made plain first so
         // that it can be replaced.
-        if (platform::pathKind(sFileName) == platform::PathKind::File &&
-            !platform::setAttributes(sFileName, platform::attr::kArchive, &error))
-            raiseFileError(error);
+        if (platform::pathKind(sFileName) == platform::PathKind::File)
+            platform::setAttributes(sFileName, platform::attr::kArchive).orRaise();
         {
             platform::File f = openOrRaise(sFileName, platform::OpenMode::WriteTruncate);
             std::string bytes = cp1252::encode(sTextFile);
             bytes.append("\r\n");
-            if (!f.writeAll(bytes, &error)) raiseFileError(error);
+            f.writeAll(bytes).orRaise();
         }
-        if (!platform::setAttributes(sFileName, attributeFile, &error)) raiseFileError(error);
+        platform::setAttributes(sFileName, attributeFile).orRaise();
         fillSuccess(result, trap, kSuccessText);
     });
 }
@@ -288,9 +274,9 @@ ErrInfo FileUtility::ooReadFile(const Text& sFlLename, int16_t iObjectLen, int32
     const Trap recordTrap{u"ooReadFile", Origin{}, Description::Standard};
     return trapped(trap, [&](ErrInfo& result) {
         Funzioni cleaner;
-        int32_t error = 0;
-        const int64_t fileLen = platform::fileLength(sFlLename, &error);
-        if (fileLen < 0) return fail(result, error != 0 ? error : err::kPathFileAccess);
+        const auto length = platform::fileSize(sFlLename);
+        if (!length) return fail(result, length.error());
+        const int64_t fileLen = *length;
         const int32_t unit = int32_t{iObjectLen} + 2;  // a 16-bit sum
         if (unit > std::numeric_limits<int16_t>::max()) return fail(result, err::kOverflow);
         if (unit == 0) return fail(result, err::kDivisionByZero);
@@ -309,8 +295,9 @@ ErrInfo FileUtility::ooReadFile(const Text& sFlLename, int16_t iObjectLen, int32
                                     u"] supported type are: 20, 25");
             return;
         }
-        platform::File f = platform::File::open(sFlLename, platform::OpenMode::Read, &error);
-        if (!f.isOpen()) return fail(result, error != 0 ? error : err::kPathFileAccess);
+        auto opened = platform::File::open(sFlLename, platform::OpenMode::Read);
+        if (!opened) return fail(result, opened.error());
+        platform::File f = std::move(*opened);
 
         const int64_t records = std::max<int64_t>(n, 0);
         int64_t wanted = iNumObject;
@@ -327,13 +314,16 @@ ErrInfo FileUtility::ooReadFile(const Text& sFlLename, int16_t iObjectLen, int32
         int32_t k = 0;
         for (int64_t p = lStartPosition; p < int64_t{lStartPosition} + iNumObject; ++p) {
             int32_t readError = pending;
-            std::optional<std::string> bytes;
+            std::string bytes;
             if (readError == 0 && p < 1) readError = err::kBadRecordNumber;
             if (readError == 0) {
-                if (!f.seek((p - 1) * unit))
+                if (!f.seek((p - 1) * unit)) {
                     readError = err::kBadRecordNumber;
-                else if (!(bytes = f.read(static_cast<size_t>(iObjectLen), &readError)))
-                    readError = readError != 0 ? readError : err::kDeviceIo;
+                } else if (auto got = f.read(static_cast<size_t>(iObjectLen))) {
+                    bytes = std::move(*got);
+                } else {
+                    readError = got.error();
+                }
             }
             if (readError != 0) {
                 fillDetectedFailure(result, recordTrap, readError, standardMessage(readError));
@@ -341,7 +331,7 @@ ErrInfo FileUtility::ooReadFile(const Text& sFlLename, int16_t iObjectLen, int32
             }
             ++k;
             Text cleaned;
-            result = cleaner.normStringOnlyAscii(cp1252::decode(*bytes), cleaned);
+            result = cleaner.normStringOnlyAscii(cp1252::decode(bytes), cleaned);
             if (!result.isSuccess()) return;
             if (sOList.dims() == 1 && k >= sOList.lbound(1) && k <= sOList.ubound(1))
                 sOList.at(k) = std::move(cleaned);

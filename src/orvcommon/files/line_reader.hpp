@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/core/scan.hpp"
 #include "orvcommon/platform/files.hpp"
 
@@ -68,9 +68,7 @@ class BlockLines {
         bool skipLf = false;  // the last run ended with a CR at the block's end
         for (;;) {
             if (have > buf.size() / 2) buf.resize(buf.size() * 2);
-            int32_t error = 0;
-            const int64_t got = file_.readInto(buf.data() + have, buf.size() - have, &error);
-            if (got < 0) raise(error != 0 ? error : err::kDeviceIo);
+            const size_t got = file_.readInto(buf.data() + have, buf.size() - have).orRaise();
             const size_t data = have + static_cast<size_t>(got);
             size_t start = 0;
             if (skipLf && got > 0) {

@@ -6,7 +6,7 @@
 #include <numeric>
 #include <vector>
 
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/core/scan.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/platform/files.hpp"
@@ -262,7 +262,7 @@ ErrInfo Funzioni::getSerialNumber(const Text& sDisk, int32_t& lSerialNumber) {
     return trapped(trap, [&](ErrInfo& result) {
         result.clear();
         // A volume that cannot be read leaves the caller's value in place.
-        if (auto serial = platform::volumeSerial(sDisk))
+        if (auto serial = platform::volumeSerial(sDisk); serial.ok())
             lSerialNumber = static_cast<int32_t>(*serial);
         if (lSerialNumber < 0) {
             if (lSerialNumber == std::numeric_limits<int32_t>::min()) raise(err::kOverflow);

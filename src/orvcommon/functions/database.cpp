@@ -2,7 +2,7 @@
 // database engines.
 #include "orvcommon/core/convert.hpp"
 #include "orvcommon/core/dates.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/functions/funzioni_detail.hpp"
 #include "orvcommon/results/enums.hpp"

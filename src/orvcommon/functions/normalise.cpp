@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "orvcommon/core/convert.hpp"
-#include "orvcommon/core/cp1252.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/cp1252.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/results/trap.hpp"
 

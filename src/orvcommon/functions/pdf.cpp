@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "orvcommon/core/convert.hpp"
-#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/files/file_utility.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/functions/funzioni_detail.hpp"

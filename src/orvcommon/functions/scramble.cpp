@@ -1,7 +1,7 @@
 // Funzioni: a fixed shift of character codes that makes short texts
 // unreadable at a glance. Not cryptography: no key, same input same output.
-#include "orvcommon/core/cp1252.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/cp1252.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/results/trap.hpp"
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "orvcommon/core/convert.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/functions/funzioni_detail.hpp"
 

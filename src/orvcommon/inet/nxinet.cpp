@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "orvcommon/core/convert.hpp"
-#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/platform/inet.hpp"
 #include "orvcommon/platform/memory.hpp"
 #include "orvcommon/results/trap.hpp"

@@ -30,7 +30,7 @@
 
 #include <cstdint>
 
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/text.hpp"
 #include "orvcommon/core/variant.hpp"
 #include "orvcommon/results/errinfo.hpp"
 

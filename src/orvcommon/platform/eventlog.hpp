@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/text.hpp"
 
 namespace orv::platform {
 

@@ -1,26 +1,18 @@
 // File services. Paths are library texts; the platform converts them to its
-// own file-name encoding (UTF-8 on POSIX). Failures are reported as run-time
-// error numbers chosen by one table (see `errorFromOs`).
+// own file-name encoding (UTF-8 on POSIX). Failures come back as the run-time
+// error number their cause maps to, chosen by one table in the backend.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/result.hpp"
+#include "orvcommon/base/text.hpp"
+#include "orvcommon/platform/paths.hpp"
 
 namespace orv::platform {
-
-// The folder separator of file paths on this platform ("/" here; the
-// behaviour's backslash becomes this wherever it builds a path).
-inline constexpr char16_t kPathSeparator = u'/';
-
-// The run-time error number for an operating-system error code, in the one
-// mapping table of the library. `parentMissing` tells a missing file (53)
-// from a missing folder on the way to it (76).
-int32_t errorFromOs(int osError, bool parentMissing = false);
 
 enum class OpenMode {
     Read,               // existing file, reading
@@ -31,7 +23,8 @@ enum class OpenMode {
     WriteExisting,      // existing file, writing, no truncation
 };
 
-// An open file; closed when the object goes.
+// An open file; closed when the object goes. What the backend holds to reach
+// the file stays inside it.
 class File {
   public:
     File() = default;
@@ -41,42 +34,63 @@ class File {
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
-    // Opens `path`; on failure the File is closed and `error` (if given)
-    // receives the run-time error number.
-    static File open(TextView path, OpenMode mode, int32_t* error = nullptr);
-    // The same with the path already in the file system's encoding (see
-    // nativePath), for callers that open one path very often.
-    static File openNative(const std::string& path, OpenMode mode, int32_t* error = nullptr);
+    // Opens `path`; a folder opened for reading is error 75.
+    static Result<File> open(TextView path, OpenMode mode);
 
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return handle_ != kClosed; }
     void close();
 
     // Exclusive advisory lock for the life of the open file (or until close).
-    bool lockExclusive();
-    // Current size in bytes, -1 on failure.
-    int64_t size() const;
-    // True while `path` still names this same file (it was not renamed away
-    // or replaced since it was opened).
-    bool isStillAt(TextView path) const;
-
+    Status lockExclusive();
+    // Current size in bytes.
+    Result<int64_t> size() const;
     // Writes everything with as few system calls as the OS allows (one, for
-    // a log line); false on failure, `error` receives the number.
-    bool writeAll(std::string_view bytes, int32_t* error = nullptr);
-    // Reads up to n bytes at the current position; nullopt on failure.
-    std::optional<std::string> read(size_t n, int32_t* error = nullptr);
+    // a log line).
+    Status writeAll(std::string_view bytes);
+    // Reads up to n bytes at the current position (fewer at the end).
+    Result<std::string> read(size_t n);
     // Reads the whole remaining file.
-    std::optional<std::string> readAll(int32_t* error = nullptr);
+    Result<std::string> readAll();
     // Reads up to n bytes at the current position into `buffer` (a block of
-    // a file read piece by piece): the count read, 0 at the end of the file,
-    // -1 on failure with `error` set.
-    int64_t readInto(char* buffer, size_t n, int32_t* error = nullptr);
-    // Moves the position; false on failure.
-    bool seek(int64_t offset);
-
-    int nativeHandle() const { return fd_; }
+    // a file read piece by piece): the count read, 0 at the end of the file.
+    Result<size_t> readInto(char* buffer, size_t n);
+    // Moves the position.
+    Status seek(int64_t offset);
+    // Sets the last-access and last-write times to `fileTime`, a count of
+    // 100-nanosecond intervals since 1 January 1601 UTC; 0 leaves the times
+    // unchanged. POSIX keeps no settable creation time, so that stamp has
+    // nowhere to go.
+    Status setTimes(uint64_t fileTime);
 
   private:
-    int fd_ = -1;
+    static constexpr intptr_t kClosed = -1;
+    intptr_t handle_ = kClosed;  // the backend's own, opaque here
+};
+
+// A text file that several processes append to one line at a time, renamed
+// to an old copy (replacing an earlier one) once it has grown past a size.
+//
+// Every line goes out whole in one write, under an exclusive lock on the
+// file that also covers "check the size, rename": the rename happens once
+// however many processes log, and no line is lost. A process that opened
+// the file just before another renamed it notices (the path names another
+// file now) and writes to the new file instead. A write that fails half way
+// is taken back, so the file never holds part of a line.
+class SharedLogFile {
+  public:
+    SharedLogFile(TextView path, TextView oldCopy);
+    // Appends `line` after renaming the file when it is larger than
+    // `switchSize` bytes. When the rename fails the file stays and the line
+    // is appended to it.
+    Status append(std::string_view line, int64_t switchSize);
+    // Only the rename, of an existing file past `switchSize` bytes.
+    Status rotate(int64_t switchSize);
+    const Text& path() const { return path_; }
+
+  private:
+    Status run(const std::string_view* line, int64_t switchSize);
+    Text path_, oldCopy_;
+    std::string prepared_, preparedOld_;  // the paths in the backend's own form
 };
 
 enum class PathKind { Missing, File, Folder, Other };
@@ -85,22 +99,13 @@ bool fileExists(TextView path);    // a file (not a folder)
 bool folderExists(TextView path);  // a folder
 bool pathExists(TextView path);    // either
 
-// Size of a file in bytes, -1 when it cannot be read.
-int64_t fileSize(TextView path);
 // Renames `from` to `to`, replacing `to` atomically if it exists.
-bool renameReplace(TextView from, TextView to);
+Status renameReplace(TextView from, TextView to);
 // Copies a file's bytes, replacing the target.
-bool copyFile(TextView from, TextView to);
-bool removeFile(TextView path);
+Status copyFile(TextView from, TextView to);
+Status removeFile(TextView path);
 // Creates a folder and its missing parents.
-bool createFolders(TextView path);
-
-// A path in the file system's own encoding (UTF-8 here).
-std::string nativePath(TextView path);
-
-// Path helpers (text only, no OS access).
-Text parentFolder(TextView path);  // "" when there is none
-Text joinPath(TextView folder, TextView name);
+Status createFolders(TextView path);
 
 // Temporary folder, ending in the separator: TMPDIR, else /tmp/.
 Text tempFolder();
@@ -121,16 +126,16 @@ inline constexpr int32_t kArchive = 32;
 // write permission bit; hidden is a name beginning with "." or the hidden bit
 // of the extended attribute `user.DOSATTRIB`; system and archive live only in
 // that attribute (read in the "0x<hex>" text form, or from the binary record
-// that current file servers write). -1 on failure, `error` receives the number.
-int32_t getAttributes(TextView path, int32_t* error = nullptr);
+// that current file servers write).
+Result<int32_t> getAttributes(TextView path);
 
 // Sets read-only, hidden, system and archive (bits 1, 2, 4, 32; other bits
 // are error 5). Read-only clears every write permission bit; clearing it gives
 // the owner write permission back. Hidden, system and archive are written to
 // `user.DOSATTRIB` as "0x<hex>" (no NUL); where the file system keeps no
 // extended attributes those three bits are silently not kept (a dot-name
-// stays hidden whatever is set). False on failure, `error` receives the number.
-bool setAttributes(TextView path, int32_t attributes, int32_t* error = nullptr);
+// stays hidden whatever is set).
+Status setAttributes(TextView path, int32_t attributes);
 
 struct DirEntry {
     Text name;           // name within its folder
@@ -145,22 +150,15 @@ struct DirEntry {
 // (read-only and archive included); adding hidden (2), system (4) or
 // directory (16) lets those entries through too. "." and ".." never appear.
 // A folder that does not exist (or is not a folder) lists nothing; any other
-// failure (no permission to read the folder) returns false with `error` set.
-bool listDirectory(TextView pattern, int32_t attributeFilter, std::vector<DirEntry>& out,
-                   int32_t* error = nullptr);
+// failure (no permission to read the folder) is its error number.
+Result<std::vector<DirEntry>> listDirectory(TextView pattern, int32_t attributeFilter);
 
 // True when `name` matches the `*` / `?` pattern (case-sensitive).
 bool matchesPattern(TextView name, TextView pattern);
 
-// Sets the last-access and last-write times of an open file to `fileTime`, a
-// count of 100-nanosecond intervals since 1 January 1601 UTC; 0 leaves the
-// times unchanged. POSIX keeps no settable creation time, so that stamp has
-// nowhere to go. False on failure.
-bool setFileTimes(File& file, uint64_t fileTime, int32_t* error = nullptr);
-
-// Size of a file in bytes; -1 with `error` set when it cannot be read (a
-// folder is error 75, as opening it as a file would be).
-int64_t fileLength(TextView path, int32_t* error);
+// Size of a file in bytes (a folder is error 75, as opening it as a file
+// would be).
+Result<int64_t> fileSize(TextView path);
 
 // ---- System information
 
@@ -175,7 +173,7 @@ Text systemFolder();
 // The 32-bit serial number of the volume that holds `root` (any path on it):
 // the low 32 bits of the file-system identifier that statvfs reports, which
 // the kernel derives from the volume's UUID where the file system has one.
-// nullopt when the volume cannot be read (a path that does not exist).
-std::optional<uint32_t> volumeSerial(TextView root);
+// An error when the volume cannot be read (a path that does not exist).
+Result<uint32_t> volumeSerial(TextView root);
 
 }  // namespace orv::platform

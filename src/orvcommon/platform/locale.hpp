@@ -4,7 +4,7 @@
 #include <array>
 #include <optional>
 
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/text.hpp"
 
 namespace orv::platform {
 

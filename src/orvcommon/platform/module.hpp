@@ -1,7 +1,7 @@
 // Information about the library's own module.
 #pragma once
 
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/text.hpp"
 
 namespace orv::platform {
 

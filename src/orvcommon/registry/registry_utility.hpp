@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/text.hpp"
 #include "orvcommon/registry/registry_writer.hpp"
 #include "orvcommon/results/errinfo.hpp"
 

@@ -20,11 +20,7 @@ class StoreRegistryWriter final : public RegistryWriter {
         path = platform::normaliseKeyPath(path);
         if (!platform::regKeyPathStorable(path) || !platform::regNameStorable(sValueName))
             return false;
-        platform::RegValue value{sValueName, platform::kRegSz, platform::regStringData(sValue)};
-        auto res = platform::modifySettingsStore([&](platform::RegDocument& doc) {
-            doc.setValue(path, value);
-            return true;
-        });
+        auto res = platform::writeTextValue(path, sValueName, sValue);
         if (res.status == platform::StoreWrite::Ok) return true;
         if (res.status != platform::StoreWrite::Refused)
             platform::writeEventLog(u"Value \"" + sValueName + u"\" of " + path +

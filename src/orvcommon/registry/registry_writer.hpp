@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/text.hpp"
 
 namespace orv {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "orvcommon/core/convert.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/report_target.hpp"
 

@@ -1,11 +1,12 @@
 // The log system: settings from the registry, the log line, rotation and the
 // append of one line per call.
 #include <charconv>
+#include <optional>
 
+#include "orvcommon/base/cp1252.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/core/convert.hpp"
-#include "orvcommon/core/cp1252.hpp"
 #include "orvcommon/core/dates.hpp"
-#include "orvcommon/core/errors.hpp"
 #include "orvcommon/core/regional.hpp"
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/files.hpp"
@@ -19,67 +20,28 @@ namespace {
 constexpr int32_t kDefaultSwitch = 1024000;
 constexpr const char16_t* kLogKey = u"SOFTWARE\\VELN\\LogSystem";
 
-// Appends `line` to `path` after rotating the file when it has grown past
-// `switchSize` bytes; with `line` null the file is only rotated.
-//
-// Several processes may log to the same file. Each line goes out in one
-// write on a descriptor opened for appending, and "check size, rotate,
-// append" runs under an advisory lock on the file, so rotation happens once
-// and no line is lost: a process that opened the file just before another
-// renamed it to ".old" notices (the path names another file now) and opens
-// the new file instead. Rotation renames the file to ".old" atomically,
-// replacing an earlier copy, which ends in the same state as copy-then-
-// delete; when the rename fails the file stays and the line is appended to
-// it. Any failure leaves its step without effect.
-// Returns 0, or the error number of a failed open.
-int32_t rotateAndAppend(const Text& path, const std::string& native, const std::string* line,
-                        int32_t switchSize) {
-    using platform::File;
-    using platform::OpenMode;
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        int32_t error = 0;
-        File f =
-            File::openNative(native, line ? OpenMode::Append : OpenMode::AppendExisting, &error);
-        if (!f.isOpen()) return error;  // missing folder, no rights: the line is lost
-        f.lockExclusive();
-        // A file renamed away by another process's rotation was larger than
-        // the switch size then and has only grown, so the identity check is
-        // needed only for a file that is over the size now.
-        if (f.size() > switchSize) {
-            if (!f.isStillAt(path)) continue;  // rotated away meanwhile: reopen
-            if (platform::renameReplace(path, path + u".old")) {
-                if (!line) return 0;
-                File fresh = File::openNative(native, OpenMode::Append, &error);
-                if (fresh.isOpen()) fresh.writeAll(*line);
-                return error;
-            }
-        }
-        if (line) f.writeAll(*line);
-        return 0;
-    }
-    return 0;
+// Appends `line` to the log file at `path`, rotated to "<path>.old" past
+// `switchSize` bytes (with `line` null only rotated). The platform's shared
+// log file does it safely across processes; a failure leaves its step
+// without effect and is handed back.
+Status rotateAndAppend(const Text& path, const std::string* line, int32_t switchSize) {
+    // The named log is most often the same file call after call.
+    thread_local std::optional<platform::SharedLogFile> last;
+    if (!last || last->path() != path) last.emplace(path, path + u".old");
+    return line ? last->append(*line, switchSize) : last->rotate(switchSize);
 }
 
-int32_t rotateAndAppend(const Text& path, const std::string* line, int32_t switchSize) {
-    return rotateAndAppend(path, platform::nativePath(path), line, switchSize);
-}
-
-// The main log's path, as text and in the file system's encoding, built once
-// per change of the log folder.
-struct MainLogPath {
-    Text folder;
-    Text path;
-    std::string native;
-};
-const MainLogPath& mainLogPath(const Text& folder) {
-    thread_local MainLogPath last;
-    if (last.path.empty() || folder != last.folder) {
+// The main log file, its paths prepared once per change of the log folder.
+platform::SharedLogFile& mainLog(const Text& folder) {
+    thread_local Text lastFolder;
+    thread_local std::optional<platform::SharedLogFile> log;
+    if (!log || folder != lastFolder) {
         static const Text name = mainLogFileName(platform::moduleName());
-        last.folder = folder;
-        last.path = folder + name;
-        last.native = platform::nativePath(last.path);
+        lastFolder = folder;
+        const Text path = folder + name;
+        log.emplace(path, path + u".old");
     }
-    return last;
+    return *log;
 }
 
 void appendNumber(std::string& out, long long v) {
@@ -122,7 +84,8 @@ Text mainLogFileName(TextView moduleName) {
 namespace {
 
 struct LogSettings {
-    Text folder;  // ends in the separator
+    Text folder;   // ends in the separator
+    Text written;  // "Path" as written, spaces trimmed
     bool folderUnchecked = false;
     int16_t trace = 1;
     int32_t switchSize = kDefaultSwitch;
@@ -139,6 +102,7 @@ LogSettings readLogSettings(const platform::StoreSnapshot& store, bool checkFold
     const auto values = readRegistryTexts(store, HKEY_LOCAL_MACHINE, kLogKey,
                                           {u"Path", u"Trace", u"SwitchDimension"});
     Text folder = trimSpaces(values[0].text);
+    s.written = folder;
     if (folder.empty() || (checkFolder && !platform::pathExists(folder))) {
         folder = platform::moduleFolder();
     } else if (!checkFolder) {
@@ -238,19 +202,20 @@ ErrInfo ErrInfo::writeLog(const Variant& sErrLogName) {
         try {
             Text named = toText(sErrLogName);
             if (!named.empty()) {
-                rotateAndAppend(named, trace_ >= level ? &bytes : nullptr, switch_);
+                (void)rotateAndAppend(named, trace_ >= level ? &bytes : nullptr, switch_);
             }
         } catch (const RuntimeError&) {
             // A name that is not text: that step has no effect.
         }
     }
     if (type_ == eiERRORTYPE || type_ == eiWARNINGTYPE) {
-        const MainLogPath& main = mainLogPath(logFolder_);
-        int32_t error = rotateAndAppend(main.path, main.native, &bytes, switch_);
-        if (error && settings.folderUnchecked && !platform::pathExists(logFolder_)) {
-            // "Path" names no existing folder: the library's own folder it is.
+        Status written = mainLog(logFolder_).append(bytes, switch_);
+        // "Path" naming nothing that exists means the library's own folder.
+        // Naming a file is taken as a folder: writing fails and the line is
+        // lost, as any failure to write the main log.
+        if (!written && settings.folderUnchecked && !platform::pathExists(settings.written)) {
             logFolder_ = platform::moduleFolder() + platform::kPathSeparator;
-            rotateAndAppend(logFolder_ + mainLogFileName(platform::moduleName()), &bytes, switch_);
+            (void)mainLog(logFolder_).append(bytes, switch_);
         }
     }
     result.fill(eiSUCCESFULL, Text(), eiINFORMATIONTYPE, u"writeLog");

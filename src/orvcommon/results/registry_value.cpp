@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/platform/settings.hpp"
 
 namespace orv {

@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/text.hpp"
 #include "orvcommon/platform/settings.hpp"
 
 namespace orv {

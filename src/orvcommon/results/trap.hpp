@@ -6,7 +6,7 @@
 
 #include <new>
 
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/results/errinfo.hpp"
 
 namespace orv {

@@ -133,16 +133,17 @@ const ClassInfo* findClass(TextView name) {
 
 ObjectRef createObject(TextView progId) {
     const size_t dot = progId.find(u'.');
-    if (dot == TextView::npos || !equalsIgnoreCase(progId.substr(0, dot), kLibraryName)) raise(429);
+    if (dot == TextView::npos || !equalsIgnoreCase(progId.substr(0, dot), kLibraryName))
+        raise(err::kCannotCreateObject);
     const ClassInfo* cls = findClass(progId.substr(dot + 1));
-    if (!cls || !cls->creatable || !cls->create) raise(429);
+    if (!cls || !cls->creatable || !cls->create) raise(err::kCannotCreateObject);
     return cls->create();
 }
 
 const ClassInfo& classOf(const ObjectRef& object) {
     if (!object) raise(err::kObjectNotSet);
     const ClassInfo* cls = findClass(object->className());
-    if (!cls) raise(438);
+    if (!cls) raise(err::kMemberNotSupported);
     return *cls;
 }
 
@@ -153,7 +154,7 @@ const Member& findMember(const ClassInfo& cls, TextView name, MemberKind kind) {
                                             : m.kind != MemberKind::PropertyPut)
             return m;
     }
-    raise(438);
+    raise(err::kMemberNotSupported);
 }
 
 orv::Variant coerce(const orv::Variant& v, const Type& t) {
@@ -238,7 +239,7 @@ VariantArray variantArray(const Array<Text>& a) {
 
 orv::Variant invoke(const ObjectRef& object, const Member& member,
                     std::vector<orv::Variant*> args) {
-    if (args.size() > member.params.size()) raise(450);
+    if (args.size() > member.params.size()) raise(err::kWrongArgumentCount);
     Call call(object, member);
     call.slots_.resize(member.params.size());
     for (size_t i = 0; i < member.params.size(); ++i) {

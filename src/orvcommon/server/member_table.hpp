@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "orvcommon/core/array.hpp"
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/core/variant.hpp"
 #include "orvcommon/results/errinfo.hpp"
 

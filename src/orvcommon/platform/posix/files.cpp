@@ -7,10 +7,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/files.hpp"
+#include "orvcommon/platform/posix/posix_io.hpp"
 
 namespace orv::platform {
+using posix::sys;
 namespace {
 
 std::string native(TextView path) {
@@ -39,10 +41,40 @@ bool parentIsMissing(const std::string& p) {
     auto slash = p.find_last_of('/');
     if (slash == std::string::npos || slash == 0) return false;
     struct stat st {};
-    return ::stat(p.substr(0, slash).c_str(), &st) != 0 || !S_ISDIR(st.st_mode);
+    return sys.stat(p.substr(0, slash).c_str(), &st) != 0 || !S_ISDIR(st.st_mode);
+}
+
+int fdOf(intptr_t handle) {
+    return static_cast<int>(handle);
+}
+
+// Opens a path already in the file system's encoding; the descriptor or the
+// failure.
+Result<int> openFd(const std::string& p, OpenMode mode) {
+    if (p.empty()) return Failure{err::kFileNotFound};
+    if (p.find('\0') != std::string::npos) return Failure{err::kBadFileNameOrNumber};
+    int fd;
+    do {
+        fd = sys.open(p.c_str(), flagsFor(mode) | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return posix::failureAt(errno, p);
+    // A folder opens for reading on POSIX; files are what callers want. (Any
+    // mode that writes fails on a folder by itself, with EISDIR.)
+    struct stat st {};
+    if (mode == OpenMode::Read && sys.fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        sys.close(fd);
+        return Failure{err::kPathFileAccess};
+    }
+    return fd;
+}
+
+Status lockFd(int fd) {
+    return posix::lockExclusive(fd);
 }
 
 }  // namespace
+
+namespace posix {
 
 int32_t errorFromOs(int e, bool parentMissing) {
     switch (e) {
@@ -86,156 +118,202 @@ int32_t errorFromOs(int e, bool parentMissing) {
     }
 }
 
+Failure failureAt(int e, const std::string& path) {
+    return Failure{errorFromOs(e, e == ENOENT && parentIsMissing(path))};
+}
+
+Failure lastFailure() {
+    return Failure{errorFromOs(errno)};
+}
+
+Result<size_t> readFully(int fd, char* buf, size_t n) {
+    size_t got = 0;
+    while (got < n) {
+        ssize_t r = sys.read(fd, buf + got, n - got);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return lastFailure();
+        }
+        if (r == 0) break;
+        got += static_cast<size_t>(r);
+    }
+    return got;
+}
+
+Status writeFully(int fd, std::string_view bytes, size_t* written) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = sys.write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (written) *written = done;
+            return lastFailure();
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (written) *written = done;
+    return Status();
+}
+
+Status lockExclusive(int fd) {
+    int r;
+    do {
+        r = sys.flock(fd, LOCK_EX);
+    } while (r != 0 && errno == EINTR);
+    return r == 0 ? Status() : lastFailure();
+}
+
+Status readToEnd(int fd, std::string& out) {
+    char chunk[65536];
+    for (;;) {
+        auto got = readFully(fd, chunk, sizeof chunk);
+        if (!got) return Failure{got.error()};
+        out.append(chunk, *got);
+        if (*got < sizeof chunk) return Status();
+    }
+}
+
+}  // namespace posix
+
 File::~File() {
     close();
 }
-File::File(File&& o) noexcept : fd_(o.fd_) {
-    o.fd_ = -1;
+File::File(File&& o) noexcept : handle_(o.handle_) {
+    o.handle_ = kClosed;
 }
 File& File::operator=(File&& o) noexcept {
     if (this != &o) {
         close();
-        fd_ = o.fd_;
-        o.fd_ = -1;
+        handle_ = o.handle_;
+        o.handle_ = kClosed;
     }
     return *this;
 }
 
-std::string nativePath(TextView path) {
-    return native(path);
-}
-
-File File::open(TextView path, OpenMode mode, int32_t* error) {
-    return openNative(native(path), mode, error);
-}
-
-File File::openNative(const std::string& p, OpenMode mode, int32_t* error) {
+Result<File> File::open(TextView path, OpenMode mode) {
+    auto fd = openFd(native(path), mode);
+    if (!fd) return Failure{fd.error()};
     File f;
-    if (p.empty() || p.find('\0') != std::string::npos) {
-        if (error) *error = p.empty() ? err::kFileNotFound : err::kBadFileNameOrNumber;
-        return f;
-    }
-    int fd;
-    do {
-        fd = ::open(p.c_str(), flagsFor(mode) | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        int e = errno;
-        if (error) *error = errorFromOs(e, e == ENOENT && parentIsMissing(p));
-        return f;
-    }
-    // A folder opens for reading on POSIX; files are what callers want. (Any
-    // mode that writes fails on a folder by itself, with EISDIR.)
-    struct stat st {};
-    if (mode == OpenMode::Read && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        if (error) *error = err::kPathFileAccess;
-        return f;
-    }
-    f.fd_ = fd;
+    f.handle_ = *fd;
     return f;
 }
 
 void File::close() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
+    if (isOpen()) {
+        sys.close(fdOf(handle_));
+        handle_ = kClosed;
     }
 }
 
-bool File::lockExclusive() {
-    int r;
-    do {
-        r = ::flock(fd_, LOCK_EX);
-    } while (r != 0 && errno == EINTR);
-    return r == 0;
+Status File::lockExclusive() {
+    return lockFd(fdOf(handle_));
 }
 
-int64_t File::size() const {
+Result<int64_t> File::size() const {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) return -1;
+    if (sys.fstat(fdOf(handle_), &st) != 0) return posix::lastFailure();
     return static_cast<int64_t>(st.st_size);
 }
 
-bool File::isStillAt(TextView path) const {
-    struct stat mine {
-    }, there{};
-    if (::fstat(fd_, &mine) != 0) return false;
-    if (::stat(native(path).c_str(), &there) != 0) return false;
-    return mine.st_dev == there.st_dev && mine.st_ino == there.st_ino;
+Status File::writeAll(std::string_view bytes) {
+    return posix::writeFully(fdOf(handle_), bytes);
 }
 
-bool File::writeAll(std::string_view bytes, int32_t* error) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            if (error) *error = errorFromOs(errno);
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-std::optional<std::string> File::read(size_t n, int32_t* error) {
+Result<std::string> File::read(size_t n) {
     std::string buf(n, '\0');
-    size_t got = 0;
-    while (got < n) {
-        ssize_t r = ::read(fd_, buf.data() + got, n - got);
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            if (error) *error = errorFromOs(errno);
-            return std::nullopt;
-        }
-        if (r == 0) break;
-        got += static_cast<size_t>(r);
-    }
-    buf.resize(got);
+    auto got = posix::readFully(fdOf(handle_), buf.data(), n);
+    if (!got) return Failure{got.error()};
+    buf.resize(*got);
     return buf;
 }
 
-int64_t File::readInto(char* buffer, size_t n, int32_t* error) {
-    size_t got = 0;
-    while (got < n) {
-        ssize_t r = ::read(fd_, buffer + got, n - got);
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            if (error) *error = errorFromOs(errno);
-            return -1;
-        }
-        if (r == 0) break;
-        got += static_cast<size_t>(r);
-    }
-    return static_cast<int64_t>(got);
+Result<size_t> File::readInto(char* buffer, size_t n) {
+    return posix::readFully(fdOf(handle_), buffer, n);
 }
 
-std::optional<std::string> File::readAll(int32_t* error) {
-    int64_t sz = size();
+Result<std::string> File::readAll() {
     std::string out;
-    if (sz > 0) out.reserve(static_cast<size_t>(sz));
-    char chunk[65536];
-    for (;;) {
-        ssize_t r = ::read(fd_, chunk, sizeof chunk);
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            if (error) *error = errorFromOs(errno);
-            return std::nullopt;
-        }
-        if (r == 0) break;
-        out.append(chunk, static_cast<size_t>(r));
-    }
+    struct stat st {};
+    if (sys.fstat(fdOf(handle_), &st) == 0 && st.st_size > 0)
+        out.reserve(static_cast<size_t>(st.st_size));
+    Status s = posix::readToEnd(fdOf(handle_), out);
+    if (!s) return Failure{s.error()};
     return out;
 }
 
-bool File::seek(int64_t offset) {
-    return ::lseek(fd_, offset, SEEK_SET) >= 0;
+Status File::seek(int64_t offset) {
+    return sys.lseek(fdOf(handle_), offset, SEEK_SET) >= 0 ? Status() : posix::lastFailure();
+}
+
+// ---- The shared log file
+
+SharedLogFile::SharedLogFile(TextView path, TextView oldCopy)
+    : path_(path), oldCopy_(oldCopy), prepared_(native(path)), preparedOld_(native(oldCopy)) {}
+
+Status SharedLogFile::append(std::string_view line, int64_t switchSize) {
+    return run(&line, switchSize);
+}
+
+Status SharedLogFile::rotate(int64_t switchSize) {
+    return run(nullptr, switchSize);
+}
+
+namespace {
+
+// Appends under the lock already held; a write that fails part way is cut
+// back to where the file ended, so no part of a line stays.
+Status appendWhole(int fd, std::string_view line, off_t sizeBefore) {
+    size_t written = 0;
+    Status s = posix::writeFully(fd, line, &written);
+    if (!s && written > 0) {
+        while (sys.ftruncate(fd, sizeBefore) != 0 && errno == EINTR) {
+        }
+    }
+    return s;
+}
+
+}  // namespace
+
+Status SharedLogFile::run(const std::string_view* line, int64_t switchSize) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        auto opened = openFd(prepared_, line ? OpenMode::Append : OpenMode::AppendExisting);
+        if (!opened) return Failure{opened.error()};
+        struct Closer {
+            int fd;
+            ~Closer() { sys.close(fd); }
+        } f{*opened};
+        if (Status locked = lockFd(f.fd); !locked) return locked;
+        struct stat st {};
+        if (sys.fstat(f.fd, &st) != 0) return posix::lastFailure();
+        // A file renamed away by another process's rotation was larger than
+        // the switch size then and has only grown, so the identity check is
+        // needed only for a file that is over the size now.
+        if (st.st_size > switchSize) {
+            struct stat there {};
+            if (sys.stat(prepared_.c_str(), &there) != 0 || there.st_dev != st.st_dev ||
+                there.st_ino != st.st_ino)
+                continue;  // rotated away meanwhile: reopen
+            if (sys.rename(prepared_.c_str(), preparedOld_.c_str()) == 0) {
+                if (!line) return Status();
+                auto fresh = openFd(prepared_, OpenMode::Append);
+                if (!fresh) return Failure{fresh.error()};
+                Closer g{*fresh};
+                if (Status locked = lockFd(g.fd); !locked) return locked;
+                struct stat freshSt {};
+                if (sys.fstat(g.fd, &freshSt) != 0) return posix::lastFailure();
+                return appendWhole(g.fd, *line, freshSt.st_size);
+            }
+        }
+        if (!line) return Status();
+        return appendWhole(f.fd, *line, st.st_size);
+    }
+    // Renamed away eight times in a row under our feet: give up the line.
+    return Failure{err::kPathFileAccess};
 }
 
 PathKind pathKind(TextView path) {
     struct stat st {};
-    if (path.empty() || ::stat(native(path).c_str(), &st) != 0) return PathKind::Missing;
+    if (path.empty() || sys.stat(native(path).c_str(), &st) != 0) return PathKind::Missing;
     if (S_ISDIR(st.st_mode)) return PathKind::Folder;
     if (S_ISREG(st.st_mode)) return PathKind::File;
     return PathKind::Other;
@@ -252,53 +330,38 @@ bool pathExists(TextView path) {
     return pathKind(path) != PathKind::Missing;
 }
 
-int64_t fileSize(TextView path) {
-    struct stat st {};
-    if (::stat(native(path).c_str(), &st) != 0) return -1;
-    return static_cast<int64_t>(st.st_size);
+Status renameReplace(TextView from, TextView to) {
+    const std::string f = native(from);
+    if (sys.rename(f.c_str(), native(to).c_str()) != 0) return posix::failureAt(errno, f);
+    return Status();
 }
 
-bool renameReplace(TextView from, TextView to) {
-    return ::rename(native(from).c_str(), native(to).c_str()) == 0;
+Status copyFile(TextView from, TextView to) {
+    auto in = File::open(from, OpenMode::Read);
+    if (!in) return Failure{in.error()};
+    auto bytes = in->readAll();
+    if (!bytes) return Failure{bytes.error()};
+    auto out = File::open(to, OpenMode::WriteTruncate);
+    if (!out) return Failure{out.error()};
+    return out->writeAll(*bytes);
 }
 
-bool copyFile(TextView from, TextView to) {
-    File in = File::open(from, OpenMode::Read);
-    if (!in.isOpen()) return false;
-    auto bytes = in.readAll();
-    if (!bytes) return false;
-    File out = File::open(to, OpenMode::WriteTruncate);
-    return out.isOpen() && out.writeAll(*bytes);
+Status removeFile(TextView path) {
+    const std::string p = native(path);
+    if (sys.unlink(p.c_str()) != 0) return posix::failureAt(errno, p);
+    return Status();
 }
 
-bool removeFile(TextView path) {
-    return ::unlink(native(path).c_str()) == 0;
-}
-
-bool createFolders(TextView path) {
+Status createFolders(TextView path) {
     std::string p = native(path);
-    if (p.empty()) return false;
+    if (p.empty()) return Failure{err::kPathNotFound};
     for (size_t i = 1; i <= p.size(); ++i) {
         if (i == p.size() || p[i] == '/') {
             std::string part = p.substr(0, i);
-            if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return false;
+            if (sys.mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return posix::lastFailure();
         }
     }
-    return folderExists(path);
-}
-
-Text parentFolder(TextView path) {
-    auto slash = path.find_last_of(kPathSeparator);
-    if (slash == TextView::npos) return Text();
-    if (slash == 0) return Text(1, kPathSeparator);
-    return Text(path.substr(0, slash));
-}
-
-Text joinPath(TextView folder, TextView name) {
-    Text out(folder);
-    if (!out.empty() && out.back() != kPathSeparator) out.push_back(kPathSeparator);
-    out.append(name);
-    return out;
+    return folderExists(path) ? Status() : Failure{err::kPathNotFound};
 }
 
 Text tempFolder() {

@@ -14,24 +14,19 @@
 #include <cstring>
 #include <string>
 
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/files.hpp"
+#include "orvcommon/platform/posix/posix_io.hpp"
 
 namespace orv::platform {
+using posix::sys;
 namespace {
 
 constexpr const char* kDosAttrib = "user.DOSATTRIB";
 constexpr int32_t kXattrBits = attr::kReadOnly | attr::kHidden | attr::kSystem | attr::kArchive;
 
-bool parentMissing(const std::string& p) {
-    auto slash = p.find_last_of('/');
-    if (slash == std::string::npos || slash == 0) return false;
-    struct stat st {};
-    return ::stat(p.substr(0, slash).c_str(), &st) != 0 || !S_ISDIR(st.st_mode);
-}
-
-void setError(int32_t* error, int e, const std::string& p) {
-    if (error) *error = errorFromOs(e, e == ENOENT && parentMissing(p));
+Failure failureAt(int e, const std::string& p) {
+    return posix::failureAt(e, p);
 }
 
 uint32_t readLe(const unsigned char* b, size_t n) {
@@ -48,7 +43,7 @@ uint32_t readLe(const unsigned char* b, size_t n) {
 // then the 32-bit attribute bits.
 int32_t storedBits(const std::string& p) {
     unsigned char buf[256];
-    ssize_t n = ::getxattr(p.c_str(), kDosAttrib, buf, sizeof buf);
+    ssize_t n = sys.getxattr(p.c_str(), kDosAttrib, buf, sizeof buf);
     if (n <= 0) return 0;
     const size_t len = static_cast<size_t>(n);
     if (len >= 2 && buf[0] == '0' && (buf[1] == 'x' || buf[1] == 'X')) {
@@ -121,58 +116,42 @@ bool matchesPattern(TextView name, TextView pattern) {
     return matchFrom(name, 0, pattern, 0);
 }
 
-int32_t getAttributes(TextView path, int32_t* error) {
+Result<int32_t> getAttributes(TextView path) {
     const std::string p = toUtf8(path);
     struct stat st {};
-    if (p.empty() || ::stat(p.c_str(), &st) != 0) {
-        setError(error, p.empty() ? ENOENT : errno, p);
-        return -1;
-    }
+    if (p.empty() || sys.stat(p.c_str(), &st) != 0) return failureAt(p.empty() ? ENOENT : errno, p);
     return attributesOf(p, baseName(p), st);
 }
 
-bool setAttributes(TextView path, int32_t attributes, int32_t* error) {
-    if ((attributes & ~kXattrBits) != 0) {
-        if (error) *error = err::kInvalidArgument;
-        return false;
-    }
+Status setAttributes(TextView path, int32_t attributes) {
+    if ((attributes & ~kXattrBits) != 0) return Failure{err::kInvalidArgument};
     const std::string p = toUtf8(path);
     struct stat st {};
-    if (p.empty() || ::stat(p.c_str(), &st) != 0) {
-        setError(error, p.empty() ? ENOENT : errno, p);
-        return false;
-    }
+    if (p.empty() || sys.stat(p.c_str(), &st) != 0) return failureAt(p.empty() ? ENOENT : errno, p);
     mode_t mode = st.st_mode & 07777;
     if (attributes & attr::kReadOnly)
         mode &= static_cast<mode_t>(~(S_IWUSR | S_IWGRP | S_IWOTH));
     else if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         mode |= S_IWUSR;
-    if (mode != (st.st_mode & 07777) && ::chmod(p.c_str(), mode) != 0) {
-        setError(error, errno, p);
-        return false;
-    }
+    if (mode != (st.st_mode & 07777) && sys.chmod(p.c_str(), mode) != 0) return failureAt(errno, p);
     const int32_t kept = attributes & (attr::kHidden | attr::kSystem | attr::kArchive);
     int r;
     if (kept == 0) {
-        r = ::removexattr(p.c_str(), kDosAttrib);
+        r = sys.removexattr(p.c_str(), kDosAttrib);
         if (r != 0 && errno == ENODATA) r = 0;
     } else {
         char text[16];
         const int len = std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(kept));
-        r = ::setxattr(p.c_str(), kDosAttrib, text, static_cast<size_t>(len), 0);
+        r = sys.setxattr(p.c_str(), kDosAttrib, text, static_cast<size_t>(len), 0);
     }
     // No extended attributes on this file system: read-only and hidden
     // (dot-names) still work, the other bits are not kept.
-    if (r != 0 && errno != ENOTSUP && errno != EOPNOTSUPP) {
-        setError(error, errno, p);
-        return false;
-    }
-    return true;
+    if (r != 0 && errno != ENOTSUP && errno != EOPNOTSUPP) return failureAt(errno, p);
+    return Status();
 }
 
-bool listDirectory(TextView pattern, int32_t attributeFilter, std::vector<DirEntry>& out,
-                   int32_t* error) {
-    out.clear();
+Result<std::vector<DirEntry>> listDirectory(TextView pattern, int32_t attributeFilter) {
+    std::vector<DirEntry> out;
     Text folder, namePattern;
     const auto slash = pattern.find_last_of(kPathSeparator);
     if (slash == TextView::npos) {
@@ -184,33 +163,44 @@ bool listDirectory(TextView pattern, int32_t attributeFilter, std::vector<DirEnt
     }
     if (namePattern.empty()) namePattern = u"*";
     const std::string dirPath = toUtf8(folder);
-    DIR* dir = ::opendir(dirPath.c_str());
+    DIR* dir = sys.opendir(dirPath.c_str());
     if (!dir) {
         const int e = errno;
-        if (e == ENOENT || e == ENOTDIR) return true;
-        setError(error, e, dirPath);
-        return false;
+        if (e == ENOENT || e == ENOTDIR) return out;
+        return failureAt(e, dirPath);
     }
     const std::string prefix = dirPath.back() == '/' ? dirPath : dirPath + "/";
-    while (const struct dirent* d = ::readdir(dir)) {
+    for (;;) {
+        errno = 0;
+        const struct dirent* d = sys.readdir(dir);
+        if (!d) {
+            // The end of the folder, or a failure part way through the listing.
+            const int e = errno;
+            sys.closedir(dir);
+            if (e != 0) return failureAt(e, dirPath);
+            return out;
+        }
         const std::string name = d->d_name;
         if (name == "." || name == "..") continue;
         const Text wname = fromUtf8(name);
         if (!matchesPattern(wname, namePattern)) continue;
         const std::string full = prefix + name;
         struct stat st {};
-        if (::stat(full.c_str(), &st) != 0) continue;  // dangling link: no entry
+        if (sys.stat(full.c_str(), &st) != 0) {
+            if (errno == ENOENT) continue;  // dangling link: no entry
+            const int e = errno;
+            sys.closedir(dir);
+            return failureAt(e, full);
+        }
         const int32_t a = attributesOf(full, name, st);
         const int32_t special = a & (attr::kHidden | attr::kSystem | attr::kDirectory);
         if ((special & ~attributeFilter) != 0) continue;
         out.push_back(DirEntry{wname, a});
     }
-    ::closedir(dir);
-    return true;
 }
 
-bool setFileTimes(File& file, uint64_t fileTime, int32_t* error) {
-    if (fileTime == 0) return true;
+Status File::setTimes(uint64_t fileTime) {
+    if (fileTime == 0) return Status();
     // 100-nanosecond intervals between 1601-01-01 and 1970-01-01.
     constexpr int64_t kEpochDelta = 116444736000000000LL;
     const int64_t rel = static_cast<int64_t>(fileTime) - kEpochDelta;
@@ -224,24 +214,15 @@ bool setFileTimes(File& file, uint64_t fileTime, int32_t* error) {
     ts[0].tv_sec = static_cast<time_t>(secs);
     ts[0].tv_nsec = static_cast<long>(rest * 100);
     ts[1] = ts[0];
-    if (::futimens(file.nativeHandle(), ts) != 0) {
-        if (error) *error = errorFromOs(errno);
-        return false;
-    }
-    return true;
+    if (sys.futimens(static_cast<int>(handle_), ts) != 0) return posix::lastFailure();
+    return Status();
 }
 
-int64_t fileLength(TextView path, int32_t* error) {
+Result<int64_t> fileSize(TextView path) {
     const std::string p = toUtf8(path);
     struct stat st {};
-    if (p.empty() || ::stat(p.c_str(), &st) != 0) {
-        setError(error, p.empty() ? ENOENT : errno, p);
-        return -1;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        if (error) *error = err::kPathFileAccess;
-        return -1;
-    }
+    if (p.empty() || sys.stat(p.c_str(), &st) != 0) return failureAt(p.empty() ? ENOENT : errno, p);
+    if (S_ISDIR(st.st_mode)) return Failure{err::kPathFileAccess};
     return static_cast<int64_t>(st.st_size);
 }
 
@@ -255,10 +236,11 @@ Text systemFolder() {
     return Text();
 }
 
-std::optional<uint32_t> volumeSerial(TextView root) {
+Result<uint32_t> volumeSerial(TextView root) {
     const std::string p = toUtf8(root);
     struct statvfs vs {};
-    if (p.empty() || ::statvfs(p.c_str(), &vs) != 0) return std::nullopt;
+    if (p.empty() || sys.statvfs(p.c_str(), &vs) != 0)
+        return failureAt(p.empty() ? ENOENT : errno, p);
     return static_cast<uint32_t>(vs.f_fsid & 0xFFFFFFFFu);
 }
 

@@ -7,8 +7,8 @@
 #include <map>
 #include <mutex>
 
-#include "orvcommon/core/errors.hpp"
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/errors.hpp"
+#include "orvcommon/base/text.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/module.hpp"
 
@@ -79,8 +79,8 @@ PdfEntryPoint pdfEngine() {
         // treats a name without "/".
         return load(path, path.find('/') == std::string::npos);
     }
-    const std::string beside = nativePath(joinPath(moduleFolder(), fromUtf8(pdfEngineFileName())));
-    if (access(beside.c_str(), F_OK) == 0) return load(beside, false);
+    const std::string beside = toUtf8(joinPath(moduleFolder(), fromUtf8(pdfEngineFileName())));
+    if (fileExists(fromUtf8(beside))) return load(beside, false);
     return load(pdfEngineFileName(), true);
 }
 

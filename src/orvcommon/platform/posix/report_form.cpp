@@ -15,7 +15,7 @@
 #include <cstring>
 #include <string>
 
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/posix/report_cairo.hpp"
 
 namespace orv::platform::posix {

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/posix/report_cairo.hpp"
 
 namespace orv::platform::posix {

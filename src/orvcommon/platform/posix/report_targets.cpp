@@ -3,7 +3,7 @@
 #include <cmath>
 #include <mutex>
 
-#include "orvcommon/core/errors.hpp"
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/posix/report_cairo.hpp"
 
@@ -146,11 +146,8 @@ void raiseCairo(cairo_status_t status, int32_t otherwise) {
 }
 
 void writeWholeFile(const std::string& path, const std::string& bytes) {
-    int32_t error = 0;
-    const Text name = fromUtf8(path);
-    File f = File::open(name, OpenMode::WriteTruncate, &error);
-    if (!f.isOpen()) raise(error ? error : err::kPathFileAccess);
-    if (!f.writeAll(bytes, &error)) raise(error ? error : err::kDeviceIo);
+    File f = File::open(fromUtf8(path), OpenMode::WriteTruncate).orRaise();
+    f.writeAll(bytes).orRaise();
 }
 
 }  // namespace posix

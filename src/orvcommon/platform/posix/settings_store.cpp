@@ -6,11 +6,23 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <mutex>
 
+#include "orvcommon/platform/posix/posix_io.hpp"
+#include "orvcommon/platform/posix/reg_document.hpp"
 #include "orvcommon/platform/settings.hpp"
 
 namespace orv::platform {
+using posix::sys;
+
+class StoreSnapshot {
+  public:
+    RegDocument doc;
+    std::vector<RegParseError> errors;
+    bool exists = false;
+};
+
 namespace {
 
 std::mutex gMutex;      // the parse cache
@@ -44,16 +56,7 @@ bool sameStat(const struct stat& st, const CacheEntry& c) {
 }
 
 bool readWhole(int fd, std::string& out) {
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return true;
-        out.append(buf, static_cast<size_t>(n));
-    }
+    return posix::readToEnd(fd, out).ok();
 }
 
 std::shared_ptr<const StoreSnapshot> emptySnapshot() {
@@ -65,17 +68,17 @@ std::shared_ptr<const StoreSnapshot> emptySnapshot() {
 std::shared_ptr<const StoreSnapshot> current() {
     const std::string path = nativeStorePath();
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
+    if (sys.stat(path.c_str(), &st) != 0) {
         gCache = CacheEntry{};
         return emptySnapshot();
     }
     if (gCache.snapshot && gCache.path == path && sameStat(st, gCache)) return gCache.snapshot;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = sys.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (fd < 0) return emptySnapshot();
     std::string bytes;
     struct stat fst {};
-    bool ok = ::fstat(fd, &fst) == 0 && readWhole(fd, bytes);
-    ::close(fd);
+    bool ok = sys.fstat(fd, &fst) == 0 && readWhole(fd, bytes);
+    sys.close(fd);
     if (!ok) return emptySnapshot();
     auto snap = std::make_shared<StoreSnapshot>();
     snap->doc = documentFromText(bytes, &snap->errors);
@@ -155,18 +158,22 @@ SettingRead readSetting(const StoreSnapshot& snapshot, uint32_t root, TextView k
     return std::move(readSettings(snapshot, root, keyPath, {valueName}).front());
 }
 
-StoreWriteResult modifySettingsStore(const std::function<bool(RegDocument&)>& change) {
+namespace {
+
+// Applies `change` to the current store under the writers' lock and writes
+// the result. `change` returns false to abandon the write (nothing changes).
+StoreWriteResult modify(const std::function<bool(RegDocument&)>& change) {
     StoreWriteResult res;
     const std::string path = nativeStorePath();
     auto slash = path.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
     if (slash != std::string::npos && !folder.empty()) {
         struct stat st {};
-        if (::stat(folder.c_str(), &st) != 0) {
+        if (sys.stat(folder.c_str(), &st) != 0) {
             // A missing store folder is created (first write on a new machine).
             for (size_t i = 1; i <= folder.size(); ++i) {
                 if (i == folder.size() || folder[i] == '/') {
-                    if (::mkdir(folder.substr(0, i).c_str(), 0755) != 0 && errno != EEXIST) {
+                    if (sys.mkdir(folder.substr(0, i).c_str(), 0755) != 0 && errno != EEXIST) {
                         int e = errno;
                         res.status = statusFromErrno(e);
                         res.message = describe("cannot create folder", folder.substr(0, i), e);
@@ -177,29 +184,28 @@ StoreWriteResult modifySettingsStore(const std::function<bool(RegDocument&)>& ch
         }
     }
     const std::string lockPath = path + ".lock";
-    int lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int lockFd = sys.open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (lockFd < 0) {
         int e = errno;
         res.status = statusFromErrno(e);
         res.message = describe("cannot open lock file", lockPath, e);
         return res;
     }
-    while (::flock(lockFd, LOCK_EX) != 0 && errno == EINTR) {
-    }
+    (void)posix::lockExclusive(lockFd);  // without it, the write still replaces whole files
     struct Unlock {
         int fd;
-        ~Unlock() { ::close(fd); }
+        ~Unlock() { sys.close(fd); }
     } unlock{lockFd};
 
     // Read the file as it is now, under the lock.
     std::string bytes;
     bool exists = false;
     struct stat oldSt {};
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = sys.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (fd >= 0) {
         exists = true;
-        bool ok = ::fstat(fd, &oldSt) == 0 && readWhole(fd, bytes);
-        ::close(fd);
+        bool ok = sys.fstat(fd, &oldSt) == 0 && readWhole(fd, bytes);
+        sys.close(fd);
         if (!ok) {
             res.status = StoreWrite::Failed;
             res.message = "cannot read " + path;
@@ -233,7 +239,7 @@ StoreWriteResult modifySettingsStore(const std::function<bool(RegDocument&)>& ch
         return res;
     }
     const std::string tmp = path + ".tmp." + std::to_string(::getpid());
-    int out = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int out = sys.open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (out < 0) {
         int e = errno;
         res.status = statusFromErrno(e);
@@ -242,27 +248,21 @@ StoreWriteResult modifySettingsStore(const std::function<bool(RegDocument&)>& ch
     }
     // The store may hold passwords: keep the permission bits an
     // administrator gave the file.
-    if (exists) ::fchmod(out, oldSt.st_mode & 07777);
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(out, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            int e = errno;
-            ::close(out);
-            ::unlink(tmp.c_str());
-            res.status = statusFromErrno(e);
-            res.message = describe("cannot write", tmp, e);
-            return res;
-        }
-        done += static_cast<size_t>(n);
+    if (exists) sys.fchmod(out, oldSt.st_mode & 07777);
+    if (!posix::writeFully(out, text)) {
+        int e = errno;
+        sys.close(out);
+        sys.unlink(tmp.c_str());
+        res.status = statusFromErrno(e);
+        res.message = describe("cannot write", tmp, e);
+        return res;
     }
     // Readers keep their parse while identity, size and modification time
     // stay the same. The replacement may reuse the old inode number and have
     // the same size within one clock tick, so its modification time is made
     // later than the old file's.
     struct stat newSt {};
-    if (exists && ::fstat(out, &newSt) == 0 &&
+    if (exists && sys.fstat(out, &newSt) == 0 &&
         (newSt.st_mtim.tv_sec < oldSt.st_mtim.tv_sec ||
          (newSt.st_mtim.tv_sec == oldSt.st_mtim.tv_sec &&
           newSt.st_mtim.tv_nsec <= oldSt.st_mtim.tv_nsec))) {
@@ -272,18 +272,18 @@ StoreWriteResult modifySettingsStore(const std::function<bool(RegDocument&)>& ch
             times[1].tv_sec += 1;
             times[1].tv_nsec -= 1000000000L;
         }
-        ::futimens(out, times);
+        sys.futimens(out, times);
     }
-    if (::fsync(out) != 0 || ::close(out) != 0) {
+    if (sys.fsync(out) != 0 || sys.close(out) != 0) {
         int e = errno;
-        ::unlink(tmp.c_str());
+        sys.unlink(tmp.c_str());
         res.status = StoreWrite::Failed;
         res.message = describe("cannot flush", tmp, e);
         return res;
     }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    if (sys.rename(tmp.c_str(), path.c_str()) != 0) {
         int e = errno;
-        ::unlink(tmp.c_str());
+        sys.unlink(tmp.c_str());
         res.status = statusFromErrno(e);
         res.message = describe("cannot replace", path, e);
         return res;
@@ -296,6 +296,101 @@ StoreWriteResult modifySettingsStore(const std::function<bool(RegDocument&)>& ch
     return res;
 }
 
+}  // namespace
+
+bool keyExists(const StoreSnapshot& snapshot, TextView fullPath) {
+    return snapshot.doc.keyExists(fullPath);
+}
+
+std::vector<RegValue> keyValues(const StoreSnapshot& snapshot, TextView fullPath) {
+    const RegKey* key = snapshot.doc.find(fullPath);
+    return key ? key->values : std::vector<RegValue>();
+}
+
+std::vector<Text> subkeys(const StoreSnapshot& snapshot, TextView fullPath) {
+    const Text prefix = toUpper(fullPath) + u"\\";
+    std::vector<Text> out, seen;
+    for (const RegKey& k : snapshot.doc.keys()) {
+        Text upper = toUpper(k.path);
+        if (upper.size() <= prefix.size() || upper.compare(0, prefix.size(), prefix) != 0) continue;
+        size_t end = upper.find(u'\\', prefix.size());
+        Text childUpper = upper.substr(0, end);
+        bool known = false;
+        for (const Text& s : seen)
+            known = known || s == childUpper;
+        if (known) continue;
+        seen.push_back(childUpper);
+        out.push_back(k.path.substr(0, end));
+    }
+    return out;
+}
+
+const std::vector<StoreLineError>& unreadLines(const StoreSnapshot& snapshot) {
+    return snapshot.errors;
+}
+
+StoreWriteResult writeValue(TextView fullPath, const RegValue& value) {
+    return modify([&](RegDocument& doc) {
+        doc.setValue(fullPath, value);
+        return true;
+    });
+}
+
+StoreWriteResult writeTextValue(TextView fullPath, TextView name, TextView text) {
+    return writeValue(fullPath, RegValue{Text(name), kRegSz, regStringData(text)});
+}
+
+StoreWriteResult writeDwordValue(TextView fullPath, TextView name, uint32_t value) {
+    return writeValue(fullPath, RegValue{Text(name), kRegDword, regDwordData(value)});
+}
+
+StoreWriteResult createKey(TextView fullPath) {
+    return modify([&](RegDocument& doc) {
+        doc.ensure(fullPath);
+        return true;
+    });
+}
+
+StoreWriteResult deleteValue(TextView fullPath, TextView name) {
+    return modify([&](RegDocument& doc) { return doc.deleteValue(fullPath, name); });
+}
+
+StoreWriteResult deleteValues(TextView fullPath) {
+    return modify([&](RegDocument& doc) {
+        const RegKey* key = doc.find(fullPath);
+        if (!key || key->values.empty()) return false;
+        std::vector<Text> names;
+        for (const RegValue& v : key->values)
+            names.push_back(v.name);
+        for (const Text& n : names)
+            doc.deleteValue(fullPath, n);
+        return true;
+    });
+}
+
+StoreWriteResult deleteKey(TextView fullPath) {
+    return modify([&](RegDocument& doc) { return doc.deleteKey(fullPath); });
+}
+
+std::string exportKey(const StoreSnapshot& snapshot, TextView fullPath) {
+    return writeRegText(snapshot.doc.subtree(fullPath));
+}
+
+StoreWriteResult importText(std::string_view text, std::vector<StoreLineError>* errors) {
+    const RegParse parsed = parseRegText(text);
+    if (!parsed.errors.empty()) {
+        if (errors) *errors = parsed.errors;
+        StoreWriteResult r;
+        r.status = StoreWrite::Failed;
+        r.message = "the text has lines that cannot be read";
+        return r;
+    }
+    return modify([&](RegDocument& doc) {
+        applyOps(doc, parsed.ops);
+        return true;
+    });
+}
+
 bool writeSetting(uint32_t root, TextView keyPath, const RegValue& value) {
     const RegRoot* r = rootByHandle(root);
     if (!r) return false;
@@ -303,11 +398,7 @@ bool writeSetting(uint32_t root, TextView keyPath, const RegValue& value) {
     if (!keyPath.empty()) full += u"\\" + Text(keyPath);
     Text normalised = normaliseKeyPath(full);
     if (!regKeyPathStorable(normalised) || !regNameStorable(value.name)) return false;
-    auto res = modifySettingsStore([&](RegDocument& doc) {
-        doc.setValue(normalised, value);
-        return true;
-    });
-    return res.status == StoreWrite::Ok;
+    return writeValue(normalised, value).ok();
 }
 
 }  // namespace orv::platform

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/text.hpp"
 
 namespace orv::cp1252 {
 

@@ -1,4 +1,4 @@
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/base/text.hpp"
 
 #include <cstdint>
 

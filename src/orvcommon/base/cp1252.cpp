@@ -1,4 +1,4 @@
-#include "orvcommon/core/cp1252.hpp"
+#include "orvcommon/base/cp1252.hpp"
 
 #include <array>
 #include <cstring>

@@ -1,6 +1,6 @@
-// The settings-store document: keys and typed values, read from and written
-// to the text form of a registry export (".reg" files). Pure text handling,
-// no file access: the store (settings.hpp) and the `orv reg` tool share it.
+// Private to the POSIX backend: the settings store's document, keys and
+// typed values read from and written to the text form of a registry export
+// (".reg" files). Pure text handling, no file access.
 #pragma once
 
 #include <cstdint>
@@ -9,37 +9,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "orvcommon/core/text.hpp"
+#include "orvcommon/platform/registry_values.hpp"
+#include "orvcommon/platform/settings.hpp"
 
 namespace orv::platform {
-
-// Registry value types.
-enum : uint32_t {
-    kRegNone = 0,
-    kRegSz = 1,
-    kRegExpandSz = 2,
-    kRegBinary = 3,
-    kRegDword = 4,
-    kRegMultiSz = 7,
-    kRegQword = 11,
-};
-
-// A value as the registry holds it: texts as UTF-16LE bytes with their
-// terminating NULs, a DWORD as four little-endian bytes, binary as is.
-struct RegValue {
-    Text name;  // "" is the key's default value
-    uint32_t type = kRegSz;
-    std::string data;
-    friend bool operator==(const RegValue&, const RegValue&) = default;
-};
-
-// Helpers to build and read value data.
-std::string regStringData(TextView text);                  // REG_SZ / REG_EXPAND_SZ
-std::string regMultiStringData(const std::vector<Text>&);  // REG_MULTI_SZ
-std::string regDwordData(uint32_t v);
-// Text of REG_SZ-like data up to the first NUL character.
-Text regDataText(std::string_view data);
-std::vector<Text> regDataMultiText(std::string_view data);
 
 struct RegKey {
     Text path;  // full path, root name first: HKEY_LOCAL_MACHINE\SOFTWARE\...
@@ -81,10 +54,7 @@ struct RegOp {
     RegValue value;  // SetValue; DeleteValue uses value.name
 };
 
-struct RegParseError {
-    size_t line;  // 1-based
-    std::string message;
-};
+using RegParseError = StoreLineError;
 
 struct RegParse {
     std::vector<RegOp> ops;
@@ -102,25 +72,5 @@ RegDocument documentFromText(std::string_view bytes, std::vector<RegParseError>*
 // ends, keys in tree order (case-insensitive), values in document order.
 std::string writeRegText(const RegDocument& doc);
 std::string writeRegText(const std::vector<const RegKey*>& keys);
-
-// True when a key name or value name can be written to a .reg text and read
-// back: no NUL, CR or LF (the format has no escape for them).
-bool regNameStorable(TextView name);
-// True for a full key path (as normaliseKeyPath gives it) that the store can
-// hold: a known root, no empty key name, every name storable.
-bool regKeyPathStorable(TextView fullPath);
-
-// Registry roots: 32-bit handle values, full names and short forms.
-struct RegRoot {
-    uint32_t handle;
-    const char16_t* name;
-    const char16_t* shortName;
-};
-const std::vector<RegRoot>& regRoots();
-const RegRoot* rootByHandle(uint32_t handle);
-const RegRoot* rootByName(TextView nameOrShort);
-// "HKLM\Software\x" or "HKEY_LOCAL_MACHINE\Software\x" -> full spelling;
-// empty text when the root is unknown. Trailing backslashes are dropped.
-Text normaliseKeyPath(TextView path);
 
 }  // namespace orv::platform

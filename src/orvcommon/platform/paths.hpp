@@ -1,0 +1,22 @@
+// Paths as texts: joining and splitting, no access to the file system.
+#pragma once
+
+#include "orvcommon/base/text.hpp"
+
+namespace orv::platform {
+
+// The folder separator of file paths on this platform (the behaviour's
+// backslash becomes this wherever it builds a path).
+#ifdef _WIN32
+inline constexpr char16_t kPathSeparator = u'\\';
+#else
+inline constexpr char16_t kPathSeparator = u'/';
+#endif
+
+// The folder part of `path`: "" when there is none, the root itself for a
+// name in the root.
+Text parentFolder(TextView path);
+// `folder` and `name` with one separator between them.
+Text joinPath(TextView folder, TextView name);
+
+}  // namespace orv::platform

@@ -1,0 +1,75 @@
+// Private to the POSIX backend: the table of system calls it makes, the one
+// mapping from system error codes to run-time error numbers, and the one read
+// and one write loop.
+#pragma once
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "orvcommon/base/result.hpp"
+
+// Every system call the backend makes, X(name, result, parameters,
+// arguments). Each goes through `sys`, whose entries a test can replace by
+// name (setSystemCall in platform/system_calls.hpp) to make the system fail
+// on purpose.
+#define ORV_POSIX_SYSCALLS(X)                                                             \
+    X(open, int, (const char* p, int f, mode_t m), (p, f, m))                             \
+    X(close, int, (int fd), (fd))                                                         \
+    X(read, ssize_t, (int fd, void* b, size_t n), (fd, b, n))                             \
+    X(write, ssize_t, (int fd, const void* b, size_t n), (fd, b, n))                      \
+    X(lseek, off_t, (int fd, off_t o, int w), (fd, o, w))                                 \
+    X(fsync, int, (int fd), (fd))                                                         \
+    X(ftruncate, int, (int fd, off_t n), (fd, n))                                         \
+    X(flock, int, (int fd, int op), (fd, op))                                             \
+    X(fstat, int, (int fd, struct stat* st), (fd, st))                                    \
+    X(stat, int, (const char* p, struct stat* st), (p, st))                               \
+    X(fchmod, int, (int fd, mode_t m), (fd, m))                                           \
+    X(chmod, int, (const char* p, mode_t m), (p, m))                                      \
+    X(futimens, int, (int fd, const struct timespec* t), (fd, t))                         \
+    X(rename, int, (const char* a, const char* b), (a, b))                                \
+    X(unlink, int, (const char* p), (p))                                                  \
+    X(mkdir, int, (const char* p, mode_t m), (p, m))                                      \
+    X(opendir, DIR*, (const char* p), (p))                                                \
+    X(readdir, struct dirent*, (DIR * d), (d))                                            \
+    X(closedir, int, (DIR * d), (d))                                                      \
+    X(getxattr, ssize_t, (const char* p, const char* n, void* v, size_t s), (p, n, v, s)) \
+    X(setxattr, int, (const char* p, const char* n, const void* v, size_t s, int f),      \
+      (p, n, v, s, f))                                                                    \
+    X(removexattr, int, (const char* p, const char* n), (p, n))                           \
+    X(statvfs, int, (const char* p, struct statvfs* v), (p, v))
+
+namespace orv::platform::posix {
+
+struct SystemCalls {
+#define ORV_SYSCALL_ENTRY(name, result, params, args) result(*name) params;
+    ORV_POSIX_SYSCALLS(ORV_SYSCALL_ENTRY)
+#undef ORV_SYSCALL_ENTRY
+};
+// The calls in force.
+extern SystemCalls sys;
+
+// The run-time error number for errno value `e`. `parentMissing` tells a
+// missing file (53) from a missing folder on the way to it (76).
+int32_t errorFromOs(int e, bool parentMissing = false);
+// The same for a failure on `path`: ENOENT is looked at more closely.
+Failure failureAt(int e, const std::string& path);
+// errno as a failure.
+Failure lastFailure();
+
+// Reads until `n` bytes or the end of the file; EINTR is retried.
+Result<size_t> readFully(int fd, char* buf, size_t n);
+// Writes all of `bytes`; EINTR is retried. On failure `written` holds how
+// much went out before it.
+Status writeFully(int fd, std::string_view bytes, size_t* written = nullptr);
+// Takes an exclusive advisory lock on the whole file; EINTR is retried.
+Status lockExclusive(int fd);
+// Reads from the current position to the end.
+Status readToEnd(int fd, std::string& out);
+
+}  // namespace orv::platform::posix
