@@ -2,38 +2,24 @@
 // pdftoppm and read back with pdftotext, and every example of its reference.
 #include <cairo.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <regex>
 #include <set>
 
 #include "document.hpp"
 #include "orvcommon/platform/pdf_engine.hpp"
+#include "reporting/render_support.hpp"
 #include "support/sandbox.hpp"
 
 namespace orv {
 namespace {
 
-struct ShellRun {
-    int exitCode = -1;
-    std::string out;
-};
-
-ShellRun shell(const std::string& cmd) {
-    ShellRun r;
-    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    const int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+// Runs a shell command; its output includes standard error.
+test::CommandResult shell(const std::string& cmd) {
+    return test::runCommand(cmd + " 2>&1");
 }
 
 // A 40 x 20 PNG of one colour.
@@ -62,45 +48,39 @@ std::string render(const test::Sandbox& box, const std::string& commands,
 
 TEST(Tvpdf, EveryErrorNamesItsCauseAndFitsTheBuffer) {
     const std::string longText(200, 'x');
+    const tvpdf::Code Syn = tvpdf::kSyntax, Res = tvpdf::kResource;
     const struct {
         std::string commands;
         tvpdf::Code code;
         std::string message;
     } cases[] = {
-        {"TEXT 1 1 \"a\"\r\n\r\nTEXTT 1 1 \"a\"", tvpdf::kSyntax,
-         "Line 3: unknown command \"TEXTT\""},
-        {"TEXT 1 1", tvpdf::kSyntax, "Line 1: TEXT takes 3 to 4 arguments, found 2"},
-        {"NEWPAGE 1", tvpdf::kSyntax, "Line 1: NEWPAGE takes 0 arguments, found 1"},
-        {"UNITS", tvpdf::kSyntax, "Line 1: UNITS takes 1 argument, found 0"},
-        {"TEXT 12,5 1 \"a\"", tvpdf::kSyntax, "Line 1: bad number \"12,5\""},
-        {"LINE 1 1 1 nan", tvpdf::kSyntax, "Line 1: bad number \"nan\""},
-        {"LINE 1 1 1 1e9", tvpdf::kSyntax, "Line 1: bad number \"1e9\""},
-        {"FONT \"Arial\" 0", tvpdf::kSyntax, "Line 1: size must be greater than 0: \"0\""},
-        {"RECT 1 1 -5 5", tvpdf::kSyntax, "Line 1: size must be greater than 0: \"-5\""},
-        {"TEXTCOLOR #12345", tvpdf::kSyntax,
-         "Line 1: bad colour \"#12345\" (#RRGGBB or a colour name)"},
-        {"LINE 1 1 2 2 1 NONE", tvpdf::kSyntax,
-         "Line 1: bad colour \"NONE\" (#RRGGBB or a colour name)"},
-        {"TEXT 1 1 \"a\" TOP", tvpdf::kSyntax,
-         "Line 1: bad alignment \"TOP\" (LEFT, CENTER, RIGHT, JUSTIFY)"},
-        {"TEXT 1 1 \"a\" JUSTIFY", tvpdf::kSyntax, "Line 1: JUSTIFY is for TEXTBLOCK only"},
-        {"PAGE B5", tvpdf::kSyntax, "Line 1: unknown paper \"B5\" (A3, A4, A5, LETTER, LEGAL)"},
-        {"PAGE A4 UP", tvpdf::kSyntax, "Line 1: bad orientation \"UP\" (PORTRAIT or LANDSCAPE)"},
-        {"UNITS KM", tvpdf::kSyntax, "Line 1: unknown unit \"KM\" (MM, CM, PT, IN)"},
-        {"FONT \"Arial\" 9 THIN", tvpdf::kSyntax,
-         "Line 1: unknown font style \"THIN\" (BOLD, ITALIC)"},
-        {"PAGESIZE 6000 10", tvpdf::kSyntax, "Line 1: page larger than 200 inches"},
-        {"TEXT 1 1 \"open", tvpdf::kSyntax, "Line 1: text in quotes is not closed"},
-        {"TEXT 1 1 \"a\"b", tvpdf::kSyntax, "Line 1: a blank must follow the closing quote"},
-        {std::string("TEXT 1 1 \"a\0b\"", 14), tvpdf::kSyntax, "Line 1: NUL byte in the line"},
-        {"TEXT 1 1 \"" + longText + "\" " + longText, tvpdf::kSyntax,
+        {"TEXT 1 1 \"a\"\r\n\r\nTEXTT 1 1 \"a\"", Syn, "Line 3: unknown command \"TEXTT\""},
+        {"TEXT 1 1", Syn, "Line 1: TEXT takes 3 to 4 arguments, found 2"},
+        {"NEWPAGE 1", Syn, "Line 1: NEWPAGE takes 0 arguments, found 1"},
+        {"UNITS", Syn, "Line 1: UNITS takes 1 argument, found 0"},
+        {"TEXT 12,5 1 \"a\"", Syn, "Line 1: bad number \"12,5\""},
+        {"LINE 1 1 1 nan", Syn, "Line 1: bad number \"nan\""},
+        {"LINE 1 1 1 1e9", Syn, "Line 1: bad number \"1e9\""},
+        {"FONT \"Arial\" 0", Syn, "Line 1: size must be greater than 0: \"0\""},
+        {"RECT 1 1 -5 5", Syn, "Line 1: size must be greater than 0: \"-5\""},
+        {"TEXTCOLOR #12345", Syn, "Line 1: bad colour \"#12345\" (#RRGGBB or a colour name)"},
+        {"LINE 1 1 2 2 1 NONE", Syn, "Line 1: bad colour \"NONE\" (#RRGGBB or a colour name)"},
+        {"TEXT 1 1 \"a\" TOP", Syn, "Line 1: bad alignment \"TOP\" (LEFT, CENTER, RIGHT, JUSTIFY)"},
+        {"TEXT 1 1 \"a\" JUSTIFY", Syn, "Line 1: JUSTIFY is for TEXTBLOCK only"},
+        {"PAGE B5", Syn, "Line 1: unknown paper \"B5\" (A3, A4, A5, LETTER, LEGAL)"},
+        {"PAGE A4 UP", Syn, "Line 1: bad orientation \"UP\" (PORTRAIT or LANDSCAPE)"},
+        {"UNITS KM", Syn, "Line 1: unknown unit \"KM\" (MM, CM, PT, IN)"},
+        {"FONT \"Arial\" 9 THIN", Syn, "Line 1: unknown font style \"THIN\" (BOLD, ITALIC)"},
+        {"PAGESIZE 6000 10", Syn, "Line 1: page larger than 200 inches"},
+        {"TEXT 1 1 \"open", Syn, "Line 1: text in quotes is not closed"},
+        {"TEXT 1 1 \"a\"b", Syn, "Line 1: a blank must follow the closing quote"},
+        {std::string("TEXT 1 1 \"a\0b\"", 14), Syn, "Line 1: NUL byte in the line"},
+        {"TEXT 1 1 \"" + longText + "\" " + longText, Syn,
          "Line 1: bad alignment \"" + std::string(40, 'x') +
              "...\" (LEFT, CENTER, RIGHT, JUSTIFY)"},
-        {"\nFONT \"Nofont\" 9", tvpdf::kResource, "Line 2: font not found: \"Nofont\""},
-        {"IMAGE 1 1 1 1 \"missing.png\"", tvpdf::kResource,
-         "Line 1: image not found: \"missing.png\""},
-        {"IMAGE 1 1 1 1 \"in.cmd\"", tvpdf::kResource,
-         "Line 1: not a readable PNG image: \"in.cmd\""},
+        {"\nFONT \"Nofont\" 9", Res, "Line 2: font not found: \"Nofont\""},
+        {"IMAGE 1 1 1 1 \"missing.png\"", Res, "Line 1: image not found: \"missing.png\""},
+        {"IMAGE 1 1 1 1 \"in.cmd\"", Res, "Line 1: not a readable PNG image: \"in.cmd\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
@@ -117,9 +97,10 @@ TEST(Tvpdf, EveryErrorNamesItsCauseAndFitsTheBuffer) {
 
 TEST(Tvpdf, FileFailuresThroughTheEntryPoint) {
     test::Sandbox box(false);
-    setenv("ORV_TVPDF", ORV_TVPDF_LIBRARY, 1);
-    const platform::PdfEntryPoint entry = platform::pdfEngine();
-    unsetenv("ORV_TVPDF");
+    const platform::PdfEntryPoint entry = [] {
+        test::ScopedEnv engine("ORV_TVPDF", ORV_TVPDF_LIBRARY);
+        return platform::pdfEngine();
+    }();
     test::writeBytes(box.path("ok.cmd"), "TEXT 1 1 \"a\"");
     const std::string longFolder = box.path(std::string(180, 'd'));
     const struct {
@@ -155,65 +136,14 @@ TEST(Tvpdf, CommandExitsWithTheEngineCodeAndMessage) {
     test::writeBytes(box.path("bad.cmd"), "TEXT 1 1 \"a\"\nBOGUS");
     test::writeBytes(box.path("ok.cmd"), "TEXT 1 1 \"a\"");
     const std::string tool = std::string("'") + ORV_TVPDF_COMMAND + "' ";
-    ShellRun bad = shell(tool + box.path("bad.cmd") + " " + box.path("bad.pdf"));
+    test::CommandResult bad = shell(tool + box.path("bad.cmd") + " " + box.path("bad.pdf"));
     EXPECT_EQ(bad.exitCode, 1);
-    EXPECT_EQ(bad.out, "tvpdf: Line 2: unknown command \"BOGUS\"\n");
-    ShellRun ok = shell(tool + box.path("ok.cmd") + " " + box.path("ok.pdf"));
+    EXPECT_EQ(bad.output, "tvpdf: Line 2: unknown command \"BOGUS\"\n");
+    test::CommandResult ok = shell(tool + box.path("ok.cmd") + " " + box.path("ok.pdf"));
     EXPECT_EQ(ok.exitCode, 0);
-    EXPECT_EQ(ok.out, "");
+    EXPECT_EQ(ok.output, "");
     EXPECT_EQ(shell("qpdf --check " + box.path("ok.pdf")).exitCode, 0);
     EXPECT_EQ(shell(tool + box.path("ok.cmd")).exitCode, 64);
-}
-
-// The first page at 72 dpi, one pixel a point.
-struct Raster {
-    int width = 0, height = 0;
-    std::string rgb;
-    const unsigned char* at(int x, int y) const {
-        return reinterpret_cast<const unsigned char*>(rgb.data()) + 3 * (y * width + x);
-    }
-    int darkPixels(int x0, int y0, int x1, int y1) const {
-        int n = 0;
-        for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x)
-                n += at(x, y)[0] < 128 && at(x, y)[1] < 128 && at(x, y)[2] < 128;
-        return n;
-    }
-};
-
-Raster rasterise(const std::string& pdf) {
-    const std::string base = pdf + "-page";
-    EXPECT_EQ(shell("pdftoppm -r 72 -f 1 -l 1 -singlefile '" + pdf + "' '" + base + "'").exitCode,
-              0);
-    const std::string ppm = test::readBytes(base + ".ppm");
-    Raster r;
-    int maxval = 0, used = 0;
-    if (std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &r.width, &r.height, &maxval, &used) == 3)
-        r.rgb = ppm.substr(static_cast<size_t>(used) + 1);
-    EXPECT_EQ(r.rgb.size(), static_cast<size_t>(3 * r.width * r.height));
-    return r;
-}
-
-struct Box {
-    double xMin, yMin, xMax, yMax;
-};
-
-// Word boxes of a page, in points from the top-left corner.
-std::multimap<std::string, Box> words(const std::string& pdf, int page) {
-    const std::string html = pdf + ".html";
-    const std::string p = std::to_string(page);
-    EXPECT_EQ(
-        shell("pdftotext -bbox -f " + p + " -l " + p + " '" + pdf + "' '" + html + "'").exitCode,
-        0);
-    std::multimap<std::string, Box> out;
-    const std::string text = test::readBytes(html);
-    const std::regex word(
-        "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" "
-        "yMax=\"([0-9.]+)\">([^<]*)</word>");
-    for (std::sregex_iterator it(text.begin(), text.end(), word), end; it != end; ++it)
-        out.emplace((*it)[5], Box{std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]),
-                                  std::stod((*it)[4])});
-    return out;
 }
 
 TEST(Tvpdf, MarksLandWhereTheCommandsPutThem) {
@@ -236,11 +166,14 @@ TEST(Tvpdf, MarksLandWhereTheCommandsPutThem) {
     const std::string pdf = box.path("out.pdf");
     EXPECT_EQ(shell("qpdf --check '" + pdf + "'").exitCode, 0);
 
-    const Raster r = rasterise(pdf);
-    ASSERT_GE(r.width, 595);
+    // The first page at 72 dpi, one pixel a point.
+    const auto img = test::renderPdfPage(pdf, 72, box.path("page"));
+    ASSERT_TRUE(img);
+    ASSERT_GE(img->width, 595);
     const auto colour = [&](int x, int y) {
-        const unsigned char* p = r.at(x, y);
-        return std::to_string(p[0] / 64) + std::to_string(p[1] / 64) + std::to_string(p[2] / 64);
+        const uint32_t p = img->at(x, y);
+        return std::to_string((p >> 22) & 3) + std::to_string((p >> 14) & 3) +
+               std::to_string((p >> 6) & 3);
     };
     EXPECT_EQ(colour(150, 125), "300");  // inside the red rectangle
     EXPECT_EQ(colour(90, 125), "333");   // left of it
@@ -250,37 +183,44 @@ TEST(Tvpdf, MarksLandWhereTheCommandsPutThem) {
     // above and below the 100 x 50 band it is scaled to.
     EXPECT_EQ(colour(350, 150), "003");
     EXPECT_EQ(colour(350, 110), "333");
-    EXPECT_GT(r.darkPixels(100, 460, 260, 502), 1000);  // the 48-point text
-    EXPECT_EQ(r.darkPixels(300, 460, 500, 502), 0);
+    EXPECT_GT(img->darkIn(100, 460, 260, 502), 1000);  // the 48-point text
+    EXPECT_EQ(img->darkIn(300, 460, 500, 502), 0);
 
-    const auto first = words(pdf, 1);
-    const auto near = [](double a, double b) { return std::fabs(a - b) < 1.5; };
-    EXPECT_TRUE(near(first.find("Left")->second.xMin, 100));
-    EXPECT_TRUE(near(first.find("Right")->second.xMax, 400));
-    const Box mid = first.find("Middle")->second;
-    EXPECT_TRUE(near((mid.xMin + mid.xMax) / 2, 300));
-    EXPECT_TRUE(near(first.find("Shifted")->second.xMin, 50));
+    const auto words = test::pdfWords(pdf);
+    const auto at = [&](int page, const char* w) {
+        const test::Word* found = test::findWord(words, page, w);
+        EXPECT_TRUE(found) << w;
+        return found ? *found : test::Word{};
+    };
+    EXPECT_NEAR(at(1, "Left").xMin, 100, 1.5);
+    EXPECT_NEAR(at(1, "Right").xMax, 400, 1.5);
+    EXPECT_NEAR((at(1, "Middle").xMin + at(1, "Middle").xMax) / 2, 300, 1.5);
+    EXPECT_NEAR(at(1, "Shifted").xMin, 50, 1.5);
     std::set<double> lineTops;
     for (const char* w :
          {"alpha", "beta", "gamma", "delta", "epsilon", "zeta", "eta", "theta", "iota"}) {
         SCOPED_TRACE(w);
-        ASSERT_EQ(first.count(w), 1u);
-        const Box b = first.find(w)->second;
+        EXPECT_EQ(std::count_if(words.begin(), words.end(),
+                                [&](const test::Word& x) { return x.page == 1 && x.text == w; }),
+                  1);
+        const test::Word b = at(1, w);
         EXPECT_GE(b.xMin, 99.5);
         EXPECT_LE(b.xMax, 220.5);
         lineTops.insert(std::round(b.yMin));
     }
     EXPECT_GE(lineTops.size(), 3u);
-    EXPECT_TRUE(near(*lineTops.begin(), 600));
+    EXPECT_NEAR(*lineTops.begin(), 600, 1.5);
 
-    EXPECT_EQ(words(pdf, 2).count("2"), 2u);  // "Page 2 of 2"
-    const ShellRun info = shell("pdfinfo '" + pdf + "'");
-    EXPECT_NE(info.out.find("Title:           Checks"), std::string::npos);
-    EXPECT_NE(info.out.find("Author:          Tests"), std::string::npos);
-    EXPECT_NE(info.out.find("Pages:           2"), std::string::npos);
-    const ShellRun fonts = shell("pdffonts '" + pdf + "'");
-    EXPECT_NE(fonts.out.find("LiberationSans"), std::string::npos);
-    EXPECT_NE(fonts.out.find("LiberationMono"), std::string::npos);
+    EXPECT_EQ(std::count_if(words.begin(), words.end(),
+                            [](const test::Word& w) { return w.page == 2 && w.text == "2"; }),
+              2);  // "Page 2 of 2"
+    const test::CommandResult info = shell("pdfinfo '" + pdf + "'");
+    EXPECT_NE(info.output.find("Title:           Checks"), std::string::npos);
+    EXPECT_NE(info.output.find("Author:          Tests"), std::string::npos);
+    EXPECT_NE(info.output.find("Pages:           2"), std::string::npos);
+    const test::CommandResult fonts = shell("pdffonts '" + pdf + "'");
+    EXPECT_NE(fonts.output.find("LiberationSans"), std::string::npos);
+    EXPECT_NE(fonts.output.find("LiberationMono"), std::string::npos);
 }
 
 TEST(Tvpdf, PageSizesApplyToTheRightPages) {
@@ -289,11 +229,12 @@ TEST(Tvpdf, PageSizesApplyToTheRightPages) {
                      "PAGE A4 LANDSCAPE\nTEXT 1 1 \"a\"\nPAGE LETTER\nNEWPAGE\n"
                      "TEXT 1 1 \"b\"\nUNITS IN\nPAGESIZE 4 6\nNEWPAGE\nPAGE A5\n"),
               "");
-    const ShellRun info = shell("pdfinfo -f 1 -l 3 '" + box.path("out.pdf") + "'");
-    EXPECT_NE(info.out.find("Page    1 size:  841.89 x 595.28"), std::string::npos) << info.out;
-    EXPECT_NE(info.out.find("Page    2 size:  612 x 792"), std::string::npos);
+    const test::CommandResult info = shell("pdfinfo -f 1 -l 3 '" + box.path("out.pdf") + "'");
+    EXPECT_NE(info.output.find("Page    1 size:  841.89 x 595.28"), std::string::npos)
+        << info.output;
+    EXPECT_NE(info.output.find("Page    2 size:  612 x 792"), std::string::npos);
     // PAGE on a page with nothing on it yet resizes that page.
-    EXPECT_NE(info.out.find("Page    3 size:  419.53 x 595.28"), std::string::npos);
+    EXPECT_NE(info.output.find("Page    3 size:  419.53 x 595.28"), std::string::npos);
 }
 
 TEST(Tvpdf, EveryReferenceExampleRuns) {

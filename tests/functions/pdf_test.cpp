@@ -2,13 +2,12 @@
 // a stand-in engine whose behaviour the command text chooses.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/functions/funzioni_detail.hpp"
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/module.hpp"
+#include "reporting/render_support.hpp"
 #include "support/sandbox.hpp"
 
 namespace orv {
@@ -17,28 +16,18 @@ namespace {
 // A sandbox whose temporary folder, engine and engine log are its own.
 class PdfSandbox : public test::Sandbox {
   public:
-    explicit PdfSandbox(const char* engine = ORV_FAKE_ENGINE) {
-        setenv("ORV_TVPDF", engine, 1);
-        setenv("ORV_FAKE_ENGINE_LOG", path("engine.log").c_str(), 1);
-        const char* old = std::getenv("TMPDIR");
-        if (old) oldTmp_ = old;
-        setenv("TMPDIR", dir().c_str(), 1);
+    explicit PdfSandbox(const char* engine = ORV_FAKE_ENGINE)
+        : engine_("ORV_TVPDF", engine),
+          log_("ORV_FAKE_ENGINE_LOG", path("engine.log").c_str()),
+          tmp_("TMPDIR", dir().c_str()) {
         platform::setRandomForTesting([] { return 0.7055f; });
     }
-    ~PdfSandbox() {
-        unsetenv("ORV_TVPDF");
-        unsetenv("ORV_FAKE_ENGINE_LOG");
-        if (oldTmp_.empty())
-            unsetenv("TMPDIR");
-        else
-            setenv("TMPDIR", oldTmp_.c_str(), 1);
-        platform::setRandomForTesting(nullptr);
-    }
+    ~PdfSandbox() { platform::setRandomForTesting(nullptr); }
     size_t logLines() const { return test::crlfLines(test::readBytes(mainLog())).size(); }
     std::string engineCalls() const { return test::readBytes(path("engine.log")); }
 
   private:
-    std::string oldTmp_;
+    test::ScopedEnv engine_, log_, tmp_;
 };
 
 struct Expected {
@@ -82,22 +71,19 @@ const EngineCase kEngineCases[] = {
     {"NOPDF", {0, u"", eiDEBUGTYPE, 0}, {53, u"File not found", eiERRORTYPE, 1}},
 };
 
-TEST(CreatePdf, FileReportsTheEngineAnswer) {
+TEST(CreatePdf, FileAndStreamReportTheEngineAnswer) {
     for (const EngineCase& c : kEngineCases) {
         SCOPED_TRACE(c.commands);
-        PdfSandbox box;
-        test::writeBytes(box.path("in.cmd"), c.commands);
-        const ErrInfo r = Funzioni().createPdfFile(box.textPath("in.cmd"), box.textPath("out.pdf"));
-        expectResult(r, c.file, u"createPdfFile");
-        EXPECT_EQ(box.logLines(), c.file.logged);
-        // The paths as given, and a message buffer of 150 spaces.
-        EXPECT_EQ(box.engineCalls(), box.path("in.cmd") + "|" + box.path("out.pdf") + "|1\n");
-    }
-}
-
-TEST(CreatePdf, StreamReportsTheEngineAnswerAndKeepsBothFiles) {
-    for (const EngineCase& c : kEngineCases) {
-        SCOPED_TRACE(c.commands);
+        {
+            PdfSandbox box;
+            test::writeBytes(box.path("in.cmd"), c.commands);
+            const ErrInfo r =
+                Funzioni().createPdfFile(box.textPath("in.cmd"), box.textPath("out.pdf"));
+            expectResult(r, c.file, u"createPdfFile");
+            EXPECT_EQ(box.logLines(), c.file.logged);
+            // The paths as given, and a message buffer of 150 spaces.
+            EXPECT_EQ(box.engineCalls(), box.path("in.cmd") + "|" + box.path("out.pdf") + "|1\n");
+        }
         PdfSandbox box;
         Variant pdf(Text(u"untouched"));
         const ErrInfo r = Funzioni().createPdfStream(Variant(fromUtf8(c.commands)), pdf);
@@ -191,25 +177,25 @@ TEST(CreatePdf, AFileThatIsNotALibraryFailsToLoad) {
 }
 
 TEST(CreatePdf, StreamStopsEarlyWithoutATemporaryFolder) {
-    {
-        // A folder of one character counts as none: the cleared object, no files.
+    const struct {
+        const char* tmp;  // relative to the sandbox unless absolute
+        int32_t number;
+        const char16_t* location;
+        size_t logged;
+    } cases[] = {
+        {"/", 0, u"", 0},                  // one character counts as none: the cleared object
+        {"missing", 76, u"writeFile", 1},  // writeFile's own failure, logged once
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tmp);
         PdfSandbox box;
-        setenv("TMPDIR", "/", 1);
+        test::ScopedEnv tmp("TMPDIR", c.tmp[0] == '/' ? c.tmp : box.path(c.tmp).c_str());
         Variant pdf(Text(u"untouched"));
         const ErrInfo r = Funzioni().createPdfStream(Variant(Text(u"OK")), pdf);
-        expectResult(r, {0, u"", eiDEBUGTYPE, 0}, u"");
-        EXPECT_EQ(box.engineCalls(), "");
-        EXPECT_EQ(pdf, Variant(Text(u"untouched")));
-    }
-    {
-        // A folder that does not exist: writeFile's own failure, logged once.
-        PdfSandbox box;
-        setenv("TMPDIR", box.path("missing").c_str(), 1);
-        Variant pdf(Text(u"untouched"));
-        const ErrInfo r = Funzioni().createPdfStream(Variant(Text(u"OK")), pdf);
-        EXPECT_EQ(r.numberInfo(), 76);
-        EXPECT_EQ(r.locationInfo(), u"writeFile");
-        EXPECT_EQ(box.logLines(), 1u);
+        if (c.number == 0) expectResult(r, {0, u"", eiDEBUGTYPE, 0}, u"");
+        EXPECT_EQ(r.numberInfo(), c.number);
+        EXPECT_EQ(r.locationInfo(), c.location);
+        EXPECT_EQ(box.logLines(), c.logged);
         EXPECT_EQ(box.engineCalls(), "");
         EXPECT_EQ(pdf, Variant(Text(u"untouched")));
     }
@@ -218,7 +204,7 @@ TEST(CreatePdf, StreamStopsEarlyWithoutATemporaryFolder) {
 TEST(CreatePdf, OurEngineIsFoundBesideTheLibrary) {
     // No ORV_TVPDF: the engine built beside the library answers.
     PdfSandbox box;
-    unsetenv("ORV_TVPDF");
+    test::ScopedEnv engine("ORV_TVPDF", nullptr);
     Variant pdf;
     const ErrInfo r = Funzioni().createPdfStream(
         Variant(Text(u"FONT \"Arial\" 12\r\nTEXT 10 10 \"Hello\"")), pdf);

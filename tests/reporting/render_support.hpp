@@ -8,12 +8,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace orv::test {
@@ -78,6 +81,58 @@ inline CommandResult runCommand(const std::string& cmd) {
     const int status = pclose(p);
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
+}
+
+// Page `page` of a PDF rendered by pdftoppm at `dpi` into `base`.png.
+inline std::optional<Image> renderPdfPage(const std::string& pdf, int dpi, const std::string& base,
+                                          int page = 1) {
+    const std::string p = std::to_string(page);
+    if (runCommand("pdftoppm -r " + std::to_string(dpi) + " -f " + p + " -l " + p +
+                   " -singlefile -png '" + pdf + "' '" + base + "'")
+            .exitCode != 0)
+        return std::nullopt;
+    return Image::load(base + ".png");
+}
+
+// A word of a PDF and its box, in points from the page's top-left corner.
+struct Word {
+    int page;
+    std::string text;
+    double xMin, yMin, xMax, yMax;
+};
+
+// Every word of a PDF, through pdftotext -bbox.
+inline std::vector<Word> pdfWords(const std::string& pdf) {
+    const std::string html = runCommand("pdftotext -bbox '" + pdf + "' - 2>/dev/null").output;
+    static const std::regex re(
+        R"re(<page |<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re");
+    std::vector<Word> words;
+    int page = 0;
+    for (std::sregex_iterator it(html.begin(), html.end(), re), end; it != end; ++it) {
+        const std::smatch& m = *it;
+        if (!m[1].matched) {
+            ++page;
+            continue;
+        }
+        words.push_back(
+            {page, m[5], std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4])});
+    }
+    return words;
+}
+
+// The first word `text` on `page`, or null.
+inline const Word* findWord(const std::vector<Word>& words, int page, const std::string& text) {
+    for (const Word& w : words)
+        if (w.page == page && w.text == text) return &w;
+    return nullptr;
+}
+
+// Asks `ready` every 100 ms, at most `tries` times; its last answer.
+template <class Ready>
+bool waitFor(Ready ready, int tries = 100) {
+    for (int i = 1; i < tries && !ready(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return ready();
 }
 
 inline bool hasProgram(const std::string& path) {

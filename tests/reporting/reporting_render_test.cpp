@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
-#include <regex>
 #include <thread>
 
 #include "orvcommon/platform/report_target.hpp"
@@ -94,29 +93,6 @@ TEST(ReportingRendered, PreviewIsSavedAsPngAt96DotsPerInchWithoutADisplay) {
     EXPECT_EQ(img->width, 539);
     EXPECT_EQ(img->height, 740);
     expectSamplePage(*img, formPixel);
-    // The date is the clock's.
-    EXPECT_GT(img->darkIn(formPixel(1134), formPixel(15365.7), formPixel(3000), 740), 0);
-}
-
-struct Word {
-    int page;
-    std::string text;
-    double x, y;
-};
-
-std::vector<Word> pdfWords(const std::string& pdf) {
-    const auto r = test::runCommand("pdftotext -bbox '" + pdf + "' - 2>&1");
-    std::vector<Word> words;
-    int page = 0;
-    const std::regex word(R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)"[^>]*>([^<]*)</word>)re");
-    std::istringstream lines(r.output);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.find("<page ") != std::string::npos) ++page;
-        std::smatch m;
-        if (std::regex_search(line, m, word))
-            words.push_back({page, m[3], std::stod(m[1]), std::stod(m[2])});
-    }
-    return words;
 }
 
 TEST(ReportingRendered, PrinterWritesOnePdfPagePerPageAtTwentyTwipsAPoint) {
@@ -145,28 +121,24 @@ TEST(ReportingRendered, PrinterWritesOnePdfPagePerPageAtTwentyTwipsAPoint) {
         {1, "Pagina:", 9072 / 20.0, 15365.7 / 20}, {1, "04/12/2026", 1134 / 20.0, 15365.7 / 20},
         {1, "Line", 1134 / 20.0, 5670 / 20.0},     {2, "Pagina:", 9072 / 20.0, 15365.7 / 20},
     };
-    const auto words = pdfWords(pdf);
+    const auto words = test::pdfWords(pdf);
     for (const Expected& e : expected) {
         SCOPED_TRACE(e.text);
-        auto w = std::find_if(words.begin(), words.end(),
-                              [&](const Word& w) { return w.page == e.page && w.text == e.text; });
-        ASSERT_NE(w, words.end());
-        EXPECT_NEAR(w->x, e.x, 0.5);
-        EXPECT_NEAR(w->y, e.y, 1.0);
+        const test::Word* w = test::findWord(words, e.page, e.text);
+        ASSERT_TRUE(w);
+        EXPECT_NEAR(w->xMin, e.x, 0.5);
+        EXPECT_NEAR(w->yMin, e.y, 1.0);
         if (std::string(e.text) == "Pagina:") {
-            ASSERT_NE(w + 1, words.end());
+            ASSERT_NE(w + 1, words.data() + words.size());
             EXPECT_EQ((w + 1)->text, std::to_string(e.page));
         }
     }
-    EXPECT_EQ(std::count_if(words.begin(), words.end(), [](const Word& w) { return w.page == 3; }),
-              0);
+    EXPECT_EQ(
+        std::count_if(words.begin(), words.end(), [](const test::Word& w) { return w.page == 3; }),
+        0);
 
     // Page 1 at 144 dpi: 10 twips a pixel.
-    ASSERT_EQ(test::runCommand("pdftoppm -r 144 -f 1 -l 1 -singlefile -png '" + pdf + "' '" +
-                               box.path("page") + "'")
-                  .exitCode,
-              0);
-    auto img = test::Image::load(box.path("page.png"));
+    auto img = test::renderPdfPage(pdf, 144, box.path("page"));
     ASSERT_TRUE(img);
     EXPECT_EQ(img->width, 1191);  // A4
     expectSamplePage(*img, [](double t) { return static_cast<int>(std::floor(t / 10)); });
@@ -229,8 +201,7 @@ TEST(ReportingRendered, PreviewWindowShowsThePageUnderXvfb) {
     test::Child xvfb(
         {"/usr/bin/Xvfb", display, "-screen", "0", "800x800x24", "-dpi", "96", "-nolisten", "tcp"},
         box.path("xvfb.log"));
-    for (int i = 0; i < 100 && !fs::exists("/tmp/.X11-unix/X" + std::to_string(n)); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    test::waitFor([&] { return fs::exists("/tmp/.X11-unix/X" + std::to_string(n)); });
     ASSERT_TRUE(xvfb.running()) << "Xvfb did not start: " << test::readBytes(box.path("xvfb.log"));
     ASSERT_TRUE(fs::exists("/tmp/.X11-unix/X" + std::to_string(n))) << "Xvfb did not listen";
     test::ScopedEnv env("DISPLAY", display.c_str());
@@ -284,17 +255,15 @@ TEST(ReportingRendered, PrintsThroughAPrivateCupsServerToACupsPdfQueue) {
     test::Sandbox box;
     const fs::path dir = box.dir();
     // The filters run as lp: the spool must be reachable for them.
-    fs::create_directories(dir / "root/ppd");
-    fs::create_directories(dir / "spool/tmp");
-    for (const char* d : {"cache", "state", "log"})
+    for (const char* d : {"root/ppd", "spool/tmp", "cache", "state", "log"})
         fs::create_directories(dir / d);
     chmod(dir.c_str(), 0755);
     const group* lp = getgrnam("lp");
     ASSERT_NE(lp, nullptr) << "no lp group";
-    ASSERT_EQ(chown((dir / "spool").c_str(), 0, lp->gr_gid), 0);
-    ASSERT_EQ(chown((dir / "spool/tmp").c_str(), 0, lp->gr_gid), 0);
-    chmod((dir / "spool").c_str(), 0710);
-    chmod((dir / "spool/tmp").c_str(), 01770);
+    for (const auto& [d, mode] : {std::pair{"spool", 0710}, std::pair{"spool/tmp", 01770}}) {
+        ASSERT_EQ(chown((dir / d).c_str(), 0, lp->gr_gid), 0);
+        chmod((dir / d).c_str(), static_cast<mode_t>(mode));
+    }
     const int port = freePort();
     ASSERT_GT(port, 0);
     test::writeBytes((dir / "cupsd.conf").string(),
@@ -316,10 +285,10 @@ TEST(ReportingRendered, PrintsThroughAPrivateCupsServerToACupsPdfQueue) {
     const std::string server = "127.0.0.1:" + std::to_string(port);
     test::ScopedEnv cups("CUPS_SERVER", server.c_str());
     bool up = false;
-    for (int i = 0; i < 100 && !up && cupsd.running(); ++i) {
+    test::waitFor([&] {
         up = test::runCommand("lpstat -r 2>&1").output.find("is running") != std::string::npos;
-        if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+        return up || !cupsd.running();
+    });
     ASSERT_TRUE(up) << "cupsd did not start: " << test::readBytes(d + "/log/cupsd.out")
                     << test::readBytes(d + "/log/error_log");
     const std::string queue = "orvtest";
@@ -343,11 +312,12 @@ TEST(ReportingRendered, PrintsThroughAPrivateCupsServerToACupsPdfQueue) {
         drawPage(r, 2);
         r.closeReport();
     }
-    bool done = false;
-    for (int i = 0; i < 600 && !done; ++i) {
-        done = !test::runCommand("lpstat -W completed -o " + queue + " 2>/dev/null").output.empty();
-        if (!done) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    const bool done = test::waitFor(
+        [&] {
+            return !test::runCommand("lpstat -W completed -o " + queue + " 2>/dev/null")
+                        .output.empty();
+        },
+        600);
     ASSERT_TRUE(done) << "the job did not complete: " << test::readBytes(d + "/log/error_log");
 
     fs::path out;
@@ -360,11 +330,7 @@ TEST(ReportingRendered, PrintsThroughAPrivateCupsServerToACupsPdfQueue) {
 
     const auto pages = test::runCommand("pdfinfo '" + out.string() + "' | grep '^Pages:'");
     EXPECT_NE(pages.output.find(" 2"), std::string::npos) << pages.output;
-    ASSERT_EQ(test::runCommand("pdftoppm -r 72 -f 1 -l 1 -singlefile -png '" + out.string() +
-                               "' '" + box.path("cups") + "'")
-                  .exitCode,
-              0);
-    auto printed = test::Image::load(box.path("cups.png"));
+    auto printed = test::renderPdfPage(out.string(), 72, box.path("cups"));
     ASSERT_TRUE(printed);
     // Ghostscript's rendering, at 20 twips a pixel: frame, box, texts where
     // the layout puts them.

@@ -211,20 +211,15 @@ TEST(Reporting, BoxWithTextFollowsEachTargetsPath) {
 }
 
 TEST(Reporting, OpenNewPageAndCloseReachOnlyTheirTarget) {
-    EXPECT_EQ(record(kPrinter,
-                     [](Reporting& r) {
-                         r.openReport();
-                         r.newPage();
-                         r.closeReport();
-                     }),
-              (Calls{"paper 9", "page", "end"}));
-    EXPECT_EQ(record(kDefault,
-                     [](Reporting& r) {
-                         r.openReport();
-                         r.newPage();
-                         r.closeReport();
-                     }),
-              (Calls{"show", "close"}));
+    for (const auto& [mode, expected] :
+         {std::pair{kPrinter, Calls{"paper 9", "page", "end"}}, {kDefault, Calls{"show", "close"}}})
+        EXPECT_EQ(record(mode,
+                         [](Reporting& r) {
+                             r.openReport();
+                             r.newPage();
+                             r.closeReport();
+                         }),
+                  expected);
 
     // The form is made by the first drawing call, not by newPage or
     // closeReport, and closeReport discards it.
