@@ -13,7 +13,7 @@ trap 'rm -rf "$work"' EXIT
 prefix="$work/prefix"
 export ORV_REGISTRY="$work/registry.reg"  # the client never touches the machine's store
 
-cmake --build "$build" --target orvcommon orv >/dev/null
+cmake --build "$build" --target orvcommon orv tvpdf tvpdf_command >/dev/null
 cmake --install "$build" --prefix "$prefix" >/dev/null
 echo "installed into $prefix"
 
@@ -25,6 +25,14 @@ done
 [ -f "$prefix/share/man/man1/orv.1" ] || { echo "FAIL: man page not installed"; exit 1; }
 
 lib=$(find "$prefix" -name 'liborvcommon.so.*.*' | head -n 1)
+
+# The PDF engine sits beside the library, where the library looks first, and
+# the installed command draws a page with it.
+[ -f "$(dirname "$lib")/libtvpdf.so" ] || { echo "FAIL: libtvpdf.so not beside $lib"; exit 1; }
+printf 'TEXT 0 10 "installed engine"\r\n' >"$work/page.txt"
+"$prefix/bin/tvpdf" "$work/page.txt" "$work/page.pdf"
+head -c 5 "$work/page.pdf" | grep -q '^%PDF-' || { echo "FAIL: tvpdf wrote no PDF"; exit 1; }
+echo "PDF engine installed: ok"
 total=$(nm -D --defined-only "$lib" | grep -vc ' A ' || true)
 foreign=$(nm -DC --defined-only "$lib" | grep -v ' A ' | grep -vc ' orv::\| for orv::' || true)
 echo "exported symbols: $total ($foreign outside namespace orv)"
