@@ -101,6 +101,9 @@ TEST(DateTest, TextsUnderBothSettings) {
         {u"abc", nullptr, nullptr},
         {u"25:00", nullptr, nullptr},
         {u"1/1/10000", nullptr, nullptr},
+        // The earliest day at an hour past midnight: a negative date number
+        // below the first day's, and still a valid date.
+        {u"1/1/0100 1 PM", u"100-01-01 13:00:00", u"100-01-01 13:00:00"},
         {u"1.5", nullptr, nullptr},
     };
     for (const auto& c : cases) {
@@ -128,6 +131,10 @@ TEST(DateTest, VariantKindsAndConversion) {
     EXPECT_DOUBLE_EQ(toDate(Variant(2.5)), 2.5);
     EXPECT_DOUBLE_EQ(toDate(Variant(u"1e1")), 10.0);
     EXPECT_THROW(toDate(Variant(u"nope")), RuntimeError);
+    // The earliest day keeps its hours: the time lies below the day number.
+    EXPECT_DOUBLE_EQ(toDate(Variant(u"1/1/0100 13:00")), kMinDate - 13.0 / 24.0);
+    EXPECT_DOUBLE_EQ(toDate(Variant(kMinDate - 0.5)), kMinDate - 0.5);
+    EXPECT_THROW(toDate(Variant(kMinDate - 1.0)), RuntimeError);
 }
 
 }  // namespace

@@ -81,8 +81,11 @@ double combineDateTime(double date, double time) {
     return date < 0 ? date - time : date + time;
 }
 
+// A negative OLE date carries its time below the day number (-1.25 is
+// 29 December 1899 at 06:00), so 1 January 100 at any hour lies in
+// (kMinDate - 1, kMinDate]: the day, not the number, is what must be in range.
 bool isValidOleDate(double ole) {
-    return std::isfinite(ole) && ole >= kMinDate && ole < 2958466.0;
+    return std::isfinite(ole) && ole > kMinDate - 1.0 && ole < 2958466.0;
 }
 
 DateTimeParts splitDate(double ole) {
