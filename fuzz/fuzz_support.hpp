@@ -1,5 +1,8 @@
 // Fuzz support: a private settings store and log folder in a temporary
-// directory, so failures that operations log stay out of the system's files.
+// directory, so failures that operations log stay out of the system's files,
+// and a fixed clock, so a log line (dated to the minute) and the current year
+// are the same however long a run takes: a differential target compares the
+// log lines of two readers, which must not differ because a minute went by.
 #pragma once
 
 #include <stdlib.h>
@@ -7,6 +10,7 @@
 #include <string>
 
 #include "orvcommon/base/text.hpp"
+#include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/results/registry_value.hpp"
@@ -19,6 +23,7 @@ class QuietLog {
         std::string tmpl = toUtf8(platform::tempFolder()) + "orvfuzz-XXXXXX";
         if (!mkdtemp(tmpl.data())) abort();
         dir_ = fromUtf8(tmpl) + u"/";
+        platform::setClockForTesting([] { return platform::LocalTime{2026, 12, 4, 9, 5, 0, 0}; });
         const std::string store = tmpl + "/registry.reg";
         setenv("ORV_REGISTRY", store.c_str(), 1);
         platform::setSettingsStorePath(std::nullopt);
