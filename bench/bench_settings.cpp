@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "orvcommon/platform/posix/reg_document.hpp"
+#include "orvcommon/platform/reg_document.hpp"
 #include "orvcommon/platform/settings.hpp"
 
 namespace {

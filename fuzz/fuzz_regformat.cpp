@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "orvcommon/platform/posix/reg_document.hpp"
+#include "orvcommon/platform/reg_document.hpp"
 
 namespace {
 

@@ -14,6 +14,10 @@ PACKAGES=(
   pkg-config libcairo2-dev libfontconfig-dev libx11-dev libcups2-dev fonts-liberation
   # What the tests render, print and read PDFs with.
   cups cups-client printer-driver-cups-pdf qpdf poppler-utils xvfb imagemagick
+  # Windows: the mingw-w64 cross compilers (the -posix thread model, for
+  # std::thread) and Wine to run the cross-built suite. Wine's 32-bit half
+  # needs the i386 architecture: scripts/install-wine32.sh tries it apart.
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools wine wine64
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 #include "orvcommon/core/convert.hpp"
 
@@ -20,7 +21,7 @@ TEST(NumberText, RegionalTextFollowsTheDigitBudgets) {
         {999999999999999.0, false, u"999999999999999"},
         {1e15, false, u"1E+15"},
         {1.2e15, false, u"1.2E+15"},
-        {M_PI, false, u"3.14159265358979"},
+        {std::numbers::pi, false, u"3.14159265358979"},
         {-0.0, false, u"0"},
         {-1234.5, false, u"-1234.5"},
         {0.1 + 0.2, false, u"0.3"},

@@ -64,14 +64,18 @@ int16_t run(const char* cmd, const char* pdf, char* message) {
 
 }  // namespace
 
+#ifdef _WIN32
+#define FAKE_EXPORT __declspec(dllexport)
+#else
+#define FAKE_EXPORT __attribute__((visibility("default")))
+#endif
+
 #ifdef ORV_FAKE_NO_ENTRY
-extern "C" __attribute__((visibility("default"))) int16_t Tvpdfrun_missing(const char* c,
-                                                                           const char* p, char* m) {
+extern "C" FAKE_EXPORT int16_t Tvpdfrun_missing(const char* c, const char* p, char* m) {
     return run(c, p, m);
 }
 #else
-extern "C" __attribute__((visibility("default"))) int16_t Tvpdfrun(const char* c, const char* p,
-                                                                   char* m) {
+extern "C" FAKE_EXPORT int16_t Tvpdfrun(const char* c, const char* p, char* m) {
     return run(c, p, m);
 }
 #endif

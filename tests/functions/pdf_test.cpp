@@ -7,7 +7,8 @@
 #include "orvcommon/functions/funzioni_detail.hpp"
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/module.hpp"
-#include "reporting/render_support.hpp"
+#include "orvcommon/platform/paths.hpp"
+#include "support/environment.hpp"
 #include "support/sandbox.hpp"
 
 namespace orv {
@@ -19,7 +20,8 @@ class PdfSandbox : public test::Sandbox {
     explicit PdfSandbox(const char* engine = ORV_FAKE_ENGINE)
         : engine_("ORV_TVPDF", engine),
           log_("ORV_FAKE_ENGINE_LOG", path("engine.log").c_str()),
-          tmp_("TMPDIR", dir().c_str()) {
+          tmp_("TMPDIR", dir().c_str()),
+          tmpWindows_("TMP", dir().c_str()) {
         platform::setRandomForTesting([] { return 0.7055f; });
     }
     ~PdfSandbox() { platform::setRandomForTesting(nullptr); }
@@ -27,7 +29,7 @@ class PdfSandbox : public test::Sandbox {
     std::string engineCalls() const { return test::readBytes(path("engine.log")); }
 
   private:
-    test::ScopedEnv engine_, log_, tmp_;
+    test::ScopedEnv engine_, log_, tmp_, tmpWindows_;  // TMP: Windows' temporary folder
 };
 
 struct Expected {
@@ -92,7 +94,9 @@ TEST(CreatePdf, FileAndStreamReportTheEngineAnswer) {
         else
             expectResult(r, c.stream, u"createPdfStream");
         EXPECT_EQ(box.logLines(), c.stream.logged);
-        const std::string cmd = box.path("cmd.7055"), out = box.path("pdf.7055");
+        // The temporary folder ends in the system's own separator.
+        const std::string folder = box.dir() + (platform::kPathSeparator == u'/' ? "/" : "\\");
+        const std::string cmd = folder + "cmd.7055", out = folder + "pdf.7055";
         EXPECT_EQ(box.engineCalls(), cmd + "|" + out + "|1\n");
         // The command file holds the text and CR LF; it stays, as does the PDF.
         EXPECT_EQ(test::readBytes(cmd), std::string(c.commands) + "\r\n");
@@ -187,9 +191,14 @@ TEST(CreatePdf, StreamStopsEarlyWithoutATemporaryFolder) {
         {"missing", 76, u"writeFile", 1},  // writeFile's own failure, logged once
     };
     for (const auto& c : cases) {
+#ifdef _WIN32
+        // Windows answers a drive root for "/": never one character.
+        if (c.tmp[0] == '/') continue;
+#endif
         SCOPED_TRACE(c.tmp);
         PdfSandbox box;
-        test::ScopedEnv tmp("TMPDIR", c.tmp[0] == '/' ? c.tmp : box.path(c.tmp).c_str());
+        const std::string folder = c.tmp[0] == '/' ? c.tmp : box.path(c.tmp);
+        test::ScopedEnv tmp("TMPDIR", folder.c_str()), tmpWindows("TMP", folder.c_str());
         Variant pdf(Text(u"untouched"));
         const ErrInfo r = Funzioni().createPdfStream(Variant(Text(u"OK")), pdf);
         if (c.number == 0) expectResult(r, {0, u"", eiDEBUGTYPE, 0}, u"");
@@ -202,6 +211,9 @@ TEST(CreatePdf, StreamStopsEarlyWithoutATemporaryFolder) {
 }
 
 TEST(CreatePdf, OurEngineIsFoundBesideTheLibrary) {
+#ifdef _WIN32
+    GTEST_SKIP() << "our engine draws with cairo and is not built on Windows";
+#endif
     // No ORV_TVPDF: the engine built beside the library answers.
     PdfSandbox box;
     test::ScopedEnv engine("ORV_TVPDF", nullptr);

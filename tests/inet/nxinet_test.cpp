@@ -15,6 +15,7 @@
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/inet.hpp"
 #include "orvcommon/platform/module.hpp"
+#include "support/environment.hpp"
 #include "support/loopback_server.hpp"
 
 namespace orv {
@@ -77,8 +78,7 @@ class NxInetTest : public ::testing::Test {
     }
     static const std::string& certs() {
         if (certDir_.empty()) {
-            std::string tmpl = (std::filesystem::temp_directory_path() / "orvinet-XXXXXX").string();
-            certDir_ = mkdtemp(tmpl.data());
+            certDir_ = test::makeTempFolder("orvinet-");
             test::makeCertificates(certDir_);
         }
         return certDir_;
@@ -100,14 +100,18 @@ class NxInetTest : public ::testing::Test {
         for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY",
                                  "all_proxy", "ALL_PROXY", "ORV_CA_BUNDLE"}) {
             if (const char* v = std::getenv(name)) savedEnv_[name] = v;
-            unsetenv(name);
+            test::unsetEnv(name);
         }
         handlesBefore_ = net::openHandleCount();
+#ifdef _WIN32
+        if (!std::getenv("ORV_LOOPBACK_ORIGIN_PORT"))
+            GTEST_SKIP() << "the loopback servers are started by scripts/windows-test.sh";
+#endif
     }
     void TearDown() override {
-        unsetenv("ORV_CA_BUNDLE");
+        test::unsetEnv("ORV_CA_BUNDLE");
         for (const auto& [name, value] : savedEnv_)
-            setenv(name.c_str(), value.c_str(), 1);
+            test::setEnv(name.c_str(), value);
         EXPECT_EQ(net::openHandleCount(), handlesBefore_) << "a test left handles open";
     }
 
@@ -227,7 +231,11 @@ TEST_F(NxInetTest, UrlInAClosedOrUnknownSessionFails) {
 }
 
 TEST_F(NxInetTest, HttpsChecksTheChainButNotTheHostName) {
-    setenv("ORV_CA_BUNDLE", (certs() + "/ca.pem").c_str(), 1);  // trust the test authority
+#ifdef _WIN32
+    GTEST_SKIP() << "WinINet trusts the system's certificate store; the test authority is "
+                    "given through ORV_CA_BUNDLE, which only the POSIX backend reads";
+#endif
+    test::setEnv("ORV_CA_BUNDLE", certs() + "/ca.pem");  // trust the test authority
     // The certificate names "other.example"; the address is 127.0.0.1.
     for (const char* scheme : {"https", "HTTPS"}) {
         const auto body = download(trusted().url("/bytes/5000", scheme));
@@ -239,7 +247,7 @@ TEST_F(NxInetTest, HttpsChecksTheChainButNotTheHostName) {
     // A leading space keeps the plain flags, so the name is checked.
     EXPECT_FALSE(download(" " + trusted().url("/bytes/10", "https")));
     // Without the private authority the system's store does not know it.
-    unsetenv("ORV_CA_BUNDLE");
+    test::unsetEnv("ORV_CA_BUNDLE");
     EXPECT_FALSE(download(trusted().url("/bytes/10", "https")));
 }
 
@@ -263,6 +271,12 @@ TEST_F(NxInetTest, SessionsSendTheirAgentNames) {
     inet_.IClose(extended);
 }
 
+#ifdef _WIN32
+constexpr bool kProxyList = true;
+#else
+constexpr bool kProxyList = false;
+#endif
+
 TEST_F(NxInetTest, ProxyTextIsPaddedOrCutAndUsed) {
     const std::string address = "127.0.0.1:" + std::to_string(proxy().port());
     const struct {
@@ -273,7 +287,10 @@ TEST_F(NxInetTest, ProxyTextIsPaddedOrCutAndUsed) {
         {"http://" + address, true},
         // Cut after 100 characters, the trailing rubbish is gone.
         {address + std::string(100 - address.size(), ' ') + std::string(20, 'x'), true},
-        {address + std::string(90 - address.size(), ' ') + std::string(20, 'x'), false},
+        // Rubbish inside the 100 characters: WinINet reads the text as a
+        // list of proxies separated by spaces and uses the first; libcurl
+        // takes it as one proxy name, which does not resolve.
+        {address + std::string(90 - address.size(), ' ') + std::string(20, 'x'), kProxyList},
     };
     for (const auto& c : cases) {
         int32_t session = 0;

@@ -3,8 +3,7 @@
 // injection point, and each point is tried with each error below. Whatever
 // fails, the operation ends in its documented result, a log never holds part
 // of a line, the settings store is the old file or the new one, and nothing
-// crashes.
-#include <errno.h>
+// crashes. The same on Windows, with the Win32 calls of that backend.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -17,14 +16,51 @@
 
 #include "orvcommon/files/file_utility.hpp"
 #include "orvcommon/platform/module.hpp"
-#include "orvcommon/platform/posix/posix_io.hpp"
 #include "orvcommon/platform/system_calls.hpp"
 #include "orvcommon/results/enums.hpp"
 #include "orvcommon/results/errinfo.hpp"
 #include "support/sandbox.hpp"
 
+#ifdef _WIN32
+#include "orvcommon/platform/win32/win32_io.hpp"
+// The library's own root constants, not the system's handles.
+#undef HKEY_LOCAL_MACHINE
+#define ORV_TEST_SYSCALLS ORV_WIN32_SYSCALLS
+#define ORV_CALLS WINAPI
+#else
+#include <errno.h>
+
+#include "orvcommon/platform/posix/posix_io.hpp"
+#define ORV_TEST_SYSCALLS ORV_POSIX_SYSCALLS
+#define ORV_CALLS
+#endif
+
 namespace orv {
 namespace {
+
+#ifdef _WIN32
+constexpr const char* kWrite = "WriteFile";
+// Disk full, a device failure, too many files, no access, a file in use.
+constexpr int kErrors[] = {ERROR_DISK_FULL, ERROR_WRITE_FAULT, ERROR_TOO_MANY_OPEN_FILES,
+                           ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION};
+constexpr int kDiskFull = ERROR_DISK_FULL;
+bool releasesFirst(const std::string& call) {
+    return call == "CloseHandle" || call == "FindClose" || call == "RegCloseKey";
+}
+std::string errorName(int e) {
+    return "system error " + std::to_string(e);
+}
+#else
+constexpr const char* kWrite = "write";
+constexpr int kErrors[] = {ENOSPC, EIO, EMFILE, EACCES, EINTR};
+constexpr int kDiskFull = ENOSPC;
+bool releasesFirst(const std::string& call) {
+    return call == "close" || call == "closedir";
+}
+std::string errorName(int e) {
+    return std::strerror(e);
+}
+#endif
 
 // The call to fail: its name, its index among the calls of that name since
 // the counts were reset, and the error it reports.
@@ -40,55 +76,90 @@ struct Plan {
 };
 Plan gPlan;
 
+// The failure of a call: POSIX calls set errno and return -1 or null; Win32
+// calls set the last error and return FALSE, an invalid handle or invalid
+// attributes, and the registry calls return the error itself.
 template <class R>
-R failedResult() {
+R failedResult(int error) {
+#ifdef _WIN32
+    SetLastError(static_cast<DWORD>(error));
+    if constexpr (std::is_same_v<R, HANDLE>)
+        return INVALID_HANDLE_VALUE;
+    else if constexpr (std::is_same_v<R, BOOL>)
+        return FALSE;
+    else if constexpr (std::is_same_v<R, LONG>)
+        return static_cast<LONG>(error);
+    else
+        return static_cast<R>(-1);
+#else
+    errno = error;
     if constexpr (std::is_pointer_v<R>)
         return nullptr;
     else
         return static_cast<R>(-1);
+#endif
 }
 
 // A failing close still releases what it closes (as Linux does), so those
-// two run before they report the error.
+// run before they report the error.
 #define ORV_FAULT_WRAPPER(name, result, params, args)                                  \
-    result fault_##name params {                                                       \
-        using Real = result(*) params;                                                 \
+    result ORV_CALLS fault_##name params {                                             \
+        using Real = result(ORV_CALLS*) params;                                        \
         const auto real = reinterpret_cast<Real>(platform::originalSystemCall(#name)); \
         const int index_ = gPlan.counts[#name]++;                                      \
         if (index_ == gPlan.at && gPlan.call == #name) {                               \
-            if (gPlan.call == "close" || gPlan.call == "closedir") (void)real args;    \
+            if (releasesFirst(gPlan.call)) (void)real args;                            \
             gPlan.fired = true;                                                        \
-            errno = gPlan.error;                                                       \
-            return failedResult<result>();                                             \
+            return failedResult<result>(gPlan.error);                                  \
         }                                                                              \
         return real args;                                                              \
     }
-ORV_POSIX_SYSCALLS(ORV_FAULT_WRAPPER)
+ORV_TEST_SYSCALLS(ORV_FAULT_WRAPPER)
 #undef ORV_FAULT_WRAPPER
 
+// The write that writes half of its bytes; the next write fails.
+#ifdef _WIN32
+BOOL WINAPI halfWrite(HANDLE h, LPCVOID b, DWORD n, LPDWORD put, LPOVERLAPPED o) {
+    using Real = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+    const auto real = reinterpret_cast<Real>(platform::originalSystemCall(kWrite));
+    const int index = gPlan.counts[kWrite]++;
+    if (gPlan.call == kWrite && index == gPlan.at && n > 1) return real(h, b, n / 2, put, o);
+    if (gPlan.call == kWrite && index == gPlan.at + 1) {
+        gPlan.fired = true;
+        if (put) *put = 0;
+        return failedResult<BOOL>(gPlan.error);
+    }
+    return real(h, b, n, put, o);
+}
+#else
 ssize_t halfWrite(int fd, const void* b, size_t n) {
     using Real = ssize_t (*)(int, const void*, size_t);
-    const auto real = reinterpret_cast<Real>(platform::originalSystemCall("write"));
-    const int index = gPlan.counts["write"]++;
-    if (gPlan.call == "write" && index == gPlan.at && n > 1) return real(fd, b, n / 2);
-    if (gPlan.call == "write" && index == gPlan.at + 1) {
+    const auto real = reinterpret_cast<Real>(platform::originalSystemCall(kWrite));
+    const int index = gPlan.counts[kWrite]++;
+    if (gPlan.call == kWrite && index == gPlan.at && n > 1) return real(fd, b, n / 2);
+    if (gPlan.call == kWrite && index == gPlan.at + 1) {
         gPlan.fired = true;
-        errno = gPlan.error;
-        return -1;
+        return failedResult<ssize_t>(gPlan.error);
     }
     return real(fd, b, n);
 }
+#endif
 
 struct InstallFaults {
     InstallFaults() {
 #define ORV_FAULT_INSTALL(name, result, params, args) \
     platform::setSystemCall(#name, reinterpret_cast<platform::SystemCall>(&fault_##name));
-        ORV_POSIX_SYSCALLS(ORV_FAULT_INSTALL)
+        ORV_TEST_SYSCALLS(ORV_FAULT_INSTALL)
 #undef ORV_FAULT_INSTALL
     }
     static void halfWrites(bool on) {
-        platform::setSystemCall(
-            "write", reinterpret_cast<platform::SystemCall>(on ? &halfWrite : &fault_write));
+#ifdef _WIN32
+        auto* const plain = &fault_WriteFile;
+#else
+        auto* const plain = &fault_write;
+#endif
+        platform::setSystemCall(kWrite,
+                                reinterpret_cast<platform::SystemCall>(on ? &halfWrite : plain));
     }
     ~InstallFaults() {
         platform::restoreSystemCalls();
@@ -234,7 +305,6 @@ std::vector<Scenario> scenarios() {
 }
 
 TEST(FaultInjection, EveryCallFailingEndsInADocumentedState) {
-    const int errors[] = {ENOSPC, EIO, EMFILE, EACCES, EINTR};
     std::map<std::string, int> outcomes;
     int points = 0, problems = 0;
     // An unreadable settings store sends the main log to the library's own
@@ -262,8 +332,8 @@ TEST(FaultInjection, EveryCallFailingEndsInADocumentedState) {
                     // Modes 0-4 fail the call with one error; mode 5 (writes
                     // only) writes half, then fails the next write.
                     const bool half = mode == 5;
-                    if (half && call != "write") continue;
-                    const int error = half ? ENOSPC : errors[mode];
+                    if (half && call != kWrite) continue;
+                    const int error = half ? kDiskFull : kErrors[mode];
                     InstallFaults::halfWrites(half);
                     test::Sandbox box;
                     sc.prepare(box);
@@ -272,7 +342,7 @@ TEST(FaultInjection, EveryCallFailingEndsInADocumentedState) {
                     const int32_t number = sc.run(box);
                     const std::string where = std::string(sc.name) + " " + call + "#" +
                                               std::to_string(at) + (half ? " half, then " : " ") +
-                                              std::strerror(error);
+                                              errorName(error);
                     gPlan = Plan{};
                     InstallFaults::halfWrites(false);
                     ++points;

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "orvcommon/platform/posix/reg_document.hpp"
+#include "orvcommon/platform/reg_document.hpp"
 
 namespace orv::platform {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "orvcommon/platform/posix/reg_document.hpp"
+#include "orvcommon/platform/reg_document.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/registry/registry_utility.hpp"
 #include "support/sandbox.hpp"

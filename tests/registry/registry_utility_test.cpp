@@ -182,6 +182,9 @@ TEST(RegistryUtility, SaveInfoForConnectionTrapsAWriterThatCannotBeCreated) {
 }
 
 TEST(RegistryUtility, SaveIntoAStoreThatIsNotRegTextIsRefusedAndTheStoreKept) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the registry export file is the POSIX store; Windows has the registry";
+#endif
     test::Sandbox box;
     std::string bytes = test::readBytes(box.store()) + "this line is not .reg text\r\n";
     test::writeBytes(box.store(), bytes);
@@ -218,10 +221,13 @@ TEST(RegistryUtility, WriteProbeStoresTheTimeAndAnswersTheWritersBoolean) {
     EXPECT_TRUE(RegistryUtility([] {
                     return std::make_unique<ThrowingWriter>();
                 }).isRegistryInWritePermission());
+#ifndef _WIN32
     // A store the process may not write (not even root writes under /proc).
+    // (The registry of the Wine prefix lets the tests write everywhere.)
     platform::setSettingsStorePath(u"/proc/orvcommon-test/registry.reg");
     EXPECT_FALSE(RegistryUtility().isRegistryInWritePermission());
     platform::setSettingsStorePath(std::nullopt);
+#endif
     // Nothing of this is logged.
     EXPECT_FALSE(test::exists(box.mainLog()));
 }

@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/environment.hpp"
+
 namespace orv::test {
 
 // An RGB image read from a PNG file.
@@ -190,32 +192,6 @@ class Child {
 
   private:
     pid_t pid_ = -1;
-};
-
-// Sets (or with nullptr removes) an environment variable for the scope.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_.c_str(), old_->c_str(), 1);
-        } else {
-            unsetenv(name_.c_str());
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
-    std::string name_;
-    std::optional<std::string> old_;
 };
 
 }  // namespace orv::test

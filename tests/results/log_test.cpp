@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <map>
 #include <set>
+#include <thread>
 
 #include "orvcommon/core/regional.hpp"
 #include "orvcommon/platform/module.hpp"
+#include "orvcommon/platform/paths.hpp"
 #include "orvcommon/results/errinfo.hpp"
 #include "support/sandbox.hpp"
 
@@ -28,7 +32,7 @@ TEST(LogSettings, DefaultsWhenTheKeyIsMissing) {
     int16_t trace = 9;
     int32_t size = 9;
     EXPECT_TRUE(e.getInfoForLogSystem(path, trace, size));
-    EXPECT_EQ(path, platform::moduleFolder() + u"/");
+    EXPECT_EQ(path, platform::moduleFolder() + platform::kPathSeparator);
     EXPECT_EQ(trace, 1);
     EXPECT_EQ(size, 1024000);
     EXPECT_EQ(e.logFolder(), path);
@@ -91,10 +95,10 @@ TEST(LogSettings, PathMustNameAnExistingFolderAndGetsASeparator) {
     int32_t s;
     test::Sandbox::setText(kKey, u"Path", u"  " + fromUtf8(box.dir()) + u"  ");
     e.getInfoForLogSystem(path, t, s);
-    EXPECT_EQ(path, fromUtf8(box.dir()) + u"/");
+    EXPECT_EQ(path, fromUtf8(box.dir()) + platform::kPathSeparator);
     test::Sandbox::setText(kKey, u"Path", fromUtf8(box.dir()) + u"/missing");
     e.getInfoForLogSystem(path, t, s);
-    EXPECT_EQ(path, platform::moduleFolder() + u"/");
+    EXPECT_EQ(path, platform::moduleFolder() + platform::kPathSeparator);
 }
 
 TEST(LogLine, ExactFormatWithLocaleSeparators) {
@@ -207,7 +211,7 @@ TEST(WriteLog, PathToAnExistingFileLosesTheMainLine) {
     int16_t trace = 0;
     int32_t size = 0;
     EXPECT_TRUE(ErrInfo().getInfoForLogSystem(folder, trace, size));
-    EXPECT_EQ(folder, fromUtf8(file) + u"/");
+    EXPECT_EQ(folder, fromUtf8(file) + platform::kPathSeparator);
 }
 
 TEST(Rotation, OnlyAFileLargerThanTheSwitchSizeRotates) {
@@ -260,19 +264,31 @@ TEST(Rotation, ConcurrentProcessesLoseNoLine) {
     test::Sandbox box;
     constexpr int kProcs = 8, kLines = 2000;
     test::Sandbox::setText(kKey, u"SwitchDimension", u"1000000");
+    const auto writeLines = [](int p) {
+        for (int i = 0; i < kLines; ++i) {
+            ErrInfo e;
+            e.fill(1000 + p,
+                   u"line " + decimalText(i) + u" of process " + decimalText(p) +
+                       u" padded to make the line longer",
+                   eiERRORTYPE, u"stress", Variant(u"LogTest"), Variant(u"orvcommon"));
+            e.writeLog();
+        }
+    };
+#ifdef _WIN32
+    // Threads here: every line opens the log on its own handle, and Windows
+    // locks and shares per handle, so the writers meet as processes would.
+    std::vector<std::thread> writers;
+    for (int p = 0; p < kProcs; ++p)
+        writers.emplace_back(writeLines, p);
+    for (auto& w : writers)
+        w.join();
+#else
     std::vector<pid_t> children;
     for (int p = 0; p < kProcs; ++p) {
         pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            for (int i = 0; i < kLines; ++i) {
-                ErrInfo e;
-                e.fill(1000 + p,
-                       u"line " + decimalText(i) + u" of process " + decimalText(p) +
-                           u" padded to make the line longer",
-                       eiERRORTYPE, u"stress", Variant(u"LogTest"), Variant(u"orvcommon"));
-                e.writeLog();
-            }
+            writeLines(p);
             _exit(0);
         }
         children.push_back(pid);
@@ -282,6 +298,7 @@ TEST(Rotation, ConcurrentProcessesLoseNoLine) {
         waitpid(pid, &status, 0);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
+#endif
     const std::string current = test::readBytes(box.mainLog());
     const std::string old = test::readBytes(box.mainLog() + ".old");
     ASSERT_FALSE(old.empty()) << "the run should have rotated once";

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "orvcommon/core/array.hpp"
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/base/text.hpp"
+#include "orvcommon/core/array.hpp"
 #include "orvcommon/files/file_utility.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/results/trap.hpp"

@@ -1,7 +1,60 @@
 // Test support: the loopback servers of loopback_servers.py run as child
 // processes on ports the system picks, and the certificates of a private
 // certificate authority made with openssl.
+//
+// On Windows the suite runs under Wine and cannot start the servers itself:
+// scripts/windows-test.sh starts the plain origin and the proxy on the Linux
+// side and passes their ports in the environment; HTTPS servers are not
+// there (their trust goes through ORV_CA_BUNDLE, a POSIX setting).
 #pragma once
+
+#ifdef _WIN32
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace orv::test {
+
+inline int portFromEnvironment(const char* name) {
+    const char* v = std::getenv(name);
+    const int port = v ? std::atoi(v) : 0;
+    if (port <= 0)
+        throw std::runtime_error(std::string(name) + " is not set: no loopback server here");
+    return port;
+}
+
+class LoopbackServer {
+  public:
+    // {"origin"} or {"proxy", originPort}; anything else is not available.
+    explicit LoopbackServer(std::vector<std::string> args) {
+        if (args.size() == 1 && args[0] == "origin")
+            port_ = portFromEnvironment("ORV_LOOPBACK_ORIGIN_PORT");
+        else if (args.size() == 2 && args[0] == "proxy")
+            port_ = portFromEnvironment("ORV_LOOPBACK_PROXY_PORT");
+        else
+            throw std::runtime_error("no HTTPS loopback server on Windows");
+    }
+    int port() const { return port_; }
+    std::string url(const std::string& path, const std::string& scheme = "http") const {
+        return scheme + "://127.0.0.1:" + std::to_string(port_) + path;
+    }
+
+  private:
+    int port_ = -1;
+};
+
+inline int refusedLoopbackPort() {
+    return portFromEnvironment("ORV_LOOPBACK_REFUSED_PORT");
+}
+
+inline void makeCertificates(const std::string&) {
+    throw std::runtime_error("the test certificates are made with openssl on POSIX only");
+}
+
+}  // namespace orv::test
+
+#else
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -150,3 +203,5 @@ inline void makeCertificates(const std::string& dir) {
 }
 
 }  // namespace orv::test
+
+#endif

@@ -1,5 +1,7 @@
 // Test support: a temporary folder holding a private settings store and the
-// main log, a fixed clock, and small file helpers.
+// main log, a fixed clock, and small file helpers. On Windows the settings
+// store is the registry itself (the tests run in a private Wine prefix): the
+// sandbox removes the keys the suite writes instead of moving the store.
 #pragma once
 
 #include <cstdlib>
@@ -13,6 +15,7 @@
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/results/registry_value.hpp"
+#include "support/environment.hpp"
 
 namespace orv::test {
 
@@ -20,17 +23,18 @@ class Sandbox {
   public:
     // `logHere`: point the main log folder ("Path") at the sandbox.
     explicit Sandbox(bool logHere = true) {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "orvtest-XXXXXX").string();
-        dir_ = mkdtemp(tmpl.data());
+        dir_ = makeTempFolder("orvtest-");
         store_ = dir_ + "/registry.reg";
-        setenv("ORV_REGISTRY", store_.c_str(), 1);
+        setEnv("ORV_REGISTRY", store_);
         platform::setSettingsStorePath(std::nullopt);
+        clearRegistryKeys();
         if (logHere) setText(u"SOFTWARE\\VELN\\LogSystem", u"Path", fromUtf8(dir_));
         platform::setClockForTesting([] { return platform::LocalTime{2026, 12, 4, 9, 5, 0, 0}; });
     }
     ~Sandbox() {
         platform::setClockForTesting(nullptr);
-        unsetenv("ORV_REGISTRY");
+        unsetEnv("ORV_REGISTRY");
+        clearRegistryKeys();
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
@@ -55,6 +59,15 @@ class Sandbox {
     }
 
   private:
+    // The keys below HKEY_LOCAL_MACHINE\SOFTWARE that the suite writes.
+    static void clearRegistryKeys() {
+#ifdef _WIN32
+        for (const char16_t* key : {u"VELN", u"VELN2", u"App", u"Sales", u"New App", u"Unknown",
+                                    u"NoSuchApp", u"Fault", u"Race", u"Vendite ", u"a"})
+            platform::deleteKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\" + Text(key));
+#endif
+    }
+
     std::string dir_;
     std::string store_;
 };

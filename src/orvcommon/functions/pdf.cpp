@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "orvcommon/core/convert.hpp"
 #include "orvcommon/base/cp1252.hpp"
+#include "orvcommon/core/convert.hpp"
 #include "orvcommon/files/file_utility.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/functions/funzioni_detail.hpp"
@@ -78,11 +78,11 @@ ErrInfo Funzioni::createPdfStream(const Variant& vntCommandStream, Variant& vntP
         const Text suffix = funzioni_detail::pdfSuffix(platform::randomUnit());
 
         // The system's temporary folder; a length of 0 or 1 counts as none
-        // and ends the call with the cleared result. Here the folder ends
-        // in "/" where the Windows build appends a backslash.
+        // and ends the call with the cleared result. The folder ends in the
+        // platform's separator ("/" here where Windows has a backslash).
         Text folder = trimSpaces(platform::tempFolder());
         if (folder.size() <= 1) return;
-        if (folder.back() != u'/') folder.push_back(u'/');
+        if (folder.back() != platform::kPathSeparator) folder.push_back(platform::kPathSeparator);
         const Text commandFile = folder + u"cmd" + suffix;
         const Text pdfFile = folder + u"pdf" + suffix;
 

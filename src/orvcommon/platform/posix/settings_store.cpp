@@ -10,7 +10,7 @@
 #include <mutex>
 
 #include "orvcommon/platform/posix/posix_io.hpp"
-#include "orvcommon/platform/posix/reg_document.hpp"
+#include "orvcommon/platform/reg_document.hpp"
 #include "orvcommon/platform/settings.hpp"
 
 namespace orv::platform {

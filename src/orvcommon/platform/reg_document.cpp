@@ -1,4 +1,4 @@
-#include "orvcommon/platform/posix/reg_document.hpp"
+#include "orvcommon/platform/reg_document.hpp"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,7 @@
-// Private to the POSIX backend: the settings store's document, keys and
-// typed values read from and written to the text form of a registry export
-// (".reg" files). Pure text handling, no file access.
+// The settings store's document, keys and typed values read from and
+// written to the text form of a registry export (".reg" files): the POSIX
+// store file, and import and export on every system. Pure text handling, no
+// file access.
 #pragma once
 
 #include <cstdint>

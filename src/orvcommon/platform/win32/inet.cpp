@@ -1,0 +1,205 @@
+// The internet service over WinINet. The handles the caller holds are the
+// library's own 32-bit numbers; each maps to a WinINet handle. A session's
+// WinINet handle stays open until the session and every URL opened in it are
+// closed, because closing a WinINet parent handle would end its children too.
+// Certificates are checked against the system's trust store (ORV_CA_BUNDLE
+// is a POSIX setting).
+#include "orvcommon/platform/inet.hpp"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <variant>
+
+namespace orv::platform::inet {
+namespace {
+
+// The largest piece asked of InternetReadFile at a time.
+constexpr DWORD kReadPiece = 4096;
+
+std::string_view trimSpaces(std::string_view s) {
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+struct Session {
+    SessionInfo info;
+    HINTERNET handle = nullptr;
+    Session() = default;
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    ~Session() {
+        if (handle) InternetCloseHandle(handle);
+    }
+};
+
+struct UrlTransfer {
+    std::mutex lock;
+    std::shared_ptr<Session> session;  // keeps the parent handle open
+    HINTERNET handle = nullptr;
+    int64_t delivered = 0;
+    UrlTransfer() = default;
+    UrlTransfer(const UrlTransfer&) = delete;
+    UrlTransfer& operator=(const UrlTransfer&) = delete;
+    ~UrlTransfer() {
+        if (handle) InternetCloseHandle(handle);
+    }
+};
+
+using Entry = std::variant<std::shared_ptr<Session>, std::shared_ptr<UrlTransfer>>;
+
+// The process-wide handle table.
+class HandleTable {
+  public:
+    int32_t add(Entry entry) {
+        std::lock_guard guard(lock_);
+        for (;;) {
+            const int32_t handle = next_;
+            next_ = next_ == INT32_MAX ? 1 : next_ + 1;
+            if (entries_.emplace(handle, entry).second) return handle;
+        }
+    }
+    template <class T>
+    std::shared_ptr<T> find(int32_t handle) {
+        std::lock_guard guard(lock_);
+        auto it = entries_.find(handle);
+        if (it == entries_.end()) return nullptr;
+        auto* found = std::get_if<std::shared_ptr<T>>(&it->second);
+        return found ? *found : nullptr;
+    }
+    bool remove(int32_t handle) {
+        Entry removed;
+        std::lock_guard guard(lock_);
+        auto it = entries_.find(handle);
+        if (it == entries_.end()) return false;
+        removed = std::move(it->second);  // destroyed after the lock is released
+        entries_.erase(it);
+        return true;
+    }
+    size_t size() {
+        std::lock_guard guard(lock_);
+        return entries_.size();
+    }
+
+  private:
+    std::mutex lock_;
+    std::unordered_map<int32_t, Entry> entries_;
+    int32_t next_ = 1;
+};
+
+HandleTable& table() {
+    static HandleTable* instance = new HandleTable;  // outlives every static user
+    return *instance;
+}
+
+bool startsWithIgnoreCase(std::string_view s, std::string_view prefix) {
+    if (s.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        char c = s[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != prefix[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int32_t openSession(std::string_view agent, AccessType access, std::string_view proxy) {
+    auto session = std::make_shared<Session>();
+    session->info.agent = std::string(agent);
+    session->info.access = access;
+    std::string proxyName;
+    if (access == AccessType::Proxy) {
+        std::string kept(proxy.substr(0, kProxyTextLength));
+        kept.resize(kProxyTextLength, ' ');
+        if (trimSpaces(kept).empty()) return 0;
+        proxyName = std::string(trimSpaces(kept));
+        session->info.proxy = std::move(kept);
+    } else if (access != AccessType::Direct && access != AccessType::Preconfig) {
+        return 0;
+    }
+    if (session->info.agent.find('\0') != std::string::npos) return 0;
+    session->handle = InternetOpenA(session->info.agent.c_str(), static_cast<DWORD>(access),
+                                    proxyName.empty() ? nullptr : proxyName.c_str(),
+                                    proxyName.empty() ? nullptr : "", 0);
+    if (!session->handle) return 0;
+    return table().add(std::move(session));
+}
+
+int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
+    auto session = table().find<Session>(sessionHandle);
+    if (!session) return 0;
+    const std::string address(trimSpaces(url));
+    if (address.empty() || address.find('\0') != std::string::npos) return 0;
+    // Web addresses only, with their scheme: anything else is malformed.
+    if (!startsWithIgnoreCase(address, "http://") && !startsWithIgnoreCase(address, "https://"))
+        return 0;
+    auto transfer = std::make_shared<UrlTransfer>();
+    transfer->handle = InternetOpenUrlA(session->handle, address.c_str(), nullptr, 0, flags, 0);
+    if (!transfer->handle) return 0;
+    transfer->session = std::move(session);
+    return table().add(std::move(transfer));
+}
+
+bool readUrl(int32_t handle, char* buffer, size_t size, size_t& bytesRead) {
+    bytesRead = 0;
+    const auto transfer = table().find<UrlTransfer>(handle);
+    if (!transfer) return false;
+    std::lock_guard guard(transfer->lock);
+    UrlTransfer& t = *transfer;
+    // Waits until the buffer is full or the body has ended, in pieces of at
+    // most 4096 bytes.
+    bool ok = true;
+    while (bytesRead < size) {
+        const DWORD ask = static_cast<DWORD>(std::min<size_t>(size - bytesRead, kReadPiece));
+        DWORD got = 0;
+        if (!InternetReadFile(t.handle, buffer + bytesRead, ask, &got)) {
+            ok = false;
+            break;
+        }
+        if (got == 0) break;
+        bytesRead += got;
+    }
+    t.delivered += static_cast<int64_t>(bytesRead);
+    return bytesRead > 0 || ok;
+}
+
+std::optional<int64_t> remainingLength(int32_t handle) {
+    const auto transfer = table().find<UrlTransfer>(handle);
+    if (!transfer) return std::nullopt;
+    std::lock_guard guard(transfer->lock);
+    char text[32] = {};
+    DWORD length = sizeof text;
+    DWORD index = 0;
+    if (!HttpQueryInfoA(transfer->handle, HTTP_QUERY_CONTENT_LENGTH, text, &length, &index))
+        return std::nullopt;
+    char* end = nullptr;
+    const long long announced = std::strtoll(text, &end, 10);
+    if (end == text || announced < 0) return std::nullopt;
+    return std::max<int64_t>(0, static_cast<int64_t>(announced) - transfer->delivered);
+}
+
+bool closeHandle(int32_t handle) {
+    return table().remove(handle);
+}
+
+std::optional<SessionInfo> describeSession(int32_t handle) {
+    const auto session = table().find<Session>(handle);
+    if (!session) return std::nullopt;
+    return session->info;
+}
+
+size_t openHandleCount() {
+    return table().size();
+}
+
+}  // namespace orv::platform::inet

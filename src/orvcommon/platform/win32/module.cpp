@@ -1,0 +1,65 @@
+#include <windows.h>
+
+#include <string>
+
+#include "orvcommon/platform/module.hpp"
+#include "orvcommon/platform/win32/win32_io.hpp"
+
+namespace orv::platform {
+namespace {
+
+struct ModuleInfo {
+    Text name;
+    Text folder;
+};
+
+// Any function of this library: the module that holds it is the DLL (or, in
+// a static build, the executable).
+void anchor() {}
+
+ModuleInfo probe() {
+    ModuleInfo info{u"orvcommon", u"."};
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(&anchor), &self))
+        return info;
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return info;
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const Text full = win32::fromWide(path);
+    const auto sep = full.find_last_of(u"\\/");
+    Text base = sep == Text::npos ? full : full.substr(sep + 1);
+    if (sep != Text::npos) info.folder = full.substr(0, sep);
+    // A DLL names the module by its file name without ".dll"; an executable
+    // (a static build) keeps "orvcommon".
+    const auto dot = base.find_last_of(u'.');
+    if (dot != Text::npos && equalsIgnoreCase(TextView(base).substr(dot), u".dll")) {
+        base.resize(dot);
+        info.name = base;
+    }
+    return info;
+}
+
+const ModuleInfo& info() {
+    static const ModuleInfo i = probe();
+    return i;
+}
+
+}  // namespace
+
+const Text& moduleName() {
+    return info().name;
+}
+const Text& moduleFolder() {
+    return info().folder;
+}
+
+}  // namespace orv::platform

@@ -1,0 +1,19 @@
+# The Windows test build (included by CMakeLists.txt). The suite runs as one
+# process under Wine (`make windows-test`, scripts/windows-test.sh): ctest's
+# discovery would start Wine once per test. Wine sees the build machine's
+# root as drive Z:, so the paths the tests are given carry that drive.
+target_sources(orv_tests PRIVATE ${PROJECT_SOURCE_DIR}/tools/orv/values.cpp)
+target_include_directories(orv_tests PRIVATE ${PROJECT_SOURCE_DIR}/tools/orv)
+target_include_directories(orv_tests SYSTEM PRIVATE ${ORV_HOST_HEADERS})
+
+# The stand-in PDF engine (and a copy without the entry point) for the
+# engine contract.
+add_library(orv_fake_engine SHARED engine_fixture/fake_engine.cpp)
+add_library(orv_fake_engine_no_entry SHARED engine_fixture/fake_engine.cpp)
+target_compile_definitions(orv_fake_engine_no_entry PRIVATE ORV_FAKE_NO_ENTRY)
+set_target_properties(orv_fake_engine orv_fake_engine_no_entry PROPERTIES PREFIX "")
+add_dependencies(orv_tests orv_fake_engine orv_fake_engine_no_entry)
+target_compile_definitions(orv_tests PRIVATE
+  ORV_SOURCE_DIR="Z:${PROJECT_SOURCE_DIR}"
+  ORV_FAKE_ENGINE="Z:$<TARGET_FILE:orv_fake_engine>"
+  ORV_FAKE_ENGINE_NO_ENTRY="Z:$<TARGET_FILE:orv_fake_engine_no_entry>")
