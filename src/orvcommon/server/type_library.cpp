@@ -6,35 +6,6 @@
 
 namespace orv::server {
 
-// Never change an identifier below: clients record them when they register
-// the server or compile against the type library. A new class gets new ones.
-const char kLibraryId[] = "50c305ab-f93b-447c-97b6-79c47370afb7";
-
-const std::vector<ClassIdentifiers>& classIdentifiers() {
-    static const std::vector<ClassIdentifiers> all{
-        {u"ErrInfo", "dc1d6012-0147-4a69-8288-d262eba8445e",
-         "24848e3d-9cb2-4bce-a777-26b4f5d8a39e"},
-        {u"FileUtility", "cebdca93-eb8b-4526-9334-c50ba320ecd2",
-         "7df460c1-51ad-437f-8159-1d1d242326c2"},
-        {u"RegistryUtility", "8d52da8c-42d8-473e-8234-a24445b0b347",
-         "2d718d71-b336-40ca-a000-9ceffe64a157"},
-        {u"Funzioni", "9eb0ab75-5587-4727-9693-f5424a895ca3",
-         "14b32395-b3f4-4bd2-ace5-5f1f31019bb5"},
-        {u"Reporting", "9648d83a-10f3-4556-aedd-941cd0c4cfbe",
-         "b6f2cdd3-bc17-44d7-9cb0-8bbb01329c58"},
-        {u"NxInet", "991abe7f-69e4-4c9a-ad71-ef6ee71de82d", "207f58bc-e7fa-4490-b7e5-9813609f87c3"},
-        {u"NxGlobal", "8a5f52ae-586f-4155-a5cf-2527b4444102",
-         "4ede690a-0140-4409-88ef-097730311635"},
-    };
-    return all;
-}
-
-const ClassIdentifiers* identifiersOf(TextView className) {
-    for (const ClassIdentifiers& c : classIdentifiers())
-        if (equalsIgnoreCase(c.className, className)) return &c;
-    return nullptr;
-}
-
 const std::vector<Enumeration>& enumerations() {
     static const std::vector<Enumeration> all{
         {u"errInfoCostant",
@@ -152,7 +123,7 @@ std::string idlType(const Type& t) {
         case TypeCode::Variant:
             return "VARIANT";
         case TypeCode::Object:
-            if (!identifiersOf(t.name)) raise(err::kInvalidArgument);
+            if (!findPublishedClass(t.name)) raise(err::kInvalidArgument);
             return interfaceName(t.name) + "*";
         case TypeCode::StringArray:
             return "SAFEARRAY(BSTR)";
@@ -187,17 +158,6 @@ void writeMember(std::ostringstream& out, const ClassInfo& c, size_t i) {
     out << ");\n";
 }
 
-// The published classes in the order of the identifier table, which does
-// not depend on the order in which the linker ran their registrations.
-std::vector<std::pair<const ClassInfo*, const ClassIdentifiers*>> publishedClasses() {
-    for (const ClassInfo* c : classes())
-        if (!identifiersOf(c->name)) raise(err::kInvalidArgument);
-    std::vector<std::pair<const ClassInfo*, const ClassIdentifiers*>> all;
-    for (const ClassIdentifiers& ids : classIdentifiers())
-        if (const ClassInfo* c = findClass(ids.className)) all.emplace_back(c, &ids);
-    return all;
-}
-
 }  // namespace
 
 std::string typeLibraryIdl() {
@@ -227,22 +187,23 @@ std::string typeLibraryIdl() {
         out << "    } " << toUtf8(r.name) << ";\n";
     }
 
-    const auto published = publishedClasses();
     // Declared first so that any interface may name any class.
     out << "\n";
-    for (const auto& [c, ids] : published)
-        out << "    dispinterface " << interfaceName(c->name) << ";\n";
+    for (const PublishedClass& p : publishedClasses())
+        out << "    dispinterface " << interfaceName(p.info.name) << ";\n";
 
-    for (const auto& [c, ids] : published) {
-        out << "\n    [uuid(" << ids->dispatchIid << "), hidden]\n    dispinterface "
+    for (const PublishedClass& p : publishedClasses()) {
+        const ClassInfo* c = &p.info;
+        out << "\n    [uuid(" << p.dispatchIid << "), hidden]\n    dispinterface "
             << interfaceName(c->name) << " {\n    properties:\n    methods:\n";
         for (size_t i = 0; i < c->members.size(); ++i)
             writeMember(out, *c, i);
         out << "    };\n";
     }
-    for (const auto& [c, ids] : published) {
+    for (const PublishedClass& p : publishedClasses()) {
+        const ClassInfo* c = &p.info;
         // The member-less global class is reachable without creating it.
-        out << "\n    [uuid(" << ids->classId << ")"
+        out << "\n    [uuid(" << p.classId << ")"
             << (c->creatable ? "" : ", appobject, noncreatable") << "]\n    coclass "
             << toUtf8(c->name) << " {\n        [default] dispinterface " << interfaceName(c->name)
             << ";\n    };\n";

@@ -1,7 +1,7 @@
 // The type library of the automation server, described from the member
-// tables: the fixed identifiers of the library, its classes and their
-// dispatch interfaces, the published enumerations and records, and the IDL
-// text that mingw's `widl` compiles into the type library the Windows DLL
+// tables and the ordered table of published classes with their fixed
+// identifiers (member_table.hpp): the published enumerations and records,
+// and the IDL text that mingw's `widl` compiles into the type library the Windows DLL
 // embeds as resource 1.
 //
 // The interfaces are dispatch interfaces: every call goes through our own
@@ -18,22 +18,6 @@
 #include "orvcommon/server/member_table.hpp"
 
 namespace orv::server {
-
-// Identifiers are fixed once, in one table, and never changed: a client
-// compiled against one build keeps working with every later one. Each is
-// the registry spelling without braces.
-struct ClassIdentifiers {
-    const char16_t* className;
-    const char* classId;      // CLSID of the creatable (or global) class
-    const char* dispatchIid;  // IID of its default dispatch interface
-};
-extern const char kLibraryId[];
-inline constexpr int kLibraryMajor = 1;
-inline constexpr int kLibraryMinor = 0;
-// The identifiers of a published class; null for a name without any.
-const ClassIdentifiers* identifiersOf(TextView className);
-// Every class with identifiers, for the check that none is missing.
-const std::vector<ClassIdentifiers>& classIdentifiers();
 
 struct EnumerationMember {
     const char16_t* name;
