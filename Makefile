@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 30
 SHELL := /bin/bash
 .SHELLFLAGS := -o pipefail -c
 
-.PHONY: all deps configure build demo test package-test check-asan bench fuzz format clean \
+.PHONY: all deps configure build demo test package-test check-asan bench fuzz format clean idl \
         windows windows-test
 
 all: build
@@ -91,6 +91,11 @@ windows-test: windows build
 	else \
 	  echo "windows-test (win32): not run, wine32 is not installed (scripts/install-wine32.sh)"; \
 	fi
+
+# Regenerates the type library's IDL from the member tables (commit the result).
+idl: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target orv
+	@$(BUILD)/tools/orv idl src/orvcommon/server/orvcommon.idl
 
 format:
 	@find src tests bench tools fuzz -name '*.cpp' -o -name '*.hpp' | xargs clang-format -i

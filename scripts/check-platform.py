@@ -75,7 +75,9 @@ def defined_functions(nm, objects):
                          check=True, capture_output=True, text=True).stdout
     for line in out.splitlines():
         parts = line.split(" ", 2)
-        if len(parts) < 3 or parts[1] not in ("T", "W"):
+        # Strong definitions only: inline members and template instances are
+        # weak and come and go with the optimiser.
+        if len(parts) < 3 or parts[1] != "T":
             continue
         symbol = parts[2]
         if not symbol.startswith("orv::platform::"):
@@ -94,6 +96,11 @@ def defined_functions(nm, objects):
             elif c == "(" and depth == 0:
                 symbol = symbol[:i]
                 break
+        # Constructors and destructors the compiler writes for a header's
+        # types are not the backend's functions.
+        parts = symbol.split("::")
+        if parts[-1].startswith("~") or (len(parts) > 1 and parts[-1] == parts[-2]):
+            continue
         names.add(symbol)
     return names
 

@@ -17,7 +17,9 @@ PACKAGES=(
   # Windows: the mingw-w64 cross compilers (the -posix thread model, for
   # std::thread) and Wine to run the cross-built suite. Wine's 32-bit half
   # needs the i386 architecture: scripts/install-wine32.sh tries it apart.
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools wine wine64
+  # The type library: mingw's IDL compiler (mingw-w64-tools) with Wine's IDL
+  # headers and stdole2.tlb (libwine-dev).
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools wine wine64 libwine-dev
 )
 
 missing=()

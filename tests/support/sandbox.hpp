@@ -49,13 +49,14 @@ class Sandbox {
 
     static void setText(TextView key, TextView name, TextView value,
                         uint32_t root = HKEY_LOCAL_MACHINE) {
-        platform::writeSetting(root, key,
-                               {Text(name), platform::kRegSz, platform::regStringData(value)});
+        (void)platform::writeValue(platform::fullKeyPath(root, key),
+                                   {Text(name), platform::kRegSz, platform::regStringData(value)});
     }
     static void setDword(TextView key, TextView name, uint32_t value,
                          uint32_t root = HKEY_LOCAL_MACHINE) {
-        platform::writeSetting(root, key,
-                               {Text(name), platform::kRegDword, platform::regDwordData(value)});
+        (void)platform::writeValue(
+            platform::fullKeyPath(root, key),
+            {Text(name), platform::kRegDword, platform::regDwordData(value)});
     }
 
   private:
@@ -64,7 +65,7 @@ class Sandbox {
 #ifdef _WIN32
         for (const char16_t* key : {u"VELN", u"VELN2", u"App", u"Sales", u"New App", u"Unknown",
                                     u"NoSuchApp", u"Fault", u"Race", u"Vendite ", u"a"})
-            platform::deleteKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\" + Text(key));
+            (void)platform::deleteKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\" + Text(key));
 #endif
     }
 

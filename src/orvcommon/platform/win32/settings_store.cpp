@@ -6,23 +6,20 @@
 // texts are converted on the way in and out. Listing keys and values uses
 // the wide calls, which lose nothing.
 //
-// The registry has no file: a snapshot is only a marker of one look at it
-// (every read goes to the registry), the store path is the text "registry"
-// and cannot be moved, and a write is made under the registry's own locks,
-// not the store's.
+// The registry has no file: every call looks at it as it is, the store path
+// is the text "registry" and cannot be moved, and a write is made under the
+// registry's own locks.
 #include <windows.h>
 
 #include <cstring>
-#include <mutex>
 
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/reg_document.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/platform/win32/win32_io.hpp"
 
 namespace orv::platform {
 using win32::sys;
-
-class StoreSnapshot {};
 
 namespace {
 
@@ -39,8 +36,8 @@ struct Split {
 };
 
 // "HKEY_LOCAL_MACHINE\SOFTWARE\x" -> the root and "SOFTWARE\x".
-Split split(TextView fullPath) {
-    const Text path = normaliseKeyPath(fullPath);
+Split split(TextView keyPath) {
+    const Text path = normaliseKeyPath(keyPath);
     const auto sep = path.find(u'\\');
     Split s;
     s.root = rootByName(TextView(path).substr(0, sep));
@@ -65,15 +62,12 @@ std::string toStored(uint32_t type, const std::string& data) {
     return win32::toAnsi(regDataUtf16(data));
 }
 
-StoreWriteResult result(LONG code, const std::string& what) {
-    StoreWriteResult r;
-    if (code == ERROR_SUCCESS) {
-        r.status = StoreWrite::Ok;
-        return r;
-    }
-    r.status = code == ERROR_ACCESS_DENIED ? StoreWrite::Refused : StoreWrite::Failed;
-    r.message = what + ": system error " + std::to_string(code);
-    return r;
+// A registry answer as a status: refused access is 70, the rest as the file
+// services map the system's codes.
+Status status(LONG code) {
+    if (code == ERROR_SUCCESS) return Status();
+    if (code == ERROR_ACCESS_DENIED) return Failure{err::kPermissionDenied};
+    return Failure{win32::errorFromOs(static_cast<DWORD>(code))};
 }
 
 struct KeyCloser {
@@ -83,38 +77,45 @@ struct KeyCloser {
     }
 };
 
-// Opens a key for reading through the wide calls (listing).
-HKEY openWide(TextView fullPath, REGSAM access) {
-    const Split s = split(fullPath);
-    if (!s.root) return nullptr;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(rootKey(s.root->handle), win32::wide(s.subkey).c_str(), 0, access, &key) !=
-        ERROR_SUCCESS)
-        return nullptr;
-    return key;
+// Opens a key through the wide calls (listing, deleting); ERROR_FILE_NOT_FOUND
+// when it is not there.
+LONG openWide(TextView keyPath, REGSAM access, HKEY& key) {
+    key = nullptr;
+    const Split s = split(keyPath);
+    if (!s.root) return ERROR_FILE_NOT_FOUND;
+    return RegOpenKeyExW(rootKey(s.root->handle), win32::wide(s.subkey).c_str(), 0, access, &key);
 }
 
-StoreWriteResult setValue(const Split& s, const RegValue& value) {
-    if (!s.root) return result(ERROR_INVALID_PARAMETER, "unknown root");
+bool storable(TextView keyPath, TextView name = {}) {
+    return regKeyPathStorable(normaliseKeyPath(keyPath)) && regNameStorable(name);
+}
+
+// One value read as the registry reading rule has it: the key opened with
+// KEY_READ, the value queried into a zero-filled 1024-byte buffer (a larger
+// value is queried again at its size), the key closed in every case.
+Result<std::optional<RegValue>> readOne(HKEY root, const std::string& subkey, TextView name) {
     KeyCloser k;
-    LONG r =
-        sys.RegCreateKeyExA(rootKey(s.root->handle), win32::toAnsi(s.subkey).c_str(), 0, nullptr,
-                            REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &k.key, nullptr);
-    if (r != ERROR_SUCCESS) return result(r, "cannot create key " + toUtf8(s.subkey));
-    const std::string bytes = toStored(value.type, value.data);
-    r = sys.RegSetValueExA(k.key, win32::toAnsi(value.name).c_str(), 0, value.type,
-                           reinterpret_cast<const BYTE*>(bytes.data()),
-                           static_cast<DWORD>(bytes.size()));
-    return result(r, "cannot write value " + toUtf8(value.name));
-}
-
-LONG deleteTree(TextView fullPath) {
-    const Split s = split(fullPath);
-    if (!s.root || s.subkey.empty()) return ERROR_INVALID_PARAMETER;
-    const std::wstring sub = win32::wide(s.subkey);
-    LONG r = RegDeleteTreeW(rootKey(s.root->handle), sub.c_str());
-    if (r == ERROR_SUCCESS) r = RegDeleteKeyW(rootKey(s.root->handle), sub.c_str());
-    return r == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : r;
+    const LONG opened = sys.RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &k.key);
+    if (opened != ERROR_SUCCESS) {
+        k.key = nullptr;
+        if (opened == ERROR_FILE_NOT_FOUND) return std::optional<RegValue>();
+        return Failure{status(opened).error()};
+    }
+    const std::string ansiName = win32::toAnsi(name);
+    std::string buffer(kQueryBuffer, '\0');
+    DWORD type = REG_NONE;
+    DWORD size = kQueryBuffer;
+    LONG r = sys.RegQueryValueExA(k.key, ansiName.c_str(), nullptr, &type,
+                                  reinterpret_cast<BYTE*>(buffer.data()), &size);
+    if (r == ERROR_MORE_DATA) {
+        buffer.assign(size, '\0');
+        r = sys.RegQueryValueExA(k.key, ansiName.c_str(), nullptr, &type,
+                                 reinterpret_cast<BYTE*>(buffer.data()), &size);
+    }
+    if (r == ERROR_FILE_NOT_FOUND) return std::optional<RegValue>();
+    if (r != ERROR_SUCCESS) return Failure{status(r).error()};
+    buffer.resize(size);
+    return std::optional<RegValue>(RegValue{Text(name), type, fromQueried(type, buffer)});
 }
 
 }  // namespace
@@ -128,175 +129,175 @@ void setSettingsStorePath(std::optional<Text> path) {
     (void)path;
 }
 
-// A fresh marker on every call: callers that keep what they read against
-// the snapshot read again, as the registry may have changed.
-std::shared_ptr<const StoreSnapshot> loadSettingsStore() {
-    return std::make_shared<const StoreSnapshot>();
+Result<std::optional<RegValue>> readValue(TextView keyPath, TextView name) {
+    const Split s = split(keyPath);
+    if (!s.root) return Failure{err::kInvalidArgument};
+    return readOne(rootKey(s.root->handle), win32::toAnsi(s.subkey), name);
 }
 
-SettingRead readSetting(uint32_t root, TextView keyPath, TextView valueName) {
-    SettingRead out;
+Result<std::vector<std::optional<RegValue>>> readValues(TextView keyPath,
+                                                        std::initializer_list<TextView> names) {
+    const Split s = split(keyPath);
+    if (!s.root) return Failure{err::kInvalidArgument};
+    const std::string subkey = win32::toAnsi(s.subkey);
+    std::vector<std::optional<RegValue>> out;
+    for (TextView name : names) {
+        auto one = readOne(rootKey(s.root->handle), subkey, name);
+        if (!one) return Failure{one.error()};
+        out.push_back(std::move(*one));
+    }
+    return out;
+}
+
+Result<bool> keyExists(TextView keyPath) {
     KeyCloser k;
-    if (sys.RegOpenKeyExA(rootKey(root), win32::toAnsi(keyPath).c_str(), 0, KEY_READ, &k.key) !=
-        ERROR_SUCCESS) {
-        k.key = nullptr;
-        return out;  // NoKey
-    }
-    const std::string name = win32::toAnsi(valueName);
-    std::string buffer(kQueryBuffer, '\0');
-    DWORD type = REG_NONE;
-    DWORD size = kQueryBuffer;
-    LONG r = sys.RegQueryValueExA(k.key, name.c_str(), nullptr, &type,
-                                  reinterpret_cast<BYTE*>(buffer.data()), &size);
-    if (r == ERROR_MORE_DATA) {
-        buffer.assign(size, '\0');
-        r = sys.RegQueryValueExA(k.key, name.c_str(), nullptr, &type,
-                                 reinterpret_cast<BYTE*>(buffer.data()), &size);
-    }
-    if (r != ERROR_SUCCESS) {
-        out.status = SettingStatus::NoValue;
-        return out;
-    }
-    buffer.resize(size);
-    out.status = SettingStatus::Ok;
-    out.type = type;
-    out.data = fromQueried(type, buffer);
-    return out;
+    const LONG r = openWide(keyPath, KEY_READ, k.key);
+    if (r == ERROR_FILE_NOT_FOUND) return false;
+    if (r != ERROR_SUCCESS) return Failure{status(r).error()};
+    return true;
 }
 
-SettingRead readSetting(const StoreSnapshot&, uint32_t root, TextView keyPath, TextView valueName) {
-    return readSetting(root, keyPath, valueName);
-}
-
-std::vector<SettingRead> readSettings(const StoreSnapshot&, uint32_t root, TextView keyPath,
-                                      std::initializer_list<TextView> names) {
-    std::vector<SettingRead> out;
-    for (TextView name : names)
-        out.push_back(readSetting(root, keyPath, name));
-    return out;
-}
-
-bool keyExists(const StoreSnapshot&, TextView fullPath) {
-    KeyCloser k{openWide(fullPath, KEY_READ)};
-    return k.key != nullptr;
-}
-
-std::vector<RegValue> keyValues(const StoreSnapshot&, TextView fullPath) {
+Result<std::vector<RegValue>> keyValues(TextView keyPath) {
     std::vector<RegValue> out;
-    KeyCloser k{openWide(fullPath, KEY_READ)};
-    if (!k.key) return out;
+    KeyCloser k;
+    const LONG opened = openWide(keyPath, KEY_READ, k.key);
+    if (opened == ERROR_FILE_NOT_FOUND) return out;
+    if (opened != ERROR_SUCCESS) return Failure{status(opened).error()};
     for (DWORD i = 0;; ++i) {
         wchar_t name[16384];
         DWORD nameLength = 16384, type = 0, size = 0;
-        if (RegEnumValueW(k.key, i, name, &nameLength, nullptr, &type, nullptr, &size) !=
-            ERROR_SUCCESS)
-            break;
+        LONG r = RegEnumValueW(k.key, i, name, &nameLength, nullptr, &type, nullptr, &size);
+        if (r == ERROR_NO_MORE_ITEMS) break;
+        if (r != ERROR_SUCCESS) return Failure{status(r).error()};
         std::string data(size, '\0');
         nameLength = 16384;
-        if (RegEnumValueW(k.key, i, name, &nameLength, nullptr, &type,
-                          reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
-            break;
+        r = RegEnumValueW(k.key, i, name, &nameLength, nullptr, &type,
+                          reinterpret_cast<BYTE*>(data.data()), &size);
+        if (r != ERROR_SUCCESS) return Failure{status(r).error()};
         data.resize(size);
         out.push_back(RegValue{win32::fromWide(name, nameLength), type, std::move(data)});
     }
     return out;
 }
 
-std::vector<Text> subkeys(const StoreSnapshot&, TextView fullPath) {
+Result<std::vector<Text>> subkeys(TextView keyPath) {
     std::vector<Text> out;
-    KeyCloser k{openWide(fullPath, KEY_READ)};
-    if (!k.key) return out;
-    const Text prefix = normaliseKeyPath(fullPath) + u"\\";
+    KeyCloser k;
+    const LONG opened = openWide(keyPath, KEY_READ, k.key);
+    if (opened == ERROR_FILE_NOT_FOUND) return out;
+    if (opened != ERROR_SUCCESS) return Failure{status(opened).error()};
+    const Text prefix = normaliseKeyPath(keyPath) + u"\\";
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];
         DWORD length = 256;
-        if (RegEnumKeyExW(k.key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
+        const LONG r = RegEnumKeyExW(k.key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (r == ERROR_NO_MORE_ITEMS) break;
+        if (r != ERROR_SUCCESS) return Failure{status(r).error()};
         out.push_back(prefix + win32::fromWide(name, length));
     }
     return out;
 }
 
-// The registry has no text lines to misread.
-const std::vector<StoreLineError>& unreadLines(const StoreSnapshot&) {
-    static const std::vector<StoreLineError> kNone;
-    return kNone;
+Status writeValue(TextView keyPath, const RegValue& value) {
+    if (!storable(keyPath, value.name)) return Failure{err::kInvalidArgument};
+    const Split s = split(keyPath);
+    KeyCloser k;
+    LONG r =
+        sys.RegCreateKeyExA(rootKey(s.root->handle), win32::toAnsi(s.subkey).c_str(), 0, nullptr,
+                            REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &k.key, nullptr);
+    if (r != ERROR_SUCCESS) {
+        k.key = nullptr;
+        return status(r);
+    }
+    const std::string bytes = toStored(value.type, value.data);
+    r = sys.RegSetValueExA(k.key, win32::toAnsi(value.name).c_str(), 0, value.type,
+                           reinterpret_cast<const BYTE*>(bytes.data()),
+                           static_cast<DWORD>(bytes.size()));
+    return status(r);
 }
 
-StoreWriteResult writeValue(TextView fullPath, const RegValue& value) {
-    return setValue(split(fullPath), value);
+Status writeTextValue(TextView keyPath, TextView name, TextView text) {
+    return writeValue(keyPath, RegValue{Text(name), kRegSz, regStringData(text)});
 }
 
-StoreWriteResult writeTextValue(TextView fullPath, TextView name, TextView text) {
-    return writeValue(fullPath, RegValue{Text(name), kRegSz, regStringData(text)});
+Status writeDwordValue(TextView keyPath, TextView name, uint32_t value) {
+    return writeValue(keyPath, RegValue{Text(name), kRegDword, regDwordData(value)});
 }
 
-StoreWriteResult writeDwordValue(TextView fullPath, TextView name, uint32_t value) {
-    return writeValue(fullPath, RegValue{Text(name), kRegDword, regDwordData(value)});
-}
-
-StoreWriteResult createKey(TextView fullPath) {
-    const Split s = split(fullPath);
-    if (!s.root) return result(ERROR_INVALID_PARAMETER, "unknown root");
+Status createKey(TextView keyPath) {
+    if (!storable(keyPath)) return Failure{err::kInvalidArgument};
+    const Split s = split(keyPath);
     KeyCloser k;
     const LONG r =
         sys.RegCreateKeyExA(rootKey(s.root->handle), win32::toAnsi(s.subkey).c_str(), 0, nullptr,
                             REG_OPTION_NON_VOLATILE, KEY_READ, nullptr, &k.key, nullptr);
-    return result(r, "cannot create key " + toUtf8(s.subkey));
+    if (r != ERROR_SUCCESS) k.key = nullptr;
+    return status(r);
 }
 
-StoreWriteResult deleteValue(TextView fullPath, TextView name) {
-    KeyCloser k{openWide(fullPath, KEY_SET_VALUE)};
-    if (!k.key) return result(ERROR_SUCCESS, "");
-    LONG r = RegDeleteValueW(k.key, win32::wide(name).c_str());
-    if (r == ERROR_FILE_NOT_FOUND) r = ERROR_SUCCESS;
-    return result(r, "cannot delete value " + toUtf8(name));
+Status deleteValue(TextView keyPath, TextView name) {
+    if (!storable(keyPath, name)) return Failure{err::kInvalidArgument};
+    KeyCloser k;
+    const LONG opened = openWide(keyPath, KEY_SET_VALUE, k.key);
+    if (opened == ERROR_FILE_NOT_FOUND) return Status();
+    if (opened != ERROR_SUCCESS) return status(opened);
+    const LONG r = RegDeleteValueW(k.key, win32::wide(name).c_str());
+    return r == ERROR_FILE_NOT_FOUND ? Status() : status(r);
 }
 
-StoreWriteResult deleteValues(TextView fullPath) {
-    for (const RegValue& v : keyValues(StoreSnapshot{}, fullPath)) {
-        StoreWriteResult r = deleteValue(fullPath, v.name);
-        if (!r.ok()) return r;
-    }
-    return result(ERROR_SUCCESS, "");
+Status deleteValues(TextView keyPath) {
+    auto values = keyValues(keyPath);
+    if (!values) return Failure{values.error()};
+    for (const RegValue& v : *values)
+        if (Status s = deleteValue(keyPath, v.name); !s) return s;
+    return Status();
 }
 
-StoreWriteResult deleteKey(TextView fullPath) {
-    return result(deleteTree(fullPath), "cannot delete key " + toUtf8(fullPath));
+Status deleteKey(TextView keyPath) {
+    if (!storable(keyPath)) return Failure{err::kInvalidArgument};
+    const Split s = split(keyPath);
+    if (s.subkey.empty()) return Failure{err::kInvalidArgument};
+    const std::wstring sub = win32::wide(s.subkey);
+    LONG r = RegDeleteTreeW(rootKey(s.root->handle), sub.c_str());
+    if (r == ERROR_SUCCESS) r = RegDeleteKeyW(rootKey(s.root->handle), sub.c_str());
+    return r == ERROR_FILE_NOT_FOUND ? Status() : status(r);
 }
 
 // The key and everything below it, read from the registry into the export
 // text form.
-std::string exportKey(const StoreSnapshot& snapshot, TextView fullPath) {
+Result<std::string> exportKey(TextView keyPath) {
     RegDocument doc;
-    std::vector<Text> pending{normaliseKeyPath(fullPath)};
+    const Text top = normaliseKeyPath(keyPath);
+    std::vector<Text> pending{top};
     while (!pending.empty()) {
         const Text path = pending.front();
         pending.erase(pending.begin());
-        if (!keyExists(snapshot, path)) continue;
+        auto exists = keyExists(path);
+        if (!exists) return Failure{exists.error()};
+        if (!*exists) continue;
         doc.ensure(path);
-        for (RegValue& v : keyValues(snapshot, path))
+        auto values = keyValues(path);
+        if (!values) return Failure{values.error()};
+        for (RegValue& v : *values)
             doc.setValue(path, std::move(v));
-        const auto below = subkeys(snapshot, path);
-        pending.insert(pending.begin(), below.begin(), below.end());
+        auto below = subkeys(path);
+        if (!below) return Failure{below.error()};
+        pending.insert(pending.begin(), below->begin(), below->end());
     }
-    return writeRegText(doc.subtree(normaliseKeyPath(fullPath)));
+    return writeRegText(doc.subtree(top));
 }
 
-// Applies export text change by change; the first change the registry
-// refuses ends the import (what went before it stays).
-StoreWriteResult importText(std::string_view text, std::vector<StoreLineError>* errors) {
+// Applies export text change by change: the registry has no transaction
+// over several keys, so a change it refuses ends the import with what went
+// before it kept.
+Status importText(std::string_view text, std::vector<StoreLineError>* errors) {
     const RegParse parsed = parseRegText(text);
     if (!parsed.errors.empty()) {
         if (errors) *errors = parsed.errors;
-        StoreWriteResult r;
-        r.status = StoreWrite::Failed;
-        r.message = "the text has lines that cannot be read";
-        return r;
+        return Failure{err::kInvalidArgument};
     }
     for (const RegOp& op : parsed.ops) {
-        StoreWriteResult r;
+        Status r;
         switch (op.kind) {
             case RegOp::EnsureKey:
                 r = createKey(op.path);
@@ -311,19 +312,14 @@ StoreWriteResult importText(std::string_view text, std::vector<StoreLineError>* 
                 r = deleteValue(op.path, op.value.name);
                 break;
         }
-        if (!r.ok()) return r;
+        if (!r) return r;
     }
-    return result(ERROR_SUCCESS, "");
+    return Status();
 }
 
-bool writeSetting(uint32_t root, TextView keyPath, const RegValue& value) {
-    const RegRoot* r = rootByHandle(root);
-    if (!r) return false;
-    Text full = r->name;
-    if (!keyPath.empty()) full += u"\\" + Text(keyPath);
-    Text normalised = normaliseKeyPath(full);
-    if (!regKeyPathStorable(normalised) || !regNameStorable(value.name)) return false;
-    return writeValue(normalised, value).ok();
+// The registry keeps no text to misread.
+Result<std::vector<StoreLineError>> unreadableLines() {
+    return std::vector<StoreLineError>();
 }
 
 }  // namespace orv::platform
