@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 30
 SHELL := /bin/bash
 .SHELLFLAGS := -o pipefail -c
 
-.PHONY: all deps configure build demo test package-test check-asan bench fuzz format clean
+.PHONY: all deps configure build demo test package-test check-asan bench fuzz format clean idl
 
 all: build
 
@@ -63,6 +63,11 @@ fuzz: deps
 	    || { tail -n 40 $(FUZZ_BUILD)/$$(basename $$f).log; exit 1; }; \
 	  grep -E '^(Done|#[0-9]+.*DONE)|stat::number_of_executed_units' $(FUZZ_BUILD)/$$(basename $$f).log | tail -n 2; \
 	done
+
+# Regenerates the type library's IDL from the member tables (commit the result).
+idl: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target orv
+	@$(BUILD)/tools/orv idl src/orvcommon/server/orvcommon.idl
 
 format:
 	@find src tests bench tools fuzz -name '*.cpp' -o -name '*.hpp' | xargs clang-format -i

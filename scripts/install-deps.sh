@@ -14,6 +14,8 @@ PACKAGES=(
   pkg-config libcairo2-dev libfontconfig-dev libx11-dev libcups2-dev fonts-liberation
   # What the tests render, print and read PDFs with.
   cups cups-client printer-driver-cups-pdf qpdf poppler-utils xvfb imagemagick
+  # The type library: mingw's IDL compiler with Wine's IDL headers and stdole2.tlb.
+  mingw-w64-tools libwine-dev
 )
 
 missing=()

@@ -220,10 +220,11 @@ std::vector<Member> members() {
     };
 }
 
-const ClassInfo kFunzioni{u"Funzioni", true, [] { return makeInstance<Funzioni>(u"Funzioni"); },
-                          members()};
-
-const ClassRegistrar kRegistered{kFunzioni};
-
 }  // namespace
+
+const ClassInfo& funzioniClass() {
+    static const ClassInfo info{u"Funzioni", true,
+                                [] { return makeInstance<Funzioni>(u"Funzioni"); }, members()};
+    return info;
+}
 }  // namespace orv::server

@@ -7,11 +7,6 @@ namespace orv::server {
 
 namespace {
 
-std::vector<const ClassInfo*>& registry() {
-    static std::vector<const ClassInfo*> all;
-    return all;
-}
-
 // Runs a conversion; every failure but overflow becomes a type mismatch,
 // which is what the automation dispatcher reports for an argument it cannot
 // coerce (Null included).
@@ -117,18 +112,48 @@ VariantArray structErrorToArray(const structError& s, int32_t lowerBound) {
     return a;
 }
 
-void registerClass(const ClassInfo& info) {
-    registry().push_back(&info);
+// Never change an identifier below (see PublishedClass).
+const char kLibraryId[] = "50c305ab-f93b-447c-97b6-79c47370afb7";
+
+const std::vector<PublishedClass>& publishedClasses() {
+    static const std::vector<PublishedClass> all{
+        {errInfoClass(), "dc1d6012-0147-4a69-8288-d262eba8445e",
+         "24848e3d-9cb2-4bce-a777-26b4f5d8a39e"},
+        {fileUtilityClass(), "cebdca93-eb8b-4526-9334-c50ba320ecd2",
+         "7df460c1-51ad-437f-8159-1d1d242326c2"},
+        {registryUtilityClass(), "8d52da8c-42d8-473e-8234-a24445b0b347",
+         "2d718d71-b336-40ca-a000-9ceffe64a157"},
+        {funzioniClass(), "9eb0ab75-5587-4727-9693-f5424a895ca3",
+         "14b32395-b3f4-4bd2-ace5-5f1f31019bb5"},
+        {reportingClass(), "9648d83a-10f3-4556-aedd-941cd0c4cfbe",
+         "b6f2cdd3-bc17-44d7-9cb0-8bbb01329c58"},
+        {nxInetClass(), "991abe7f-69e4-4c9a-ad71-ef6ee71de82d",
+         "207f58bc-e7fa-4490-b7e5-9813609f87c3"},
+        {nxGlobalClass(), "8a5f52ae-586f-4155-a5cf-2527b4444102",
+         "4ede690a-0140-4409-88ef-097730311635"},
+    };
+    return all;
 }
 
 const std::vector<const ClassInfo*>& classes() {
-    return registry();
+    static const std::vector<const ClassInfo*> all = [] {
+        std::vector<const ClassInfo*> v;
+        for (const PublishedClass& c : publishedClasses())
+            v.push_back(&c.info);
+        return v;
+    }();
+    return all;
+}
+
+const PublishedClass* findPublishedClass(TextView name) {
+    for (const PublishedClass& c : publishedClasses())
+        if (equalsIgnoreCase(c.info.name, name)) return &c;
+    return nullptr;
 }
 
 const ClassInfo* findClass(TextView name) {
-    for (const ClassInfo* c : registry())
-        if (equalsIgnoreCase(c->name, name)) return c;
-    return nullptr;
+    const PublishedClass* c = findPublishedClass(name);
+    return c ? &c->info : nullptr;
 }
 
 ObjectRef createObject(TextView progId) {

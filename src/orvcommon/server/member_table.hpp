@@ -10,22 +10,26 @@
 // returns. The same tables drive the `orv` script host and, on Windows, the
 // dispatch interface and the type library.
 //
-// Adding a class: one source file in server/ that builds its ClassInfo and
-// registers it with a ClassRegistrar (see errinfo_table.cpp), for example
+// Adding a class: one source file in server/ whose function returns its
+// ClassInfo (see errinfo_table.cpp), for example
 //
-//   const ClassInfo kRegistryUtility{
-//       u"RegistryUtility", true,
-//       [] { return makeInstance<RegistryUtility>(u"RegistryUtility"); },
-//       {{u"getInfoForConnection", MemberKind::Method,
-//         {in(u"sApplicationName", type::String), inout(u"sConnectionDbName", type::String),
-//          inout(u"sConnectionUser", type::String), inout(u"sConnectionPassword", type::String)},
-//         type::object(u"ErrInfo"),
-//         [](Call& c) {
-//             return errInfoObject(c.self<RegistryUtility>().getInfoForConnection(
-//                 c.arg<Text>(0), c.arg<Text>(1), c.arg<Text>(2), c.arg<Text>(3)));
-//         }}}};
-//   const ClassRegistrar kRegistered{kRegistryUtility};
+//   const ClassInfo& registryUtilityClass() {
+//       static const ClassInfo info{
+//           u"RegistryUtility", true,
+//           [] { return makeInstance<RegistryUtility>(u"RegistryUtility"); },
+//           {{u"getInfoForConnection", MemberKind::Method,
+//             {in(u"sApplicationName", type::String), inout(u"sConnectionDbName", type::String),
+//              inout(u"sConnectionUser", type::String), inout(u"sConnectionPassword",
+//              type::String)},
+//             type::object(u"ErrInfo"),
+//             [](Call& c) {
+//                 return errInfoObject(c.self<RegistryUtility>().getInfoForConnection(
+//                     c.arg<Text>(0), c.arg<Text>(1), c.arg<Text>(2), c.arg<Text>(3)));
+//             }}}};
+//       return info;
+//   }
 //
+// then one row, with new identifiers, in the ordered table of classes.cpp,
 // and one entry with its interface order in tests/server/interface_order_test.cpp.
 #pragma once
 
@@ -34,8 +38,8 @@
 #include <optional>
 #include <vector>
 
-#include "orvcommon/core/array.hpp"
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/core/array.hpp"
 #include "orvcommon/core/variant.hpp"
 #include "orvcommon/results/errinfo.hpp"
 
@@ -202,17 +206,40 @@ extern const RecordInfo kStructError;
 structError structErrorFromArray(const VariantArray& a);
 VariantArray structErrorToArray(const structError& s, int32_t lowerBound = 0);
 
-// ---- Registry of classes
+// ---- The published classes
 
-void registerClass(const ClassInfo& info);
-// Every published class, in registration order.
+// Each class's member table, built on first use.
+const ClassInfo& errInfoClass();
+const ClassInfo& fileUtilityClass();
+const ClassInfo& registryUtilityClass();
+const ClassInfo& funzioniClass();
+const ClassInfo& reportingClass();
+const ClassInfo& nxInetClass();
+const ClassInfo& nxGlobalClass();
+
+// One row of the ordered table of published classes: the class and the
+// identifiers of the class and of its default dispatch interface (registry
+// spelling without braces). Identifiers are fixed once and never changed:
+// clients record them when they register the server or compile against the
+// type library; a new class gets new ones.
+struct PublishedClass {
+    const ClassInfo& info;
+    const char* classId;
+    const char* dispatchIid;
+};
+// The type library's identifier and version.
+extern const char kLibraryId[];
+inline constexpr int kLibraryMajor = 1;
+inline constexpr int kLibraryMinor = 0;
+
+// Every published class, in the order of the type library.
+const std::vector<PublishedClass>& publishedClasses();
+// The same classes' tables, in the same order.
 const std::vector<const ClassInfo*>& classes();
 // The class of that name (case-insensitive), or null.
 const ClassInfo* findClass(TextView name);
-
-struct ClassRegistrar {
-    explicit ClassRegistrar(const ClassInfo& info) { registerClass(info); }
-};
+// The row of that class (case-insensitive), or null.
+const PublishedClass* findPublishedClass(TextView name);
 
 // Creation by name: "orvcommon.<Class>" (case-insensitive). Run-time error
 // 429 for a name that names no creatable class.

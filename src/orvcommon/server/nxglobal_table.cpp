@@ -3,11 +3,8 @@
 #include "orvcommon/server/member_table.hpp"
 
 namespace orv::server {
-namespace {
-
-const ClassInfo kNxGlobal{u"NxGlobal", false, nullptr, {}};
-
-const ClassRegistrar kRegistered{kNxGlobal};
-
-}  // namespace
+const ClassInfo& nxGlobalClass() {
+    static const ClassInfo info{u"NxGlobal", false, nullptr, {}};
+    return info;
+}
 }  // namespace orv::server
