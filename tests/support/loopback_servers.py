@@ -73,21 +73,16 @@ class Origin(http.server.BaseHTTPRequestHandler):
         elif self.path == "/headers":
             text = self.requestline + "\r\n" + str(self.headers)
             self.send_body(200, text.encode("latin-1"), "text/plain")
-        elif self.path == "/short":
+        elif self.path in ("/short", "/stall"):
             self.send_response(200)
             self.send_header("Content-Length", "10000")
             self.end_headers()
             self.wfile.write(PATTERN[:5000])
             self.wfile.flush()
+            if self.path == "/stall":
+                time.sleep(3600)  # the process ends first
             self.close_connection = True
             self.connection.shutdown(socket.SHUT_RDWR)
-        elif self.path == "/stall":
-            self.send_response(200)
-            self.send_header("Content-Length", "10000")
-            self.end_headers()
-            self.wfile.write(PATTERN[:5000])
-            self.wfile.flush()
-            time.sleep(3600)  # the process ends first
         elif self.path == "/redirect":
             self.send_response(302)
             self.send_header("Location", "/bytes/10")
