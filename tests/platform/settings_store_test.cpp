@@ -2,18 +2,22 @@
 // in several processes at once.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/reg_document.hpp"
 #include "orvcommon/platform/settings.hpp"
+#include "orvcommon/platform/system_calls.hpp"
 #include "orvcommon/registry/registry_utility.hpp"
 #include "support/sandbox.hpp"
 
@@ -205,22 +209,110 @@ TEST(SettingsStore, WriteWhereTheProcessMayNotWriteIsRefused) {
     test::Sandbox box(false);
     // Not even root may create files in the kernel's own file system.
     setSettingsStorePath(u"/sys/orvcommon-test.reg");
-    EXPECT_EQ(createKey(key(u"K")).error(), err::kPermissionDenied);
-    EXPECT_EQ(setText(u"K", u"V", u"1").error(), err::kPermissionDenied);
+    EXPECT_EQ(createKey(key(u"K")).error(), err::kPathFileAccess);
+    EXPECT_EQ(setText(u"K", u"V", u"1").error(), err::kPathFileAccess);
     EXPECT_EQ(readText(u"K", u"V"), u"<missing>");
     setSettingsStorePath(std::nullopt);
 }
 
+// The system calls a test puts in place of the real ones.
+using OpenCall = int (*)(const char*, int, mode_t);
+int openWithoutUnnamedFiles(const char* p, int f, mode_t m) {
+    if ((f & O_TMPFILE) == O_TMPFILE) {
+        errno = EOPNOTSUPP;  // as a file system without unnamed files answers
+        return -1;
+    }
+    return reinterpret_cast<OpenCall>(originalSystemCall("open"))(p, f, m);
+}
+int killedAtSync(int) {
+    ::raise(SIGKILL);
+    return -1;
+}
+
+// Replacement files, with unnamed files and where the file system has none.
+class StoreReplacement : public ::testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override {
+        if (GetParam())
+            setSystemCall("open", reinterpret_cast<SystemCall>(&openWithoutUnnamedFiles));
+    }
+    void TearDown() override { restoreSystemCalls(); }
+};
+
+std::vector<std::string> replacementFiles(const test::Sandbox& box) {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(box.dir()))
+        if (e.path().filename().string().rfind("registry.reg.tmp.", 0) == 0)
+            out.push_back(e.path().filename().string());
+    return out;
+}
+
+mode_t modeOf(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+TEST_P(StoreReplacement, IsPrivateUnguessableAndNeverLeftBehind) {
+    test::Sandbox box(false);
+    // A per-user store the library creates is its owner's alone.
+    ASSERT_TRUE(setText(u"K", u"Password", u"S3cretPW"));
+    EXPECT_EQ(modeOf(box.store()) & 07777, 0600u);
+    // A link planted where the old name of the replacement was is not
+    // followed: the file it points at is untouched, the store stays a file.
+    test::writeBytes(box.path("victim"), "victim");
+    const std::string planted = box.store() + ".tmp." + std::to_string(::getpid());
+    ASSERT_EQ(::symlink(box.path("victim").c_str(), planted.c_str()), 0);
+    ASSERT_TRUE(setText(u"K", u"Password", u"two"));
+    EXPECT_EQ(test::readBytes(box.path("victim")), "victim");
+    EXPECT_TRUE(S_ISREG(modeOf(box.store())));
+    EXPECT_EQ(readText(u"K", u"Password"), u"two");
+    // A writer killed before its replacement is in place leaves the store
+    // as it was, and at most a replacement file that the next write removes.
+    pid_t child = spawn([] {
+        setSystemCall("fsync", reinterpret_cast<SystemCall>(&killedAtSync));
+        return setText(u"K", u"Password", u"three").ok();
+    });
+    EXPECT_EQ(waitFor(child), 128 + SIGKILL);
+    EXPECT_EQ(readText(u"K", u"Password"), u"two");
+    EXPECT_EQ(replacementFiles(box).size(), GetParam() ? 1u : 0u);
+    ASSERT_TRUE(setText(u"K", u"Password", u"four"));
+    EXPECT_EQ(replacementFiles(box), std::vector<std::string>());
+    EXPECT_EQ(readText(u"K", u"Password"), u"four");
+    EXPECT_EQ(modeOf(box.store()) & 07777, 0600u);
+}
+
+TEST_P(StoreReplacement, FilesGetTheAccessAskedFor) {
+    test::Sandbox box(false);
+    const mode_t mask = ::umask(022);
+    const struct {
+        FileAccess access;
+        mode_t mode;
+    } rows[] = {{FileAccess::OwnerOnly, 0600}, {FileAccess::AllRead, 0644}};
+    for (const auto& row : rows) {
+        auto f = File::createTemporary(box.textPath("t.tmp."), row.access);
+        ASSERT_TRUE(f);
+        ASSERT_TRUE(f->writeAll("x"));
+        ASSERT_TRUE(f->replace(box.textPath("t")));
+        EXPECT_EQ(modeOf(box.path("t")) & 07777, row.mode);
+    }
+    ::umask(mask);
+    // A file never put in place leaves nothing.
+    { ASSERT_TRUE(File::createTemporary(box.textPath("t.tmp."), FileAccess::OwnerOnly)); }
+    size_t left = 0;
+    for (const auto& e : std::filesystem::directory_iterator(box.dir()))
+        left += e.path().filename().string().rfind("t.tmp.", 0) == 0;
+    EXPECT_EQ(left, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, StoreReplacement, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Named" : "Unnamed"; });
+
 TEST(SettingsStore, RewriteKeepsThePermissionsGivenToTheFile) {
     test::Sandbox box(false);
     ASSERT_TRUE(setText(u"K", u"Password", u"a"));
-    ASSERT_EQ(::chmod(box.store().c_str(), 0600), 0);
+    ASSERT_EQ(::chmod(box.store().c_str(), 0640), 0);
     ASSERT_TRUE(setText(u"K", u"Password", u"b"));
-    struct stat st {};
-    ASSERT_EQ(::stat(box.store().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    // No temporary file is left beside the store.
-    EXPECT_FALSE(test::exists(box.store() + ".tmp." + std::to_string(::getpid())));
+    EXPECT_EQ(modeOf(box.store()) & 07777, 0640u);
 }
 
 TEST(SettingsStore, TwoWritersAndAReaderNeverSeeATornFile) {

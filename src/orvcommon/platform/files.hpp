@@ -23,6 +23,12 @@ enum class OpenMode {
     WriteExisting,      // existing file, writing, no truncation
 };
 
+// Who may read a file the library creates.
+enum class FileAccess {
+    OwnerOnly,  // the owner alone reads and writes
+    AllRead,    // the owner writes, every local user reads
+};
+
 // An open file; closed when the object goes. What the backend holds to reach
 // the file stays inside it.
 class File {
@@ -37,8 +43,28 @@ class File {
     // Opens `path`; a folder opened for reading is error 75.
     static Result<File> open(TextView path, OpenMode mode);
 
+    // A new file for writing that no other process can open or pre-empt
+    // while it is written: unnamed where the file system allows it, else
+    // named `namePrefix` and random characters, created exclusively and
+    // never through a link. replace() puts it in place; closed before that,
+    // it is gone (a process killed meanwhile may leave a named one behind:
+    // its name begins with `namePrefix`).
+    static Result<File> createTemporary(TextView namePrefix, FileAccess access);
+
     bool isOpen() const { return handle_ != kClosed; }
     void close();
+
+    // Puts a file made by createTemporary in place of `target`, in the same
+    // folder, in one step: a reader opens the old file or this one, never
+    // neither. The file stays open.
+    Status replace(TextView target);
+    // Flushes what was written to the disk.
+    Status sync();
+    // Gives this file the access rights of `other` (and its owner, where the
+    // process may give it).
+    Status copyAccessFrom(const File& other);
+    // The last-write time, in the units of setTimes.
+    Result<uint64_t> modifiedTime() const;
 
     // Exclusive advisory lock for the life of the open file (or until close).
     Status lockExclusive();
@@ -65,6 +91,9 @@ class File {
   private:
     static constexpr intptr_t kClosed = -1;
     intptr_t handle_ = kClosed;  // the backend's own, opaque here
+    // A temporary file not yet in place: its name prefix, and its own name
+    // when it has one (the backend's form).
+    std::string temporaryPrefix_, temporaryName_;
 };
 
 // A text file that several processes append to one line at a time, renamed

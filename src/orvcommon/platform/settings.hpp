@@ -13,12 +13,11 @@
 // Every call answers in the one Result/Status shape. The failures:
 //   5   a key path or value name the store cannot hold (unknown root, empty
 //       key name, NUL, CR or LF in a name); nothing is touched
-//   70  the process may not read or change the store
 //   75  a change to a store that holds text which cannot be read as settings
-//       (a file edited by hand): the store is left as it is (reads skip the
-//       lines they cannot read; unreadableLines names them)
-//   57, 61, 67 ... any other failure of the system, as the file services
-//       map it (I/O error, disk full, too many open files)
+//       (a file edited by hand): the store is left as it is; reads skip the
+//       lines they cannot read and unreadableLines names them
+//   any other: the system's failure as the file services map it (75 or 70
+//       the process may not, 61 disk full, 57 I/O error, 67 too many files)
 // describeStoreFailure turns any of them into a sentence for people.
 #pragma once
 
@@ -36,8 +35,13 @@ namespace orv::platform {
 // The store in force, as people name it (the file path on POSIX).
 Text settingsStorePath();
 // Chooses the store for this process (the `--store` option of the command-
-// line tool); nullopt returns to the default. A per-user store: what the
-// library creates there is private to its owner.
+// line tool); nullopt returns to the default.
+//
+// A store named by ORV_REGISTRY or chosen here is a per-user store: a store
+// file the library creates there is its owner's alone (0600). The machine's
+// default store is read by every local user (0644 when the library creates
+// it), as the machine's registry is. A store that exists keeps the rights
+// its administrator gave it.
 void setSettingsStorePath(std::optional<Text> path);
 
 // ---- Reading

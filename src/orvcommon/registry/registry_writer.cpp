@@ -2,7 +2,6 @@
 
 #include <mutex>
 
-#include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/eventlog.hpp"
 #include "orvcommon/platform/settings.hpp"
 
@@ -23,12 +22,10 @@ class StoreRegistryWriter final : public RegistryWriter {
             return false;
         Status written = platform::writeTextValue(path, sValueName, sValue);
         if (written) return true;
-        // A refusal is the answer the caller asked for; anything else is a
-        // fault an administrator should see.
-        if (written.error() != err::kPermissionDenied)
-            platform::writeEventLog(u"Value \"" + sValueName + u"\" of " + path +
-                                    u" not written: " +
-                                    fromUtf8(platform::describeStoreFailure(written.error())));
+        // The caller learns only that the write failed: the event log tells
+        // an administrator why.
+        platform::writeEventLog(u"Value \"" + sValueName + u"\" of " + path + u" not written: " +
+                                fromUtf8(platform::describeStoreFailure(written.error())));
         return false;
     }
 };

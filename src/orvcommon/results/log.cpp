@@ -11,6 +11,7 @@
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/module.hpp"
+#include "orvcommon/platform/settings.hpp"
 #include "orvcommon/results/errinfo.hpp"
 #include "orvcommon/results/registry_value.hpp"
 
@@ -92,17 +93,24 @@ struct LogSettings {
     bool ok = true;  // false when a numeric setting was out of range
 };
 
-// The values of "Path", "Trace" and "SwitchDimension" by the registry value
-// reading rule, in this order, from one look at the settings store.
-std::vector<RegistryText> readLogValues() {
-    return readRegistryTexts(HKEY_LOCAL_MACHINE, kLogKey, {u"Path", u"Trace", u"SwitchDimension"});
+// The values of "Path", "Trace" and "SwitchDimension", in this order, from
+// one look at the settings store; nothing when the store cannot be read.
+using RawValues = std::vector<std::optional<platform::RegValue>>;
+RawValues readLogValues() {
+    static const Text key = platform::fullKeyPath(HKEY_LOCAL_MACHINE, kLogKey);
+    auto read = platform::readValues(key, {u"Path", u"Trace", u"SwitchDimension"});
+    return read ? std::move(*read) : RawValues(3);
 }
 
 // The log settings from those values. With `checkFolder` false the "Path"
 // folder is taken as written and its existence is checked only if writing
 // into it fails (writeLog's hot path saves a file-system lookup per line;
 // what it writes where is the same).
-LogSettings logSettingsFrom(const std::vector<RegistryText>& values, bool checkFolder) {
+LogSettings logSettingsFrom(const RawValues& raw, bool checkFolder) {
+    // Each by the registry value reading rule.
+    std::vector<RegistryText> values;
+    for (const auto& v : raw)
+        values.push_back(registryTextOf(v));
     LogSettings s;
     Text folder = trimSpaces(values[0].text);
     s.written = folder;
@@ -124,24 +132,17 @@ LogSettings logSettingsFrom(const std::vector<RegistryText>& values, bool checkF
     return s;
 }
 
-bool sameValues(const std::vector<RegistryText>& a, const std::vector<RegistryText>& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (a[i].read != b[i].read || a[i].text != b[i].text) return false;
-    return true;
-}
-
 // writeLog reads the settings afresh on every call; the settings drawn from
 // them change only when the values or the regional separators do, so the
 // last ones are kept per thread against what they were drawn from.
 const LogSettings& currentLogSettings() {
-    thread_local std::vector<RegistryText> lastValues;
+    thread_local RawValues lastValues;
     thread_local char16_t lastDecimal = 0, lastGroup = 0;
     thread_local LogSettings last;
     thread_local bool known = false;
-    std::vector<RegistryText> values = readLogValues();
+    RawValues values = readLogValues();
     const Regional& r = Regional::current();
-    if (!known || !sameValues(values, lastValues) || r.decimalSeparator != lastDecimal ||
+    if (!known || values != lastValues || r.decimalSeparator != lastDecimal ||
         r.groupSeparator != lastGroup) {
         last = logSettingsFrom(values, false);
         lastValues = std::move(values);

@@ -7,9 +7,7 @@
 
 namespace orv {
 
-namespace {
-
-RegistryText convert(const std::optional<platform::RegValue>& value) {
+RegistryText registryTextOf(const std::optional<platform::RegValue>& value) {
     constexpr size_t kBufferBytes = 1024;
     RegistryText out;
     if (!value) return out;
@@ -40,11 +38,9 @@ RegistryText convert(const std::optional<platform::RegValue>& value) {
     return out;
 }
 
-}  // namespace
-
 RegistryText readRegistryText(uint32_t root, TextView keyPath, TextView valueName) {
     auto read = platform::readValue(platform::fullKeyPath(root, keyPath), valueName);
-    return read ? convert(*read) : RegistryText();
+    return read ? registryTextOf(*read) : RegistryText();
 }
 
 std::vector<RegistryText> readRegistryTexts(uint32_t root, TextView keyPath,
@@ -53,7 +49,7 @@ std::vector<RegistryText> readRegistryTexts(uint32_t root, TextView keyPath,
     std::vector<RegistryText> out(valueNames.size());
     if (read) {
         for (size_t i = 0; i < out.size(); ++i)
-            out[i] = convert((*read)[i]);
+            out[i] = registryTextOf((*read)[i]);
     }
     return out;
 }

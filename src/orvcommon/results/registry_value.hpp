@@ -5,7 +5,10 @@
 #include <initializer_list>
 #include <vector>
 
+#include <optional>
+
 #include "orvcommon/base/text.hpp"
+#include "orvcommon/platform/registry_values.hpp"
 
 namespace orv {
 
@@ -27,6 +30,9 @@ struct RegistryText {
 // upper-case hexadecimal digits without leading zeros; other types give "".
 // A value whose data do not fit in 1024 bytes fails the query.
 RegistryText readRegistryText(uint32_t root, TextView keyPath, TextView valueName);
+
+// The same rule applied to a value already read (nullopt: not there).
+RegistryText registryTextOf(const std::optional<platform::RegValue>& value);
 
 // Reads several values of one key with a single look at the store (the log
 // settings are read on every writeLog). Each value follows the same rule.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <random>
 #include <string>
 
 #include "orvcommon/base/errors.hpp"
@@ -178,14 +179,21 @@ Status readToEnd(int fd, std::string& out) {
 File::~File() {
     close();
 }
-File::File(File&& o) noexcept : handle_(o.handle_) {
+File::File(File&& o) noexcept
+    : handle_(o.handle_),
+      temporaryPrefix_(std::move(o.temporaryPrefix_)),
+      temporaryName_(std::move(o.temporaryName_)) {
     o.handle_ = kClosed;
+    o.temporaryName_.clear();
 }
 File& File::operator=(File&& o) noexcept {
     if (this != &o) {
         close();
         handle_ = o.handle_;
+        temporaryPrefix_ = std::move(o.temporaryPrefix_);
+        temporaryName_ = std::move(o.temporaryName_);
         o.handle_ = kClosed;
+        o.temporaryName_.clear();
     }
     return *this;
 }
@@ -203,6 +211,109 @@ void File::close() {
         sys.close(fdOf(handle_));
         handle_ = kClosed;
     }
+    // A named temporary file that was never put in place goes with it.
+    if (!temporaryName_.empty()) sys.unlink(temporaryName_.c_str());
+    temporaryName_.clear();
+    temporaryPrefix_.clear();
+}
+
+namespace {
+
+// Twelve characters nobody can guess, for the name of a temporary file.
+std::string randomSuffix() {
+    static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device source;
+    std::string out;
+    for (int i = 0; i < 12; ++i)
+        out += kDigits[source() % (sizeof kDigits - 1)];
+    return out;
+}
+
+constexpr int kNameAttempts = 64;
+
+}  // namespace
+
+Result<File> File::createTemporary(TextView namePrefix, FileAccess access) {
+    const std::string prefix = native(namePrefix);
+    const mode_t mode = access == FileAccess::OwnerOnly ? 0600 : 0644;
+    const auto slash = prefix.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : prefix.substr(0, slash);
+    File f;
+    f.temporaryPrefix_ = prefix;
+    int fd;
+    do {
+        fd = sys.open(folder.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) {
+        f.handle_ = fd;
+        return f;
+    }
+    // File systems without unnamed files answer one of these.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        return posix::failureAt(errno, folder);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string name = prefix + randomSuffix();
+        fd = sys.open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            f.handle_ = fd;
+            f.temporaryName_ = name;
+            return f;
+        }
+        if (errno != EEXIST && errno != EINTR) return posix::failureAt(errno, name);
+    }
+    return Failure{err::kFileAlreadyExists};
+}
+
+Status File::replace(TextView target) {
+    const std::string to = native(target);
+    if (temporaryName_.empty()) {
+        // An unnamed file gets a name first (a link cannot replace a file),
+        // then takes the target's place.
+        const std::string self = "/proc/self/fd/" + std::to_string(fdOf(handle_));
+        for (int attempt = 0;; ++attempt) {
+            if (attempt == kNameAttempts) return Failure{err::kFileAlreadyExists};
+            const std::string name = temporaryPrefix_ + randomSuffix();
+            int r = sys.linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+            if (r != 0 && errno == ENOENT)  // no /proc: only privileged processes get here
+                r = sys.linkat(fdOf(handle_), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+            if (r == 0) {
+                temporaryName_ = name;
+                break;
+            }
+            if (errno != EEXIST && errno != EINTR) return posix::failureAt(errno, name);
+        }
+    }
+    if (sys.rename(temporaryName_.c_str(), to.c_str()) != 0) return posix::failureAt(errno, to);
+    temporaryName_.clear();
+    temporaryPrefix_.clear();
+    return Status();
+}
+
+Status File::sync() {
+    return sys.fsync(fdOf(handle_)) == 0 ? Status() : posix::lastFailure();
+}
+
+Status File::copyAccessFrom(const File& other) {
+    struct stat from {
+    }, self{};
+    if (sys.fstat(fdOf(other.handle_), &from) != 0 || sys.fstat(fdOf(handle_), &self) != 0)
+        return posix::lastFailure();
+    // Only a privileged process may give a file away; others keep it.
+    if (from.st_uid != self.st_uid || from.st_gid != self.st_gid)
+        (void)sys.fchown(fdOf(handle_), from.st_uid, from.st_gid);
+    if (sys.fchmod(fdOf(handle_), from.st_mode & 07777) != 0) return posix::lastFailure();
+    return Status();
+}
+
+Result<uint64_t> File::modifiedTime() const {
+    struct stat st {};
+    if (sys.fstat(fdOf(handle_), &st) != 0) return posix::lastFailure();
+    // 100-nanosecond intervals between 1601-01-01 and 1970-01-01.
+    constexpr int64_t kEpochDelta = 116444736000000000LL;
+    return static_cast<uint64_t>(static_cast<int64_t>(st.st_mtim.tv_sec) * 10000000 +
+                                 st.st_mtim.tv_nsec / 100 + kEpochDelta);
 }
 
 Status File::lockExclusive() {

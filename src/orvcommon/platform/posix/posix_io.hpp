@@ -33,6 +33,8 @@
     X(chmod, int, (const char* p, mode_t m), (p, m))                                      \
     X(futimens, int, (int fd, const struct timespec* t), (fd, t))                         \
     X(rename, int, (const char* a, const char* b), (a, b))                                \
+    X(linkat, int, (int a, const char* p, int b, const char* q, int f), (a, p, b, q, f))  \
+    X(fchown, int, (int fd, uid_t u, gid_t g), (fd, u, g))                                \
     X(unlink, int, (const char* p), (p))                                                  \
     X(mkdir, int, (const char* p, mode_t m), (p, m))                                      \
     X(opendir, DIR*, (const char* p), (p))                                                \

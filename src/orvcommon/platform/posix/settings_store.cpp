@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/posix/posix_io.hpp"
 #include "orvcommon/platform/reg_document.hpp"
 #include "orvcommon/platform/settings.hpp"
@@ -60,13 +61,6 @@ bool sameStat(const struct stat& st, const CacheEntry& c) {
            st.st_mtim.tv_sec == c.mtime.tv_sec && st.st_mtim.tv_nsec == c.mtime.tv_nsec;
 }
 
-// The registry's own answer to "may not": 70 wherever permission is the
-// cause; every other cause as the file services map it.
-Failure storeFailure(int e) {
-    if (e == EACCES || e == EPERM || e == EROFS) return Failure{err::kPermissionDenied};
-    return Failure{posix::errorFromOs(e)};
-}
-
 SnapshotPtr emptySnapshot() {
     static const auto kEmpty = std::make_shared<const Snapshot>();
     return kEmpty;
@@ -81,11 +75,14 @@ Result<SnapshotPtr> current() {
         const int e = errno;
         gCache = CacheEntry{};
         if (e == ENOENT || e == ENOTDIR) return emptySnapshot();
-        return storeFailure(e);
+        return posix::failureAt(e, path);
     }
     if (gCache.snapshot && gCache.path == path && sameStat(st, gCache)) return gCache.snapshot;
     int fd = sys.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
-    if (fd < 0) return errno == ENOENT ? Result<SnapshotPtr>(emptySnapshot()) : storeFailure(errno);
+    if (fd < 0) {
+        if (errno == ENOENT) return emptySnapshot();
+        return posix::failureAt(errno, path);
+    }
     std::string bytes;
     struct stat fst {};
     Status read = sys.fstat(fd, &fst) == 0 ? posix::readToEnd(fd, bytes) : posix::lastFailure();
@@ -190,98 +187,88 @@ Result<std::vector<StoreLineError>> unreadableLines() {
 
 namespace {
 
-// Applies `change` to the current store under the writers' lock and writes
-// the result. `change` returns false to abandon the write (nothing changes).
-Status modify(const std::function<bool(RegDocument&)>& change) {
-    const std::string path = nativeStorePath();
-    auto slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-    if (slash != std::string::npos && !folder.empty()) {
-        struct stat st {};
-        if (sys.stat(folder.c_str(), &st) != 0) {
-            // A missing store folder is created (first write on a new machine).
-            for (size_t i = 1; i <= folder.size(); ++i) {
-                if (i == folder.size() || folder[i] == '/') {
-                    if (sys.mkdir(folder.substr(0, i).c_str(), 0755) != 0 && errno != EEXIST)
-                        return storeFailure(errno);
-                }
-            }
-        }
+// A store named by ORV_REGISTRY or chosen for the process belongs to one
+// user; the default one is the machine's.
+bool perUserStore() {
+    {
+        std::lock_guard<std::mutex> lock(gPathMutex);
+        if (gPathOverride) return true;
     }
-    const std::string lockPath = path + ".lock";
-    int lockFd = sys.open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (lockFd < 0) return storeFailure(errno);
-    (void)posix::lockExclusive(lockFd);  // without it, the write still replaces whole files
-    struct Unlock {
-        int fd;
-        ~Unlock() { sys.close(fd); }
-    } unlock{lockFd};
+    const char* env = std::getenv("ORV_REGISTRY");
+    return env && *env;
+}
 
-    // Read the file as it is now, under the lock.
+// Removes replacement files that writers killed half way left behind. Only
+// the holder of the writers' lock makes one, so under the lock every one
+// there is stale. Best effort: what cannot be removed stays for next time.
+void removeStaleReplacements(const Text& prefix) {
+    auto stale = listDirectory(prefix + u"*", attr::kHidden | attr::kSystem);
+    if (!stale) return;
+    const Text folder = parentFolder(prefix);
+    for (const DirEntry& e : *stale)
+        (void)removeFile(joinPath(folder, e.name));
+}
+
+// Applies `change` to the current store under the writers' lock and puts the
+// result in its place whole. `change` returns false to abandon the write
+// (nothing changes).
+Status modify(const std::function<bool(RegDocument&)>& change) {
+    const Text path = settingsStorePath();
+    const Text folder = parentFolder(path);
+    if (!folder.empty() && !folderExists(folder)) {
+        // A missing store folder is created (first write on a new machine).
+        if (Status made = createFolders(folder); !made) return made;
+    }
+    auto lock = File::open(path + u".lock", OpenMode::Append);
+    if (!lock) return Failure{lock.error()};
+    // Without the lock the write still replaces the store whole; only a
+    // change made meanwhile by another process could be lost.
+    const bool locked = lock->lockExclusive().ok();
+
+    // The store as it is now, under the lock.
     std::string bytes;
-    bool exists = false;
-    struct stat oldSt {};
-    int fd = sys.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
-    if (fd >= 0) {
-        exists = true;
-        Status read =
-            sys.fstat(fd, &oldSt) == 0 ? posix::readToEnd(fd, bytes) : posix::lastFailure();
-        sys.close(fd);
-        if (!read) return read;
-    } else if (errno != ENOENT) {
-        return storeFailure(errno);
+    auto old = File::open(path, OpenMode::Read);
+    if (old) {
+        auto all = old->readAll();
+        if (!all) return Failure{all.error()};
+        bytes = std::move(*all);
+    } else if (old.error() != err::kFileNotFound) {
+        return Failure{old.error()};
     }
     std::vector<RegParseError> errors;
     RegDocument doc = documentFromText(bytes, &errors);
-    if (exists && !errors.empty()) {
-        // Whatever a person wrote there by hand is not to be destroyed.
-        return Failure{err::kPathFileAccess};
-    }
+    // Whatever a person wrote there by hand is not to be destroyed.
+    if (old && !errors.empty()) return Failure{err::kPathFileAccess};
     if (!change(doc)) return Status();
     const std::string text = writeRegText(doc);
-    // Never store what could not be read back (a name holding a line break,
-    // say): the next writer would refuse the file.
+    // Never store what could not be read back: the next writer would refuse it.
     if (!parseRegText(text).errors.empty()) return Failure{err::kInvalidArgument};
-    const std::string tmp = path + ".tmp." + std::to_string(::getpid());
-    int out = sys.open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0) return storeFailure(errno);
-    // The store may hold passwords: keep the permission bits an
-    // administrator gave the file.
-    if (exists) sys.fchmod(out, oldSt.st_mode & 07777);
-    if (Status written = posix::writeFully(out, text); !written) {
-        sys.close(out);
-        sys.unlink(tmp.c_str());
-        return written;
+
+    const Text prefix = path + u".tmp.";
+    if (locked) removeStaleReplacements(prefix);
+    // The store may hold passwords: a per-user store is its owner's alone,
+    // the machine's is read by every user (as the machine's registry is), and
+    // a store that exists keeps the rights its administrator gave it.
+    auto fresh =
+        File::createTemporary(prefix, perUserStore() ? FileAccess::OwnerOnly : FileAccess::AllRead);
+    if (!fresh) return Failure{fresh.error()};
+    if (old) {
+        if (Status kept = fresh->copyAccessFrom(*old); !kept) return kept;
     }
+    if (Status written = fresh->writeAll(text); !written) return written;
     // Readers keep their parse while identity, size and modification time
-    // stay the same. The replacement may reuse the old inode number and have
-    // the same size within one clock tick, so its modification time is made
-    // later than the old file's.
-    struct stat newSt {};
-    if (exists && sys.fstat(out, &newSt) == 0 &&
-        (newSt.st_mtim.tv_sec < oldSt.st_mtim.tv_sec ||
-         (newSt.st_mtim.tv_sec == oldSt.st_mtim.tv_sec &&
-          newSt.st_mtim.tv_nsec <= oldSt.st_mtim.tv_nsec))) {
-        timespec times[2] = {{0, UTIME_OMIT}, oldSt.st_mtim};
-        times[1].tv_nsec += 1000;
-        if (times[1].tv_nsec >= 1000000000L) {
-            times[1].tv_sec += 1;
-            times[1].tv_nsec -= 1000000000L;
-        }
-        sys.futimens(out, times);
+    // stay the same. The replacement may get a freed inode number of an
+    // earlier store and the same size within one clock tick, so its
+    // modification time is made later than the store it replaces.
+    if (old) {
+        auto before = old->modifiedTime();
+        auto now = fresh->modifiedTime();
+        if (before && now && *now <= *before) (void)fresh->setTimes(*before + 10);
     }
-    if (sys.fsync(out) != 0 || sys.close(out) != 0) {
-        Failure f = storeFailure(errno);
-        sys.unlink(tmp.c_str());
-        return f;
-    }
-    if (sys.rename(tmp.c_str(), path.c_str()) != 0) {
-        Failure f = storeFailure(errno);
-        sys.unlink(tmp.c_str());
-        return f;
-    }
+    if (Status synced = fresh->sync(); !synced) return synced;
+    if (Status placed = fresh->replace(path); !placed) return placed;
     {
-        std::lock_guard<std::mutex> lock(gMutex);
+        std::lock_guard<std::mutex> guard(gMutex);
         gCache = CacheEntry{};  // this process reads its own write back
     }
     return Status();

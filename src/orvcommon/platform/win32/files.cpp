@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 
 #include "orvcommon/base/errors.hpp"
@@ -226,14 +227,21 @@ Status writeFully(HANDLE h, std::string_view bytes, size_t* written) {
 File::~File() {
     close();
 }
-File::File(File&& o) noexcept : handle_(o.handle_) {
+File::File(File&& o) noexcept
+    : handle_(o.handle_),
+      temporaryPrefix_(std::move(o.temporaryPrefix_)),
+      temporaryName_(std::move(o.temporaryName_)) {
     o.handle_ = kClosed;
+    o.temporaryName_.clear();
 }
 File& File::operator=(File&& o) noexcept {
     if (this != &o) {
         close();
         handle_ = o.handle_;
+        temporaryPrefix_ = std::move(o.temporaryPrefix_);
+        temporaryName_ = std::move(o.temporaryName_);
         o.handle_ = kClosed;
+        o.temporaryName_.clear();
     }
     return *this;
 }
@@ -251,6 +259,77 @@ void File::close() {
         sys.CloseHandle(handleOf(handle_));
         handle_ = kClosed;
     }
+    // A temporary file that was never put in place goes with it.
+    if (!temporaryName_.empty()) sys.DeleteFileW(win32::wide(fromUtf8(temporaryName_)).c_str());
+    temporaryName_.clear();
+    temporaryPrefix_.clear();
+}
+
+namespace {
+
+// Twelve characters nobody can guess, for the name of a temporary file.
+std::string randomSuffix() {
+    static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device source;
+    std::string out;
+    for (int i = 0; i < 12; ++i) out += kDigits[source() % (sizeof kDigits - 1)];
+    return out;
+}
+
+constexpr int kNameAttempts = 64;
+
+}  // namespace
+
+// Windows has no unnamed files: the temporary file always has a random name,
+// created exclusively (CREATE_NEW never opens what is there, a link
+// included). Access: files take the rights of their folder on Windows, so
+// both kinds are created the same way.
+Result<File> File::createTemporary(TextView namePrefix, FileAccess) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string name = toUtf8(namePrefix) + randomSuffix();
+        HANDLE h = sys.CreateFileW(win32::wide(fromUtf8(name)).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                   kShareAll, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            File f;
+            f.handle_ = reinterpret_cast<intptr_t>(h);
+            f.temporaryPrefix_ = toUtf8(namePrefix);
+            f.temporaryName_ = name;
+            return f;
+        }
+        const DWORD e = GetLastError();
+        if (e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS)
+            return Failure{win32::errorFromOs(e)};
+    }
+    return Failure{err::kFileAlreadyExists};
+}
+
+// The file was opened with FILE_SHARE_DELETE, so it can be renamed over the
+// target while it stays open.
+Status File::replace(TextView target) {
+    if (temporaryName_.empty()) return Failure{err::kBadFileNameOrNumber};
+    if (!sys.MoveFileExW(win32::wide(fromUtf8(temporaryName_)).c_str(), win32::wide(target).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return win32::lastFailure();
+    temporaryName_.clear();
+    temporaryPrefix_.clear();
+    return Status();
+}
+
+Status File::sync() {
+    return sys.FlushFileBuffers(handleOf(handle_)) ? Status() : win32::lastFailure();
+}
+
+// Rights come from the folder on Windows, and the replacement lives in the
+// target's folder: there is nothing to copy.
+Status File::copyAccessFrom(const File&) {
+    return Status();
+}
+
+Result<uint64_t> File::modifiedTime() const {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!sys.GetFileInformationByHandle(handleOf(handle_), &info)) return win32::lastFailure();
+    return (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+           info.ftLastWriteTime.dwLowDateTime;
 }
 
 Status File::lockExclusive() {

@@ -10,6 +10,8 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <atomic>
+#include <string>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -22,6 +24,52 @@ namespace {
 
 // The largest piece asked of InternetReadFile at a time.
 constexpr DWORD kReadPiece = 4096;
+
+std::atomic<long> gReceiveTimeoutSeconds{kReceiveTimeoutSeconds};
+thread_local std::string tLastFailure;
+
+// Why a WinINet call failed, in the words the POSIX backend uses.
+std::string describeFailure(DWORD code) {
+    const char* kind = "failed";
+    switch (code) {
+        case ERROR_INTERNET_TIMEOUT:
+            kind = "timed out";
+            break;
+        case ERROR_INTERNET_CANNOT_CONNECT:
+        case ERROR_INTERNET_CONNECTION_ABORTED:
+        case ERROR_INTERNET_CONNECTION_RESET:
+            kind = "connection refused or unreachable";
+            break;
+        case ERROR_INTERNET_NAME_NOT_RESOLVED:
+            kind = "host not found";
+            break;
+        case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+        case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+        case ERROR_INTERNET_INVALID_CA:
+        case ERROR_INTERNET_SEC_CERT_ERRORS:
+        case ERROR_INTERNET_SEC_CERT_REVOKED:
+        case ERROR_INTERNET_SEC_INVALID_CERT:
+            kind = "certificate not accepted";
+            break;
+        case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
+            kind = "secure connection failed";
+            break;
+        case ERROR_INTERNET_INVALID_URL:
+        case ERROR_INTERNET_UNRECOGNIZED_SCHEME:
+            return "malformed address";
+        default:
+            break;
+    }
+    return std::string(kind) + ": error " + std::to_string(code);
+}
+
+// Both time limits on a WinINet handle, in milliseconds.
+void setTimeouts(HINTERNET h) {
+    DWORD connect = static_cast<DWORD>(kConnectTimeoutSeconds * 1000);
+    DWORD receive = static_cast<DWORD>(gReceiveTimeoutSeconds.load() * 1000);
+    InternetSetOptionA(h, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+    InternetSetOptionA(h, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
+}
 
 std::string_view trimSpaces(std::string_view s) {
     while (!s.empty() && s.front() == ' ')
@@ -136,22 +184,33 @@ int32_t openSession(std::string_view agent, AccessType access, std::string_view 
 }
 
 int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
+    tLastFailure.clear();
+    const auto refuse = [](const char* why) {
+        tLastFailure = why;
+        return 0;
+    };
     auto session = table().find<Session>(sessionHandle);
-    if (!session) return 0;
+    if (!session) return refuse("no such session");
     const std::string address(trimSpaces(url));
-    if (address.empty() || address.find('\0') != std::string::npos) return 0;
+    if (address.empty() || address.find('\0') != std::string::npos)
+        return refuse("malformed address");
     // Web addresses only, with their scheme: anything else is malformed.
     if (!startsWithIgnoreCase(address, "http://") && !startsWithIgnoreCase(address, "https://"))
-        return 0;
+        return refuse("malformed address");
     auto transfer = std::make_shared<UrlTransfer>();
+    setTimeouts(session->handle);
     transfer->handle = InternetOpenUrlA(session->handle, address.c_str(), nullptr, 0, flags, 0);
-    if (!transfer->handle) return 0;
+    if (!transfer->handle) {
+        tLastFailure = describeFailure(GetLastError());
+        return 0;
+    }
     transfer->session = std::move(session);
     return table().add(std::move(transfer));
 }
 
 bool readUrl(int32_t handle, char* buffer, size_t size, size_t& bytesRead) {
     bytesRead = 0;
+    tLastFailure.clear();
     const auto transfer = table().find<UrlTransfer>(handle);
     if (!transfer) return false;
     std::lock_guard guard(transfer->lock);
@@ -163,6 +222,7 @@ bool readUrl(int32_t handle, char* buffer, size_t size, size_t& bytesRead) {
         const DWORD ask = static_cast<DWORD>(std::min<size_t>(size - bytesRead, kReadPiece));
         DWORD got = 0;
         if (!InternetReadFile(t.handle, buffer + bytesRead, ask, &got)) {
+            tLastFailure = describeFailure(GetLastError());
             ok = false;
             break;
         }
@@ -196,6 +256,14 @@ std::optional<SessionInfo> describeSession(int32_t handle) {
     const auto session = table().find<Session>(handle);
     if (!session) return std::nullopt;
     return session->info;
+}
+
+const std::string& lastFailureReason() {
+    return tLastFailure;
+}
+
+void setReceiveTimeoutForTesting(std::optional<long> seconds) {
+    gReceiveTimeoutSeconds = seconds.value_or(kReceiveTimeoutSeconds);
 }
 
 size_t openHandleCount() {
