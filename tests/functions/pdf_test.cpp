@@ -19,15 +19,13 @@ class PdfSandbox : public test::Sandbox {
     explicit PdfSandbox(const char* engine = ORV_FAKE_ENGINE)
         : engine_("ORV_TVPDF", engine),
           log_("ORV_FAKE_ENGINE_LOG", path("engine.log").c_str()),
-          tmp_("TMPDIR", dir().c_str()) {
-        platform::setRandomForTesting([] { return 0.7055f; });
-    }
-    ~PdfSandbox() { platform::setRandomForTesting(nullptr); }
+          tmp_("TMPDIR", dir().c_str()) {}
     size_t logLines() const { return test::crlfLines(test::readBytes(mainLog())).size(); }
     std::string engineCalls() const { return test::readBytes(path("engine.log")); }
 
   private:
     test::ScopedEnv engine_, log_, tmp_;
+    test::ReplacedCall random_{"random", [] { return 0.7055f; }};
 };
 
 struct Expected {

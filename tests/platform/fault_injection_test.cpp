@@ -16,12 +16,15 @@
 #include <type_traits>
 
 #include "orvcommon/files/file_utility.hpp"
+#include "orvcommon/platform/eventlog.hpp"
 #include "orvcommon/platform/module.hpp"
 #include "orvcommon/platform/posix/posix_io.hpp"
+#include "orvcommon/platform/settings.hpp"
 #include "orvcommon/platform/system_calls.hpp"
 #include "orvcommon/results/enums.hpp"
 #include "orvcommon/results/errinfo.hpp"
 #include "support/sandbox.hpp"
+#include "support/system_call.hpp"
 
 namespace orv {
 namespace {
@@ -313,14 +316,34 @@ TEST(FaultInjection, EveryCallFailingEndsInADocumentedState) {
     EXPECT_EQ(problems, 0);
 }
 
-TEST(FaultInjection, SeamKnowsItsCallsByName) {
+TEST(FaultInjection, ServicesAreEntriesOfTheSeam) {
     EXPECT_FALSE(platform::setSystemCall("no-such-call", nullptr));
-    int listed = 0;
+    const std::set<std::string> services = {"clock", "random", "eventlog", "settingsstore"};
+    std::set<std::string> listed;
     for (const char* n = platform::nextSystemCall(nullptr); n; n = platform::nextSystemCall(n)) {
-        EXPECT_NE(platform::systemCall(n), nullptr) << n;
-        ++listed;
+        EXPECT_EQ(platform::systemCall(n), platform::originalSystemCall(n)) << n;
+        if (services.count(n)) listed.insert(n);
     }
-    EXPECT_GE(listed, 14);
+    EXPECT_EQ(listed, services);
+    {
+        test::ReplacedCall clock("clock",
+                                 [] { return platform::LocalTime{2001, 2, 3, 4, 5, 6, 7}; });
+        test::ReplacedCall random("random", [] { return 0.25f; });
+        test::ReplacedCall store("settingsstore", [] { return Text(u"/nowhere/store.reg"); });
+        test::EventLogCapture log;
+        EXPECT_EQ(platform::now().year, 2001);
+        EXPECT_EQ(platform::randomUnit(), 0.25f);
+        EXPECT_EQ(platform::settingsStorePath(), u"/nowhere/store.reg");
+        platform::writeEventLog(u"seen");
+        EXPECT_EQ(log.messages(), std::vector<Text>{u"seen"});
+        // A store the process chose wins over the replaced default.
+        platform::setSettingsStorePath(u"/chosen/store.reg");
+        EXPECT_EQ(platform::settingsStorePath(), u"/chosen/store.reg");
+        platform::setSettingsStorePath(std::nullopt);
+    }
+    for (const std::string& n : services)
+        EXPECT_EQ(platform::systemCall(n.c_str()), platform::originalSystemCall(n.c_str())) << n;
+    EXPECT_NE(platform::now().year, 2001);
 }
 
 }  // namespace

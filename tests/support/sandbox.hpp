@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/results/registry_value.hpp"
+#include "support/system_call.hpp"
 
 namespace orv::test {
 
@@ -23,13 +25,17 @@ class Sandbox {
         std::string tmpl = (std::filesystem::temp_directory_path() / "orvtest-XXXXXX").string();
         dir_ = mkdtemp(tmpl.data());
         store_ = dir_ + "/registry.reg";
+        previousStore_ = current();
+        current() = fromUtf8(store_);
+        storeCall_.emplace("settingsstore", [] { return current(); });
+        // The tools a test runs find the store through the environment.
         setenv("ORV_REGISTRY", store_.c_str(), 1);
         platform::setSettingsStorePath(std::nullopt);
         if (logHere) setText(u"SOFTWARE\\VELN\\LogSystem", u"Path", fromUtf8(dir_));
-        platform::setClockForTesting([] { return platform::LocalTime{2026, 12, 4, 9, 5, 0, 0}; });
     }
     ~Sandbox() {
-        platform::setClockForTesting(nullptr);
+        storeCall_.reset();
+        current() = previousStore_;
         unsetenv("ORV_REGISTRY");
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
@@ -56,8 +62,17 @@ class Sandbox {
     }
 
   private:
+    // The store of the innermost sandbox.
+    static Text& current() {
+        static Text store;
+        return store;
+    }
+
     std::string dir_;
     std::string store_;
+    Text previousStore_;
+    std::optional<ReplacedCall> storeCall_;
+    ReplacedCall clock_{"clock", [] { return platform::LocalTime{2026, 12, 4, 9, 5, 0, 0}; }};
 };
 
 inline std::string readBytes(const std::string& path) {
