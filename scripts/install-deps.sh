@@ -8,7 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   locales python3
   libcurl4-openssl-dev openssl curl
-  libcsv-dev
+  libcsv-dev libfccp-dev
   # Drawing: cairo and fontconfig (the PDF engine, printed reports, the preview
   # form on X11), CUPS printing, the metric-compatible fonts.
   pkg-config libcairo2-dev libfontconfig-dev libx11-dev libcups2-dev fonts-liberation

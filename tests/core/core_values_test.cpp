@@ -4,6 +4,7 @@
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/core/regional.hpp"
 #include "orvcommon/core/variant.hpp"
+#include "support/errors.hpp"
 
 namespace orv {
 namespace {
@@ -52,6 +53,59 @@ TEST(Arrays, BoundsRedimAndPreserve) {
     EXPECT_THROW(grid.at(3, 1), RuntimeError);
     grid.redimPreserve(1);
     EXPECT_THROW(grid.at(2, 3), RuntimeError);
+}
+
+// Bounds at the ends of the 32-bit range: an empty dimension is one below
+// its lower bound, anything lower is error 9, more than 2 GB of elements
+// error 7, and none of it may overflow on the way.
+TEST(Arrays, RedimAtTheEndsOfTheRange) {
+    constexpr int32_t kMin = INT32_MIN, kMax = INT32_MAX;
+    const struct {
+        const char* name;
+        std::vector<Bounds> dims;
+        int32_t error;
+    } cases[] = {
+        {"one element at the lowest index", {{kMin, kMin}}, 0},
+        {"one element at the highest index", {{kMax, kMax}}, 0},
+        {"empty from the highest index", {{kMax, kMax - 1}}, 0},
+        {"two rows from the lowest index", {{kMin, kMin}, {kMin, kMin + 1}}, 0},
+        {"upper two below lower", {{5, 3}}, 9},
+        {"lowest to highest: too many elements", {{kMin, kMax}}, 7},
+        {"second dimension reversed", {{0, 1}, {kMax, kMin}}, 9},
+        {"2 GB of elements and one more row", {{1, 65536}, {1, 8193}}, 7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Array<int> a;
+        const int32_t got = test::errorNumberOf([&] {
+            if (c.dims.size() == 1)
+                a.redim(c.dims[0]);
+            else
+                a.redim(c.dims[0], c.dims[1]);
+        });
+        EXPECT_EQ(got, c.error);
+        if (got == 0) {
+            EXPECT_EQ(a.ubound(static_cast<int>(c.dims.size())), c.dims.back().upper);
+        }
+    }
+    const struct {
+        const char* name;
+        Bounds first;
+        int32_t newUpper;
+        int32_t error;
+    } preserve[] = {
+        {"down to empty", {1, 3}, 0, 0},
+        {"below empty", {1, 3}, -1, 9},
+        {"from the lowest index to the highest", {kMin, kMin}, kMax, 7},
+        {"from the highest index, empty", {kMax, kMax}, kMax - 1, 0},
+    };
+    for (const auto& c : preserve) {
+        SCOPED_TRACE(c.name);
+        Array<int> a(c.first);
+        EXPECT_EQ(test::errorNumberOf([&] { a.redimPreserve(c.newUpper); }), c.error);
+    }
+    Array<int> never;
+    EXPECT_EQ(test::errorNumberOf([&] { never.redimPreserve(3); }), 9);
 }
 
 TEST(Variants, ArraysCopyByValueAndTypesReport) {

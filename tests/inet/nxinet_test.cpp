@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -16,6 +17,7 @@
 #include "orvcommon/platform/inet.hpp"
 #include "orvcommon/platform/module.hpp"
 #include "support/loopback_server.hpp"
+#include "support/system_call.hpp"
 
 namespace orv {
 namespace {
@@ -63,6 +65,10 @@ class NxInetTest : public ::testing::Test {
         if (!proxy_) proxy_ = start({"proxy", std::to_string(origin().port())});
         return *proxy_;
     }
+    static test::LoopbackServer& silent() {
+        if (!silent_) silent_ = start({"silent"});
+        return *silent_;
+    }
     static test::LoopbackServer& trusted() {
         if (!trusted_)
             trusted_ = start({"origin", certs() + "/server.pem", certs() + "/server.key"});
@@ -86,6 +92,7 @@ class NxInetTest : public ::testing::Test {
     static void TearDownTestSuite() {
         origin_.reset();
         proxy_.reset();
+        silent_.reset();
         trusted_.reset();
         rogue_.reset();
         if (!certDir_.empty()) {
@@ -133,7 +140,7 @@ class NxInetTest : public ::testing::Test {
     size_t handlesBefore_ = 0;
     std::map<std::string, std::string> savedEnv_;
     static inline std::string certDir_;
-    static inline std::unique_ptr<test::LoopbackServer> origin_, proxy_, trusted_, rogue_;
+    static inline std::unique_ptr<test::LoopbackServer> origin_, proxy_, silent_, trusted_, rogue_;
 };
 
 TEST(NxInetFlags, SecureFlagsOnlyWhenTheFirstFiveCharactersAreHttps) {
@@ -351,6 +358,59 @@ TEST_F(NxInetTest, ReadingReplacesTheTextAndEndsEmpty) {
         EXPECT_EQ(text, u"") << h;
     }
     inet_.IClose(session);
+}
+
+// A server that accepts and never answers, or stops in the middle of the
+// body, is given up after the receive timeout (one second here): the open
+// fails, or the read ends with what arrived, and the handle still closes.
+// The caller sees only "HTTP Error"; the event log says why, for every kind
+// of failure.
+TEST_F(NxInetTest, ReceiveTimeoutAndReasonsInTheEventLog) {
+    net::setReceiveTimeoutForTesting(1);
+    setenv("ORV_CA_BUNDLE", (certs() + "/ca.pem").c_str(), 1);
+    const struct {
+        std::string url;
+        size_t bodyLength;  // SIZE_MAX: the open fails
+        const char* logged;
+    } cases[] = {
+        {silent().url("/"), SIZE_MAX, "NxInet.IOpenUrl: HTTP Error (timed out: "},
+        {origin().url("/stall"), 5000, "NxInet.IReadFile: the body ended early (timed out: "},
+        {"http://127.0.0.1:" + std::to_string(test::refusedLoopbackPort()) + "/", SIZE_MAX,
+         "NxInet.IOpenUrl: HTTP Error (connection refused or unreachable: "},
+        {rogue().url("/bytes/10", "https"), SIZE_MAX,
+         "NxInet.IOpenUrl: HTTP Error (certificate not accepted: "},
+        {"ftp://127.0.0.1/", SIZE_MAX,
+         "NxInet.IOpenUrl: HTTP Error (not an http or https address)"},
+        {origin().url("/bytes/10"), 10, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        test::EventLogCapture log;
+        int32_t session = 0, file = 0;
+        ASSERT_TRUE(inet_.IOpen(session).isSuccess());
+        Text url = fromUtf8(c.url);
+        const ErrInfo opened = inet_.IOpenUrl(session, url, file);
+        if (c.bodyLength == SIZE_MAX) {
+            expectHttpError(opened, u"IOpenUrl");
+        } else {
+            ASSERT_TRUE(opened.isSuccess());
+            Text body;
+            expectUnfilledSuccess(inet_.IReadFile(file, body));
+            EXPECT_TRUE(body == patternText(c.bodyLength));
+            EXPECT_EQ(inet_.IClose(file), 0);
+        }
+        inet_.IClose(session);
+        std::vector<std::string> events;
+        for (const Text& m : log.messages())
+            events.push_back(toUtf8(m));
+        if (c.logged) {
+            ASSERT_EQ(events.size(), 1u);
+            EXPECT_EQ(events[0].rfind(c.logged, 0), 0u) << events[0];
+        } else {
+            EXPECT_TRUE(events.empty());
+        }
+    }
+    net::setReceiveTimeoutForTesting(std::nullopt);
 }
 
 TEST_F(NxInetTest, BodyCutShortKeepsWhatArrived) {

@@ -390,6 +390,43 @@ TEST(FaultInjection, EveryCallFailingEndsInItsOneExpectedState) {
     EXPECT_EQ(problems, 0);
 }
 
+// The disk fills up in the middle of a log line: the write goes half way,
+// the rest fails with ENOSPC. The half line is taken back, so the next line
+// starts on a line of its own instead of being glued to it.
+TEST(FaultInjection, DiskFullInTheMiddleOfALogLineLeavesNoPartOfIt) {
+    const struct {
+        const char* name;
+        std::string file;  // in the sandbox
+        bool named;
+    } cases[] = {{"main log", "orvmira.log", false}, {"named log", "named.log", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::Sandbox box;
+        fillLog(box.path(c.file), 3);
+        const std::string before = test::readBytes(box.path(c.file));
+        const auto writeLine = [&](const Text& description) {
+            ErrInfo e;
+            e.fill(err::kDiskFull, description, eiERRORTYPE, u"writeLog", Variant(u"FaultTest"),
+                   Variant(u"orvcommon"));
+            return c.named ? e.writeLog(Variant(box.textPath(c.file))) : e.writeLog();
+        };
+        {
+            InstallFaults faults;
+            InstallFaults::halfWrites(true);
+            gPlan = Plan{"write", 0, ENOSPC, false, true, {}};  // the first line written
+            EXPECT_TRUE(writeLine(u"lost on a full disk").isSuccess());
+            EXPECT_TRUE(gPlan.fired);
+            gPlan = Plan{};
+        }
+        EXPECT_EQ(test::readBytes(box.path(c.file)), before);
+        EXPECT_TRUE(writeLine(u"written once there is room").isSuccess());
+        const std::vector<std::string> lines = test::crlfLines(test::readBytes(box.path(c.file)));
+        ASSERT_EQ(lines.size(), 4u);
+        EXPECT_EQ(lines[3].rfind("\"[", 0), 0u) << lines[3];
+        EXPECT_NE(lines[3].find("[written once there is room]\""), std::string::npos) << lines[3];
+    }
+}
+
 TEST(FaultInjection, ServicesAreEntriesOfTheSeam) {
     EXPECT_FALSE(platform::setSystemCall("no-such-call", nullptr));
     const std::set<std::string> services = {"clock", "random", "eventlog", "settingsstore"};

@@ -91,13 +91,71 @@ TEST(RegFormat, AppliesDefaultValuesAndDeletesInOrder) {
     EXPECT_EQ(doc.find(key + u"\\Sub"), nullptr);
 }
 
-TEST(RegFormat, Regedit4TextsAreEightBit) {
-    RegDocument doc =
-        documentFromText("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"E\"=hex(2):25,e9,00\r\n");
-    const RegValue* v = valueAt(doc, u"HKEY_CURRENT_USER\\K", u"E");
-    ASSERT_NE(v, nullptr);
-    EXPECT_EQ(v->type, kRegExpandSz);
-    EXPECT_EQ(regDataText(v->data), u"%\u00e9");
+// How the bytes become text: a byte-order mark decides; without one a
+// REGEDIT4 file is code page 1252 throughout, any other file UTF-8 when it
+// decodes as UTF-8, else code page 1252. Hex data of expandable texts is
+// 8-bit in a REGEDIT4 file whatever the mark.
+TEST(RegFormat, TextsDecodeByByteOrderMarkAndHeader) {
+    const std::string r4 = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n";
+    const std::string v5 = std::string(kHeader) + "\r\n[HKEY_CURRENT_USER\\K]\r\n";
+    const struct {
+        const char* name;
+        std::string file;
+        Text text;  // of the value "S"
+    } cases[] = {
+        {"REGEDIT4, accented letters", r4 + "\"S\"=\"\xE9t\xE9\"\r\n", u"\u00e9t\u00e9"},
+        {"REGEDIT4, bytes that would be UTF-8", r4 + "\"S\"=\"\xC3\xA9\"\r\n", u"\u00c3\u00a9"},
+        {"REGEDIT4 after a comment, euro sign", "; tweak\r\n" + r4 + "\"S\"=\"\x80\"\r\n",
+         u"\u20ac"},
+        {"REGEDIT4 with a UTF-8 mark", "\xEF\xBB\xBF" + r4 + "\"S\"=\"\xC3\xA9\"\r\n", u"\u00e9"},
+        {"version 5, UTF-8", v5 + "\"S\"=\"caf\xC3\xA9\"\r\n", u"caf\u00e9"},
+        {"version 5, not UTF-8", v5 + "\"S\"=\"caf\xE9 \x80\"\r\n", u"caf\u00e9 \u20ac"},
+        {"version 5, UTF-8 mark, a stray byte", "\xEF\xBB\xBF" + v5 + "\"S\"=\"caf\xE9\"\r\n",
+         u"caf\ufffd"},
+        {"REGEDIT4, expandable text in hex", r4 + "\"S\"=hex(2):25,e9,00\r\n", u"%\u00e9"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<RegParseError> errors;
+        RegDocument doc = documentFromText(c.file, &errors);
+        EXPECT_TRUE(errors.empty());
+        const RegValue* v = valueAt(doc, u"HKEY_CURRENT_USER\\K", u"S");
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(regDataText(v->data), c.text);
+    }
+}
+
+// A tweak file deletes a key and goes on with value lines for it: they are
+// skipped with a warning, as the registry editor skips them; the rest of
+// the file still counts, and a line that cannot be read is still an error.
+TEST(RegFormat, ValuesUnderADeletedKeyAreSkippedWithAWarning) {
+    const std::string text = std::string(kHeader) +          // 1
+                             "[-HKEY_CURRENT_USER\\Old]\n"   // 2
+                             "\"Gone\"=dword:00000001\n"     // 3
+                             "@=\"also gone\"\n"             // 4
+                             "[HKEY_CURRENT_USER\\New]\n"    // 5
+                             "\"Kept\"=\"1\"\n"              // 6
+                             "[-HKEY_CURRENT_USER\\Old2]\n"  // 7
+                             "\"Bad\"=dword:xyz\n";          // 8
+    const RegParse parsed = parseRegText(text);
+    std::vector<size_t> warned, refused;
+    for (const auto& w : parsed.warnings)
+        warned.push_back(w.line);
+    for (const auto& e : parsed.errors)
+        refused.push_back(e.line);
+    EXPECT_EQ(warned, (std::vector<size_t>{3, 4}));
+    EXPECT_EQ(refused, (std::vector<size_t>{8}));
+    EXPECT_EQ(regTextWarnings(text).size(), 2u);
+    RegDocument doc;
+    doc.setValue(u"HKEY_CURRENT_USER\\Old", {u"Before", kRegSz, regStringData(u"x")});
+    applyOps(doc, parsed.ops);
+    EXPECT_FALSE(doc.keyExists(u"HKEY_CURRENT_USER\\Old"));
+    EXPECT_NE(valueAt(doc, u"HKEY_CURRENT_USER\\New", u"Kept"), nullptr);
+    // In the store itself such lines would be lost by the next write: they
+    // count with the unreadable ones there.
+    std::vector<RegParseError> storeLines;
+    documentFromText(text, &storeLines);
+    EXPECT_EQ(storeLines.size(), 3u);
 }
 
 TEST(RegFormat, ReportsUnreadableLinesAndKeepsTheRest) {

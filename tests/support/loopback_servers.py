@@ -3,6 +3,7 @@
 
     loopback_servers.py origin [CERT KEY]   HTTP (or HTTPS with CERT and KEY)
     loopback_servers.py proxy ORIGIN_PORT   forwarding proxy to 127.0.0.1:ORIGIN_PORT
+    loopback_servers.py silent              accepts connections and never answers
 
 Each binds 127.0.0.1 on a port the system picks, prints "PORT <n>" on one
 line once it accepts connections, and serves until it is terminated.
@@ -14,6 +15,7 @@ Origin paths:
     /headers      the request line and headers as the body
     /short        announces 10000 bytes, sends 5000, closes the connection
     /redirect     302 to /bytes/10
+    /stall        announces 10000 bytes, sends 5000, then neither sends nor closes
 """
 import http.server
 import socket
@@ -21,6 +23,7 @@ import socketserver
 import ssl
 import sys
 import threading
+import time
 
 PATTERN = bytes(i % 256 for i in range(256)) * 256  # 64 KiB, whole cycles
 
@@ -70,12 +73,14 @@ class Origin(http.server.BaseHTTPRequestHandler):
         elif self.path == "/headers":
             text = self.requestline + "\r\n" + str(self.headers)
             self.send_body(200, text.encode("latin-1"), "text/plain")
-        elif self.path == "/short":
+        elif self.path in ("/short", "/stall"):
             self.send_response(200)
             self.send_header("Content-Length", "10000")
             self.end_headers()
             self.wfile.write(PATTERN[:5000])
             self.wfile.flush()
+            if self.path == "/stall":
+                time.sleep(3600)  # the process ends first
             self.close_connection = True
             self.connection.shutdown(socket.SHUT_RDWR)
         elif self.path == "/redirect":
@@ -122,6 +127,13 @@ class Proxy(socketserver.BaseRequestHandler):
                 self.request.sendall(data)
 
 
+class Silent(socketserver.BaseRequestHandler):
+    """Holds the connection open and never reads or writes."""
+
+    def handle(self):
+        time.sleep(3600)  # the process ends first
+
+
 class Server(socketserver.ThreadingTCPServer):
     daemon_threads = True
     allow_reuse_address = True
@@ -152,6 +164,8 @@ def main():
                 base_setup(self)
 
             Origin.setup = setup
+    elif mode == "silent":
+        server = Server(("127.0.0.1", 0), Silent)
     elif mode == "proxy":
         Proxy.origin_port = int(sys.argv[2])
         server = Server(("127.0.0.1", 0), Proxy)

@@ -70,6 +70,13 @@ TEST(OrvTool, ExitCodes) {
         {"call ErrInfo", 2, ""},
         {"call ErrInfo.isSuccess long:x", 2, ""},
         {"call ErrInfo.isSuccess 'json:{\"type\":\"Integer\",\"value\":99999}'", 2, ""},
+        // Bounds past the 32-bit range: error 9, the same as the library raises.
+        {"call Funzioni.getWorkFromXml "
+         "'json:{\"type\":\"Array\",\"lbound\":[2147483647],\"items\":[\"a\",\"b\"]}'",
+         1, "{\"error\":{\"number\":9,\"description\":\"Subscript out of range\"}}\n"},
+        {"call Funzioni.getWorkFromXml "
+         "'json:{\"type\":\"Array\",\"lbound\":[-2147483648,-2147483648],\"items\":[[\"a\"]]}'",
+         1, "{\"error\":{\"number\":13,\"description\":\"Type mismatch\"}}\n"},
         {"call --bogus ErrInfo.isSuccess", 2, ""},
         {"nosuchcommand", 2, ""},
         {"run", 2, ""},
@@ -114,6 +121,30 @@ TEST(OrvTool, MistakesAreNamed) {
         {"reg import /nonexistent/x.reg", "", 1,
          "cannot open /nonexistent/x.reg: No such file or directory"},
         {"help nosuch", "", 2, "unknown command 'nosuch'"},
+        // Values that cannot be built: an error of the call (never an abort),
+        // or a usage error for what no array can be.
+        {"run -",
+         "{\"new\":\"Funzioni\",\"as\":\"f\"}\n{\"call\":\"f.getWorkFromXml\",\"args\":[{\"type\":"
+         "\"Array\",\"lbound\":[2147483647],\"items\":[\"a\",\"b\"]}]}\n",
+         1, "argument 1: Subscript out of range"},
+        {"run -",
+         newF + "{\"set\":\"f.utcoffset\",\"value\":{\"type\":\"Array\",\"lbound\":[2147483647],"
+                "\"items\":[1,2]}}\n",
+         1, "the value: Subscript out of range"},
+        {"call --set 'utcoffset=json:[[1]]' --set 'daylightoffset=json:{\"type\":\"Array\","
+         "\"lbound\":[2147483647],\"items\":[1,2]}' FileUtility.numFileInDir x :empty",
+         "", 1, "--set daylightoffset: Subscript out of range"},
+        {"call ErrInfo.isSuccess 'json:{\"type\":\"Array\",\"lbound\":[0,0,0],\"items\":[]}'", "",
+         2, "Array needs \"lbound\" (0 to 2 numbers)"},
+        {"call ErrInfo.isSuccess "
+         "'json:{\"type\":\"Array\",\"lbound\":[1,1],\"items\":[[1],[2,3]]}'",
+         "", 2, "rows of equal length"},
+        {"call ErrInfo.isSuccess 'json:{\"type\":\"Array\",\"lbound\":[4294967296],\"items\":[]}'",
+         "", 2, "lbound must hold whole numbers of 32 bits"},
+        {"run -",
+         newF + "{\"call\":\"f.readFile\",\"args\":[" + std::string(100000, '[') +
+             std::string(100000, ']') + "]}\n",
+         2, "arrays nested more than 64 deep"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);

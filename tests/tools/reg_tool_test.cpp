@@ -234,6 +234,30 @@ TEST(RegTool, UnreadableLinesAreNamedAndNothingIsDestroyed) {
     EXPECT_EQ(test::readBytes(box.store()), "Windows Registry Editor Version 5.00\r\n");
 }
 
+// Real exports as people share them: a REGEDIT4 file in the ANSI code page,
+// and a tweak file that deletes a key and still lists its values.
+TEST(RegTool, ImportsAnsiFilesAndSkipsValuesUnderADeletedKey) {
+    test::Sandbox box(false);
+    ASSERT_EQ(reg(box, {"add", "HKCU\\Tweak\\Old", "/v", "V", "/d", "x"}).code, 0);
+    test::writeBytes(box.path("ansi.reg"),
+                     "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\R4]\r\n\"s\"=\"\xE9t\xE9\"\r\n");
+    ToolRun ansi = reg(box, {"import", box.path("ansi.reg")});
+    EXPECT_EQ(ansi.code, 0) << ansi.err;
+    EXPECT_EQ(readRegistryText(HKEY_CURRENT_USER, u"R4", u"s").text, u"\u00e9t\u00e9");
+
+    test::writeBytes(box.path("tweak.reg"),
+                     "Windows Registry Editor Version 5.00\r\n\r\n"
+                     "[-HKEY_CURRENT_USER\\Tweak\\Old]\r\n"
+                     "\"V\"=\"still listed\"\r\n\r\n"
+                     "[HKEY_CURRENT_USER\\Tweak\\New]\r\n"
+                     "\"W\"=dword:00000002\r\n");
+    ToolRun tweak = reg(box, {"import", box.path("tweak.reg")});
+    EXPECT_EQ(tweak.code, 0) << tweak.err;
+    EXPECT_TRUE(contains(tweak.err, "warning: " + box.path("tweak.reg") + " line 4")) << tweak.err;
+    EXPECT_EQ(reg(box, {"query", "HKCU\\Tweak\\Old"}).code, 1);
+    EXPECT_EQ(readRegistryText(HKEY_CURRENT_USER, u"Tweak\\New", u"W").text, u"&h2");
+}
+
 TEST(RegTool, StoreOptionOverridesTheEnvironment) {
     test::Sandbox box(false);
     const std::string other = box.path("other.reg");

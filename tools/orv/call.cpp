@@ -58,16 +58,24 @@ int run(const std::vector<std::string>& args) {
         }
         if (k == args.size()) throw UsageError("missing CLASS.MEMBER");
         const auto [cls, memberName] = splitTarget(args[k]);
-        std::vector<Variant> values;
-        for (size_t i = k + 1; i < args.size(); ++i)
-            values.push_back(parseArgument(args[i]));
-        std::vector<Variant> setValues;
-        for (const auto& s : sets)
-            setValues.push_back(parseArgument(s.second));
 
         ObjectRef object;
         std::string current = memberName;  // the member in flight, for explainFailure
+        std::string building;              // the argument whose value is being built, if any
+        std::vector<Variant> values, setValues;
         try {
+            // A value can raise a run-time error of its own while it is built
+            // (an array whose bounds do not fit in 32 bits): an error of the
+            // call like any other.
+            for (size_t i = k + 1; i < args.size(); ++i) {
+                building = "argument " + std::to_string(i - k);
+                values.push_back(parseArgument(args[i]));
+            }
+            for (const auto& s : sets) {
+                building = "--set " + s.first;
+                setValues.push_back(parseArgument(s.second));
+            }
+            building.clear();
             object = createByName(cls);
             for (size_t i = 0; i < sets.size(); ++i) {
                 current = sets[i].first;
@@ -98,16 +106,19 @@ int run(const std::vector<std::string>& args) {
                       named);
             std::cout.flush();
             return 0;
-        } catch (const RuntimeError& e) {
+        } catch (const UsageError&) {
+            throw;
+        } catch (const std::exception& thrown) {
+            const RuntimeError e = asRuntimeError(thrown);
             if (format == Format::Json)
                 std::cout << dumpLine(errorJson(e)) << std::endl;
             else
                 printTextError(std::cout, e);
-            explainFailure(std::cerr, "orv call", e, cls,
-                           object ? &server::classOf(object) : nullptr, current);
-            return 1;
-        } catch (const std::bad_alloc&) {
-            std::cout << dumpLine(errorJson(RuntimeError(err::kOutOfMemory))) << std::endl;
+            if (!building.empty())
+                std::cerr << "orv call: " << building << ": " << toUtf8(e.description()) << "\n";
+            else
+                explainFailure(std::cerr, "orv call", e, cls,
+                               object ? &server::classOf(object) : nullptr, current);
             return 1;
         }
     } catch (const UsageError& e) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "command.hpp"
+#include "orvcommon/platform/reg_text.hpp"
 #include "orvcommon/platform/registry_values.hpp"
 #include "orvcommon/platform/settings.hpp"
 
@@ -472,14 +473,19 @@ int import(const Args& a) {
     }
     std::stringstream ss;
     ss << in.rdbuf();
+    const std::string text = ss.str();
     std::vector<StoreLineError> errors;
-    Status r = importText(ss.str(), &errors);
+    Status r = importText(text, &errors);
     if (!errors.empty()) {
         for (const StoreLineError& e : errors)
             std::cerr << "orv reg: " << file << " line " << e.line << ": " << e.message << "\n";
         std::cerr << "orv reg: nothing imported\n";
         return kFailed;
     }
+    // Lines the import passed over on purpose (values under a deleted key).
+    for (const StoreLineError& w : regTextWarnings(text))
+        std::cerr << "orv reg: warning: " << file << " line " << w.line << ": " << w.message
+                  << "\n";
     return store("importing " + file, r);
 }
 

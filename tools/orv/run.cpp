@@ -83,42 +83,51 @@ struct Script {
             const std::string& obj = parts.first;
             const Text field = fromUtf8(parts.second);
             if (!line.contains("value")) throw UsageError("\"set\" needs \"value\"");
-            Variant value =
-                isVar(line["value"]) ? var(varName(line["value"])) : fromJson(line["value"]);
             ObjectRef o = target(obj);
             return guarded(
-                [&] { server::invoke(o, field, server::MemberKind::PropertyPut, {&value}); }, "",
-                &server::classOf(o), parts.second);
+                [&] {
+                    building = "the value";
+                    Variant value = isVar(line["value"]) ? var(varName(line["value"]))
+                                                         : fromJson(line["value"]);
+                    building.clear();
+                    server::invoke(o, field, server::MemberKind::PropertyPut, {&value});
+                },
+                "", &server::classOf(o), parts.second);
         }
         if (line.contains("call")) {
             const auto parts = splitTarget(text(line, "call"));
             const std::string& obj = parts.first;
             const Text memberName = fromUtf8(parts.second);
-            std::vector<Variant> literals;
-            std::vector<std::string> refs;  // variable name, or "" for a literal
-            if (line.contains("args")) {
-                const json& args = line["args"];
-                if (!args.is_array()) throw UsageError("\"args\" must be a JSON array");
-                for (const json& a : args) {
-                    if (isVar(a)) {
-                        refs.push_back(varName(a));
-                        var(refs.back());  // created Empty when new
-                        literals.emplace_back();
-                    } else {
-                        refs.emplace_back();
-                        literals.push_back(fromJson(a));
-                    }
-                }
-            }
+            const json noArgs = json::array();
+            const json& args = line.contains("args") ? line["args"] : noArgs;
+            if (!args.is_array()) throw UsageError("\"args\" must be a JSON array");
             std::string as;
             if (line.contains("as")) as = text(line, "as");
             ObjectRef o = target(obj);
-            std::vector<Variant*> ptrs;
-            for (size_t i = 0; i < refs.size(); ++i)
-                ptrs.push_back(refs[i].empty() ? &literals[i] : &vars[refs[i]]);
-            if (format == Format::Text) std::cout << callText(obj, parts.second, line) << "\n";
             return guarded(
                 [&] {
+                    // A value can raise a run-time error of its own while it
+                    // is built (an array whose bounds do not fit in 32 bits):
+                    // an error of this line like any other.
+                    std::vector<Variant> literals;
+                    std::vector<std::string> refs;  // variable name, or "" for a literal
+                    for (size_t i = 0; i < args.size(); ++i) {
+                        building = "argument " + std::to_string(i + 1);
+                        if (isVar(args[i])) {
+                            refs.push_back(varName(args[i]));
+                            var(refs.back());  // created Empty when new
+                            literals.emplace_back();
+                        } else {
+                            refs.emplace_back();
+                            literals.push_back(fromJson(args[i]));
+                        }
+                    }
+                    building.clear();
+                    std::vector<Variant*> ptrs;
+                    for (size_t i = 0; i < refs.size(); ++i)
+                        ptrs.push_back(refs[i].empty() ? &literals[i] : &vars[refs[i]]);
+                    if (format == Format::Text)
+                        std::cout << callText(obj, parts.second, args, refs, ptrs) << "\n";
                     Variant result =
                         server::invoke(o, memberName, server::MemberKind::Method, ptrs);
                     if (format == Format::Json) {
@@ -150,49 +159,58 @@ struct Script {
         throw UsageError("a line needs \"new\", \"set\" or \"call\"");
     }
 
-    // "f.readFile(\"prices.csv\", text)": the call as the script wrote it.
-    static std::string callText(const std::string& obj, const std::string& member,
-                                const json& line) {
+    // "f.readFile(\"prices.csv\", text)": the call with its variables by name
+    // and its other arguments as values, on one line.
+    static std::string callText(const std::string& obj, const std::string& member, const json& args,
+                                const std::vector<std::string>& refs,
+                                const std::vector<Variant*>& values) {
         std::string s = obj + "." + member + "(";
-        if (line.contains("args")) {
-            bool first = true;
-            for (const json& a : line["args"]) {
-                if (!first) s += ", ";
-                first = false;
-                if (isVar(a)) {
-                    s += a["var"].get<std::string>();
-                } else if (a.is_primitive()) {
-                    s += a.dump();
-                } else {
-                    // Tables and records stay on the call's one line.
-                    std::string v = textValue(fromJson(a), "");
-                    if (v.find('\n') != std::string::npos) v = v.substr(0, v.find('\n'));
-                    if (!v.empty() && v.back() == ':') v.pop_back();
-                    s += v;
-                }
+        for (size_t i = 0; i < refs.size(); ++i) {
+            if (i > 0) s += ", ";
+            if (!refs[i].empty()) {
+                s += refs[i];
+                continue;
             }
+            if (args[i].is_primitive()) {
+                s += args[i].dump();
+                continue;
+            }
+            // Tables and records stay on the call's one line.
+            std::string v = textValue(*values[i], "");
+            if (v.find('\n') != std::string::npos) v = v.substr(0, v.find('\n'));
+            if (!v.empty() && v.back() == ':') v.pop_back();
+            s += v;
         }
         return s + ")";
     }
 
+    // Runs one line's work; a run-time error (or any other failure, as
+    // asRuntimeError numbers it) is printed and ends the script.
     template <class F>
     bool guarded(F&& f, const std::string& className, const server::ClassInfo* cls,
                  const std::string& memberName) {
+        building.clear();
         try {
             f();
             return true;
-        } catch (const RuntimeError& e) {
+        } catch (const UsageError&) {
+            throw;
+        } catch (const std::exception& thrown) {
+            const RuntimeError e = asRuntimeError(thrown);
             if (format == Format::Json)
                 std::cout << dumpLine(errorJson(e)) << std::endl;
             else
                 printTextError(std::cout, e);
             std::cout.flush();
-            explainFailure(std::cerr, "orv run", e, className, cls, memberName);
-        } catch (const std::bad_alloc&) {
-            std::cout << dumpLine(errorJson(RuntimeError(err::kOutOfMemory))) << std::endl;
+            if (!building.empty())
+                std::cerr << "orv run: " << building << ": " << toUtf8(e.description()) << "\n";
+            else
+                explainFailure(std::cerr, "orv run", e, className, cls, memberName);
         }
         return false;
     }
+
+    std::string building;  // the value being built when an error came, if any
 };
 
 int run(const std::vector<std::string>& args) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <new>
 #include <optional>
 
 #include "orvcommon/core/convert.hpp"
@@ -112,7 +113,7 @@ T wholeValue(const json& j, const char* type) {
     }
     if (d != std::trunc(d) || d < static_cast<double>(std::numeric_limits<T>::min()) ||
         d > static_cast<double>(std::numeric_limits<T>::max()))
-        bad(std::string(type) + " value out of range: " + v.dump());
+        bad(std::string(type) + " value out of range: " + v.dump());  // a number: shallow
     return static_cast<T>(d);
 }
 
@@ -219,31 +220,52 @@ ErrInfo errInfoFromJson(const json& v) {
     return e;
 }
 
-Variant arrayFromJson(const json& j) {
-    const json& lb = member(j, "lbound");
-    const json& items = member(j, "items");
+// Arrays inside arrays deeper than this are refused: a value is built (and
+// later printed and destroyed) recursively, and a line of nothing but
+// brackets must not exhaust the stack.
+constexpr int kDeepestNesting = 64;
+
+Variant valueFromJson(const json& j, int depth);
+
+// The upper bound of a dimension of `count` elements from `lower`: run-time
+// error 9 when it does not fit in 32 bits (an empty dimension from the lowest
+// index too), as for an automation array.
+int32_t upperBound(int32_t lower, size_t count) {
+    const int64_t upper = int64_t{lower} + static_cast<int64_t>(count) - 1;
+    if (upper > std::numeric_limits<int32_t>::max() || upper < std::numeric_limits<int32_t>::min())
+        raise(err::kSubscriptOutOfRange);
+    return static_cast<int32_t>(upper);
+}
+
+// An array from its lower bounds `lb` and its `items`, `depth` arrays deep.
+Variant arrayFromJson(const json& lb, const json& items, int depth) {
+    if (depth > kDeepestNesting)
+        bad("arrays nested more than " + std::to_string(kDeepestNesting) + " deep");
     if (!lb.is_array() || !items.is_array() || lb.size() > 2)
         bad("Array needs \"lbound\" (0 to 2 numbers) and \"items\" (a JSON array)");
-    for (const json& b : lb)
-        if (!b.is_number_integer()) bad("Array lbound must hold whole numbers");
+    std::vector<int32_t> lower;
+    for (const json& b : lb) {
+        if (!b.is_number_integer() || (b.is_number_unsigned() && b.get<uint64_t>() > INT32_MAX) ||
+            b.get<int64_t>() < INT32_MIN || b.get<int64_t>() > INT32_MAX)
+            bad("Array lbound must hold whole numbers of 32 bits");
+        lower.push_back(static_cast<int32_t>(b.get<int64_t>()));
+    }
     VariantArray a;
-    if (lb.size() == 1) {
-        const auto l = lb[0].get<int32_t>();
-        a.redim(Bounds{l, static_cast<int32_t>(l + static_cast<int64_t>(items.size()) - 1)});
+    if (lower.size() == 1) {
+        a.redim(Bounds{lower[0], upperBound(lower[0], items.size())});
         for (size_t i = 0; i < items.size(); ++i)
-            a.storage()[i] = fromJson(items[i]);
-    } else if (lb.size() == 2) {
-        const auto l0 = lb[0].get<int32_t>(), l1 = lb[1].get<int32_t>();
+            a.storage()[i] = valueFromJson(items[i], depth + 1);
+    } else if (lower.size() == 2) {
         const size_t cols = items.empty() ? 0 : items[0].size();
         for (const json& row : items)
             if (!row.is_array() || row.size() != cols)
                 bad("two-dimensional Array items must be rows of equal length");
-        a.redim(Bounds{l0, static_cast<int32_t>(l0 + static_cast<int64_t>(items.size()) - 1)},
-                Bounds{l1, static_cast<int32_t>(l1 + static_cast<int64_t>(cols) - 1)});
+        a.redim(Bounds{lower[0], upperBound(lower[0], items.size())},
+                Bounds{lower[1], upperBound(lower[1], cols)});
+        // Storage runs down the first index fastest.
         for (size_t i = 0; i < items.size(); ++i)
             for (size_t k = 0; k < cols; ++k)
-                a.at(l0 + static_cast<int32_t>(i), l1 + static_cast<int32_t>(k)) =
-                    fromJson(items[i][k]);
+                a.storage()[i + k * items.size()] = valueFromJson(items[i][k], depth + 1);
     } else if (!items.empty()) {
         bad("an Array without bounds has no items");
     }
@@ -296,6 +318,12 @@ json toJson(const Variant& v) {
 }
 
 Variant fromJson(const json& j) {
+    return valueFromJson(j, 0);
+}
+
+namespace {
+
+Variant valueFromJson(const json& j, int depth) {
     if (j.is_string()) return Variant(fromUtf8(j.get<std::string>()));
     if (j.is_boolean()) return Variant(j.get<bool>());
     if (j.is_null()) return Variant(Null{});
@@ -308,10 +336,12 @@ Variant fromJson(const json& j) {
     if (j.is_number_float()) return Variant(j.get<double>());
     if (j.is_array()) {
         // A plain JSON array: a one-dimensional array from index 0.
-        return arrayFromJson(json{{"type", "Array"}, {"lbound", {0}}, {"items", j}});
+        static const json kFromZero = json::array({0});
+        return arrayFromJson(kFromZero, j, depth);
     }
     if (!j.is_object() || !j.contains("type") || !j["type"].is_string())
-        bad("not a value: " + j.dump() + " (expected {\"type\":...} or plain JSON)");
+        bad(std::string("not a value: a JSON ") + j.type_name() +
+            " (expected {\"type\":...} or plain JSON)");
     const std::string t = j["type"].get<std::string>();
     if (t == "Empty") return Variant();
     if (t == "Null") return Variant(Null{});
@@ -342,10 +372,12 @@ Variant fromJson(const json& j) {
     if (t == "Date") return Variant(Date{dateValue(stringValue(j, "value", "Date"))});
     if (t == "ByteString")
         return Variant(ByteString{hexBytes(stringValue(j, "hex", "ByteString"))});
-    if (t == "Array") return arrayFromJson(j);
+    if (t == "Array") return arrayFromJson(member(j, "lbound"), member(j, "items"), depth);
     if (t == "ErrInfo") return server::errInfoObject(errInfoFromJson(member(j, "value")));
     bad("unknown value type \"" + t + "\"");
 }
+
+}  // namespace
 
 Variant parseArgument(std::string_view arg) {
     if (arg == ":empty") return Variant();
@@ -409,6 +441,12 @@ Variant parseArgument(std::string_view arg) {
             "text that starts with a word and a colon is written str:" +
             std::string(arg) + ")");
     return Variant(fromUtf8(arg));
+}
+
+RuntimeError asRuntimeError(const std::exception& e) {
+    if (const auto* runtime = dynamic_cast<const RuntimeError*>(&e)) return *runtime;
+    if (dynamic_cast<const std::bad_alloc*>(&e)) return RuntimeError(err::kOutOfMemory);
+    return RuntimeError(err::kInternal);
 }
 
 json errorJson(const RuntimeError& e) {

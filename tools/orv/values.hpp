@@ -30,6 +30,11 @@ Variant fromJson(const nlohmann::ordered_json& j);
 // ":null", ":missing"; "json:" and a JSON value.
 Variant parseArgument(std::string_view arg);
 
+// The run-time error a failure of a call stands for: the error itself, 7
+// (out of memory) for a failed allocation, 51 (internal error) for any other
+// exception, so that the tools report every failure with a number.
+RuntimeError asRuntimeError(const std::exception& e);
+
 // {"error":{"number":N,"description":"..."}}
 nlohmann::ordered_json errorJson(const RuntimeError& e);
 

@@ -48,10 +48,13 @@ class Array {
         if (dims_.empty()) raise(err::kSubscriptOutOfRange);
         Bounds& last = dims_.back();
         Bounds next{last.lower, newUpper};
+        if (!valid(next)) raise(err::kSubscriptOutOfRange);
         int64_t inner = 1;
         for (size_t i = 0; i + 1 < dims_.size(); ++i)
             inner *= dims_[i].count();
-        data_.resize(static_cast<size_t>(inner * next.count()));
+        const int64_t total = inner * next.count();
+        if (total > kMostElements) raise(err::kOutOfMemory);
+        data_.resize(static_cast<size_t>(total));
         last = next;
     }
 
@@ -82,12 +85,18 @@ class Array {
     }
 
   private:
+    // The most elements an array holds: 2 GB of them, all the memory an
+    // automation host's process has; more is error 7, before any is taken.
+    static constexpr int64_t kMostElements = (int64_t{1} << 31) / int64_t{sizeof(T)};
+    // A dimension may be empty (upper one below lower), never less.
+    static bool valid(const Bounds& b) { return int64_t{b.upper} >= int64_t{b.lower} - 1; }
+
     void reset(std::vector<Bounds> dims) {
         int64_t total = 1;
         for (const Bounds& b : dims) {
-            if (b.upper < b.lower - 1) raise(err::kSubscriptOutOfRange);
+            if (!valid(b)) raise(err::kSubscriptOutOfRange);
             total *= b.count();
-            if (total > (int64_t{1} << 31)) raise(err::kOutOfMemory);
+            if (total > kMostElements) raise(err::kOutOfMemory);
         }
         dims_ = std::move(dims);
         data_.assign(static_cast<size_t>(total), T{});

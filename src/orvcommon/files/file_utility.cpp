@@ -15,6 +15,7 @@
 #include "orvcommon/files/line_reader.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/platform/files.hpp"
+#include "orvcommon/platform/memory.hpp"
 #include "orvcommon/results/trap.hpp"
 
 namespace orv {
@@ -238,11 +239,13 @@ ErrInfo FileUtility::readAndLoadInArrayByCRLF(const Text& sFileName, Array<Text>
         if (count > 1) listRows.redimPreserve(count);
         if (!f.seek(0)) raise(err::kDeviceIo);
         int32_t read = 0;
+        platform::HeapGrowth heap;  // the lines' texts take fresh heap pages
         files::BlockLines(f).run([&](const char* b, const char* e) {
             files::forEachLine(std::string_view(b, static_cast<size_t>(e - b)),
                                [&](std::string_view line) {
                                    if (read == count) listRows.redimPreserve(count = read + 1);
                                    cp1252::decodeAppend(line, listRows.storage()[size_t(read++)]);
+                                   heap.catchUp();
                                });
         });
         f.close();

@@ -4,8 +4,9 @@
 #include <new>
 #include <string_view>
 
-#include "orvcommon/core/convert.hpp"
 #include "orvcommon/base/cp1252.hpp"
+#include "orvcommon/core/convert.hpp"
+#include "orvcommon/platform/eventlog.hpp"
 #include "orvcommon/platform/inet.hpp"
 #include "orvcommon/platform/memory.hpp"
 #include "orvcommon/results/trap.hpp"
@@ -67,6 +68,13 @@ void reserveFor(int32_t handle, Text& text) {
     if (bytes >= kLargeBlockBytes) platform::adviseLargeBlock(text.data(), bytes);
 }
 
+// Writes `what` and the internet service's reason for its last failure to
+// the event log, when it failed.
+void logReason(TextView what) {
+    const std::string& reason = net::lastFailureReason();
+    if (!reason.empty()) platform::writeEventLog(Text(what) + u" (" + fromUtf8(reason) + u")");
+}
+
 }  // namespace
 
 uint32_t urlOpenFlags(TextView sUrl) {
@@ -97,6 +105,9 @@ ErrInfo NxInet::IOpenExtended(int32_t& hInternetSession, const Variant& /*vntAge
 
 ErrInfo NxInet::IOpenUrl(int32_t& hInternetSession, Text& sUrl, int32_t& hFileReturn) {
     const int32_t handle = net::openUrl(hInternetSession, narrow(sUrl), urlOpenFlags(sUrl));
+    // The caller learns only "HTTP Error"; the event log says why. (Not the
+    // address: it may carry a user name and password.)
+    if (handle <= 0) logReason(u"NxInet.IOpenUrl: HTTP Error");
     return acceptHandle(handle, hFileReturn, u"IOpenUrl");
 }
 
@@ -115,6 +126,7 @@ ErrInfo NxInet::IReadFile(int32_t hFileReturn, Text& sHTTPBuffer) {
             characters[i] = kCodePage[static_cast<unsigned char>(chunk[i])];
         sHTTPBuffer.append(characters.data(), bytesRead);
     }
+    logReason(u"NxInet.IReadFile: the body ended early");
     return ErrInfo{};
 }
 

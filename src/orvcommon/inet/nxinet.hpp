@@ -10,10 +10,12 @@
 // success it is returned unfilled (number 0, type 0, empty texts). When the
 // internet service refuses to open a session or URL it is filled with
 // eiABORTED, "HTTP Error", eiERRORTYPE, the operation's name as location,
-// "NxInet" as class and the module name as process. Nothing is logged and
-// nothing is trapped: a run-time error outside the internet service (for
-// example a proxy name that cannot be converted to text) reaches the caller
-// as an orv::RuntimeError.
+// "NxInet" as class and the module name as process. Nothing goes to the log
+// files and nothing is trapped: a run-time error outside the internet
+// service (for example a proxy name that cannot be converted to text)
+// reaches the caller as an orv::RuntimeError. Why a URL could not be opened,
+// or why a body ended early (timed out, connection refused, host not found,
+// certificate not accepted), goes to the event log for administrators.
 //
 // Request timing: IOpenUrl performs the request until the response has begun
 // (connection, TLS handshake, request, status line and headers), so a refused
@@ -21,6 +23,12 @@
 // certificate fails IOpenUrl. IReadFile then pulls the body from the
 // connection in reads of at most 4096 bytes, appending each to the text as it
 // arrives; the body is never held whole outside the text being built.
+//
+// Time limits, the Windows internet API's defaults: 60 seconds to connect,
+// and a receive timeout of 30 seconds without a byte. A server that accepts
+// the connection and never answers fails IOpenUrl after 30 seconds; one that
+// stops in the middle of the body ends IReadFile there, with the text that
+// arrived. The URL handle stays open for IClose either way.
 //
 // Trust: HTTPS certificate chains are verified against the system's trust
 // store, or only against the PEM file named by the environment variable

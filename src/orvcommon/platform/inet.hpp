@@ -15,6 +15,12 @@
 // at most a few hundred kilobytes are held ahead of the reader, whatever the
 // size of the body.
 //
+// Time limits, as the Windows internet API sets them by default: 60 seconds
+// to connect, and a receive timeout of 30 seconds without a byte, waiting
+// for the response or inside the body. A timeout while opening fails the
+// open; one inside the body ends it (readUrl fails after the bytes that did
+// arrive), and the handle stays open until it is closed.
+//
 // Trust: HTTPS certificates are checked against the system's trust store,
 // or only against the PEM bundle named by the environment variable
 // ORV_CA_BUNDLE when that is set and not empty.
@@ -40,6 +46,9 @@ inline constexpr uint32_t kFlagReload = 0x80000000u;               // never answ
 inline constexpr uint32_t kFlagNoCacheWrite = 0x04000000u;         // never store in a cache
 inline constexpr uint32_t kFlagSecure = 0x00800000u;               // TLS connection
 inline constexpr uint32_t kFlagIgnoreCertCnInvalid = 0x00001000u;  // accept a host name mismatch
+
+inline constexpr long kConnectTimeoutSeconds = 60;
+inline constexpr long kReceiveTimeoutSeconds = 30;
 
 // The largest proxy text a session keeps; shorter texts are padded with
 // spaces to this length, longer ones cut.
@@ -78,6 +87,16 @@ struct SessionInfo {
     std::string proxy;  // as kept: kProxyTextLength characters, or empty
 };
 std::optional<SessionInfo> describeSession(int32_t handle);
+
+// Why the last openUrl, or the last readUrl that failed, failed on this
+// thread, in words for the event log ("timed out: ...", "connection refused
+// or unreachable: ...", "certificate not accepted: ...", "malformed
+// address"); empty after a call that did not fail.
+const std::string& lastFailureReason();
+
+// Sets the receive timeout of the URLs opened from now on (tests); nullopt
+// restores kReceiveTimeoutSeconds.
+void setReceiveTimeoutForTesting(std::optional<long> seconds);
 
 // Number of handles currently open (sessions and URLs).
 size_t openHandleCount();

@@ -12,6 +12,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -22,11 +23,46 @@
 namespace orv::platform::inet {
 namespace {
 
-constexpr long kConnectTimeoutSeconds = 60;
 constexpr long kMaxRedirects = 20;
 constexpr long kReceiveBufferBytes = 64 * 1024;
 constexpr int kPollMilliseconds = 1000;
 constexpr size_t kHeldAheadBytes = 256 * 1024;
+
+std::atomic<long> gReceiveTimeoutSeconds{kReceiveTimeoutSeconds};
+
+// Why the last open or read of this thread failed (empty when it did not).
+thread_local std::string tLastFailure;
+
+// The failure in words: the kind an administrator looks for first, then
+// libcurl's own detail.
+std::string describeFailure(CURLcode code, const char* detail) {
+    const char* kind = "failed";
+    switch (code) {
+        case CURLE_OPERATION_TIMEDOUT:
+            kind = "timed out";
+            break;
+        case CURLE_COULDNT_CONNECT:
+            kind = "connection refused or unreachable";
+            break;
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            kind = "host not found";
+            break;
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+            kind = "certificate not accepted";
+            break;
+        case CURLE_SSL_CONNECT_ERROR:
+            kind = "secure connection failed";
+            break;
+        default:
+            break;
+    }
+    return std::string(kind) + ": " + (detail && *detail ? detail : curl_easy_strerror(code));
+}
 
 void initialiseCurl() {
     static std::once_flag once;
@@ -57,6 +93,7 @@ struct UrlTransfer {
     bool paused = false;  // the body callback refused a piece; libcurl holds it
     bool done = false;
     CURLcode result = CURLE_OK;
+    char errorText[CURL_ERROR_SIZE] = {};  // libcurl's detail of a failure
 
     UrlTransfer() = default;
     UrlTransfer(const UrlTransfer&) = delete;
@@ -179,7 +216,13 @@ bool configure(UrlTransfer& t, const SessionInfo& session, uint32_t flags) {
     ok &= curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK;
     ok &= curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects) == CURLE_OK;
     ok &= curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
+    ok &= curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.errorText) == CURLE_OK;
     ok &= curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds) == CURLE_OK;
+    // The receive timeout: a transfer that gets no byte for that long (less
+    // than one byte a second over it), waiting for the response or inside
+    // the body, ends with a timeout.
+    ok &= curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK;
+    ok &= curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, gReceiveTimeoutSeconds.load()) == CURLE_OK;
     ok &= curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBufferBytes) == CURLE_OK;
     ok &= curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &onBody) == CURLE_OK;
     ok &= curl_easy_setopt(e, CURLOPT_WRITEDATA, &t) == CURLE_OK;
@@ -232,32 +275,44 @@ int32_t openSession(std::string_view agent, AccessType access, std::string_view 
 }
 
 int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
+    tLastFailure.clear();
+    const auto refuse = [](const char* why) {
+        tLastFailure = why;
+        return 0;
+    };
     const auto session = table().find<Session>(sessionHandle);
-    if (!session) return 0;
+    if (!session) return refuse("no such session");
     const std::string address(trimSpaces(url));
-    if (address.empty() || address.find('\0') != std::string::npos) return 0;
+    if (address.empty() || address.find('\0') != std::string::npos)
+        return refuse("malformed address");
 
     auto transfer = std::make_shared<UrlTransfer>();
     UrlTransfer& t = *transfer;
     t.url = curl_url();
     t.easy = curl_easy_init();
     t.multi = curl_multi_init();
-    if (!t.url || !t.easy || !t.multi) return 0;
+    if (!t.url || !t.easy || !t.multi) return refuse("out of memory");
     // No scheme guessing: an address without "http://" or "https://" is
     // malformed, as it is for the Windows internet API.
-    if (curl_url_set(t.url, CURLUPART_URL, address.c_str(), 0) != CURLUE_OK) return 0;
-    if (!isWebScheme(t.url)) return 0;
-    if (!configure(t, session->info, flags)) return 0;
-    if (curl_multi_add_handle(t.multi, t.easy) != CURLM_OK) return 0;
+    if (curl_url_set(t.url, CURLUPART_URL, address.c_str(), 0) != CURLUE_OK)
+        return refuse("malformed address");
+    if (!isWebScheme(t.url)) return refuse("not an http or https address");
+    if (!configure(t, session->info, flags)) return refuse("the request could not be set up");
+    if (curl_multi_add_handle(t.multi, t.easy) != CURLM_OK)
+        return refuse("the request could not be set up");
     t.attached = true;
 
     t.pump();
-    if (t.done && t.result != CURLE_OK && t.unread() == 0) return 0;
+    if (t.done && t.result != CURLE_OK && t.unread() == 0) {
+        tLastFailure = describeFailure(t.result, t.errorText);
+        return 0;
+    }
     return table().add(std::move(transfer));
 }
 
 bool readUrl(int32_t handle, char* buffer, size_t size, size_t& bytesRead) {
     bytesRead = 0;
+    tLastFailure.clear();
     const auto transfer = table().find<UrlTransfer>(handle);
     if (!transfer) return false;
     std::lock_guard guard(transfer->lock);
@@ -273,7 +328,11 @@ bool readUrl(int32_t handle, char* buffer, size_t size, size_t& bytesRead) {
         bytesRead += n;
     }
     t.delivered += static_cast<int64_t>(bytesRead);
-    return bytesRead > 0 || t.result == CURLE_OK;
+    if (bytesRead == 0 && t.result != CURLE_OK) {
+        tLastFailure = describeFailure(t.result, t.errorText);
+        return false;
+    }
+    return true;
 }
 
 std::optional<int64_t> remainingLength(int32_t handle) {
@@ -296,6 +355,14 @@ std::optional<SessionInfo> describeSession(int32_t handle) {
     const auto session = table().find<Session>(handle);
     if (!session) return std::nullopt;
     return session->info;
+}
+
+const std::string& lastFailureReason() {
+    return tLastFailure;
+}
+
+void setReceiveTimeoutForTesting(std::optional<long> seconds) {
+    gReceiveTimeoutSeconds = seconds.value_or(kReceiveTimeoutSeconds);
 }
 
 size_t openHandleCount() {

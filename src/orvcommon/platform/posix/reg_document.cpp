@@ -94,8 +94,36 @@ void RegDocument::reindex() {
 
 namespace {
 
-// Decodes the file's bytes to text and reports whether it is a REGEDIT4 file
-// (whose hex(2)/hex(7) data are 8-bit).
+// True when `bytes` are well-formed UTF-8: exactly then they survive the
+// trip to UTF-16 and back (a malformed sequence comes back as U+FFFD).
+bool isUtf8(std::string_view bytes) {
+    return toUtf8(fromUtf8(bytes)) == bytes;
+}
+
+// True when the first line that is neither blank nor a comment is the
+// REGEDIT4 header (looked at as bytes: the header is ASCII).
+bool startsAsRegedit4(std::string_view bytes) {
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        size_t eol = bytes.find('\n', pos);
+        if (eol == std::string_view::npos) eol = bytes.size();
+        std::string_view line = bytes.substr(pos, eol - pos);
+        pos = eol + 1;
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
+            line.remove_suffix(1);
+        if (line.empty() || line.front() == ';') continue;
+        return line == "REGEDIT4";
+    }
+    return false;
+}
+
+// Decodes the file's bytes to text. A byte-order mark decides: UTF-16LE
+// (what Windows exports) or UTF-8. Without one, a REGEDIT4 file is code page
+// 1252 throughout, as that format has always been; any other file is UTF-8
+// when it is well-formed UTF-8, else code page 1252 (a version 5 file saved
+// by an editor in the ANSI code page).
 Text decodeFile(std::string_view bytes) {
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xFE) {
@@ -111,7 +139,8 @@ Text decodeFile(std::string_view bytes) {
         }
         return t;
     }
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") return fromUtf8(bytes.substr(3));
+    if (startsAsRegedit4(bytes) || !isUtf8(bytes)) return cp1252::decode(bytes);
     return fromUtf8(bytes);
 }
 
@@ -258,6 +287,7 @@ RegParse parseRegText(std::string_view bytes) {
     const Text text = decodeFile(bytes);
     bool headerSeen = false, regedit4 = false;
     bool sectionValid = false;
+    bool sectionDeleted = false;  // under a [-key] line
     Text currentKey;
     size_t lineNo = 0;
     size_t pos = 0;
@@ -290,9 +320,9 @@ RegParse parseRegText(std::string_view bytes) {
         }
         if (line[0] == u'[') {
             size_t close = line.rfind(u']');
+            sectionValid = sectionDeleted = false;
             if (close == Text::npos) {
                 out.errors.push_back({startLine, "key line without closing ']'"});
-                sectionValid = false;
                 continue;
             }
             TextView inner = TextView(line).substr(1, close - 1);
@@ -301,12 +331,11 @@ RegParse parseRegText(std::string_view bytes) {
             Text path = normaliseKeyPath(inner);
             if (path.empty() || inner.find(u"\\\\") != TextView::npos) {
                 out.errors.push_back({startLine, "unknown registry root or bad key path"});
-                sectionValid = false;
                 continue;
             }
             if (del) {
                 out.ops.push_back({RegOp::DeleteKey, path, {}});
-                sectionValid = false;
+                sectionDeleted = true;
             } else {
                 out.ops.push_back({RegOp::EnsureKey, path, {}});
                 currentKey = path;
@@ -338,6 +367,11 @@ RegParse parseRegText(std::string_view bytes) {
             parseData(trimView(TextView(line).substr(i + 1)), regedit4, v, isDelete);
         if (problem) {
             out.errors.push_back({startLine, problem});
+            continue;
+        }
+        if (sectionDeleted) {
+            // The registry editor deletes the key and passes over these.
+            out.warnings.push_back({startLine, "value under a deleted key, skipped"});
             continue;
         }
         if (!sectionValid) {
@@ -373,8 +407,20 @@ RegDocument documentFromText(std::string_view bytes, std::vector<RegParseError>*
     RegParse p = parseRegText(bytes);
     RegDocument doc;
     applyOps(doc, p.ops);
-    if (errors) *errors = std::move(p.errors);
+    if (errors) {
+        // In the store itself a skipped line is one the store would lose on
+        // its next write: such lines count with the unreadable ones.
+        *errors = std::move(p.errors);
+        errors->insert(errors->end(), p.warnings.begin(), p.warnings.end());
+        std::stable_sort(
+            errors->begin(), errors->end(),
+            [](const RegParseError& a, const RegParseError& b) { return a.line < b.line; });
+    }
     return doc;
+}
+
+std::vector<StoreLineError> regTextWarnings(std::string_view text) {
+    return parseRegText(text).warnings;
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "orvcommon/platform/reg_text.hpp"
 #include "orvcommon/platform/registry_values.hpp"
 #include "orvcommon/platform/settings.hpp"
 
@@ -59,13 +60,18 @@ using RegParseError = StoreLineError;
 struct RegParse {
     std::vector<RegOp> ops;
     std::vector<RegParseError> errors;
+    std::vector<RegParseError> warnings;  // lines passed over on purpose
 };
 
-// Parses .reg text: UTF-16LE with a byte-order mark (what Windows exports),
-// else UTF-8 (with or without a byte-order mark); CR LF or LF line ends.
-// Lines that cannot be read are reported and skipped.
+// Parses .reg text: UTF-16LE or UTF-8 with a byte-order mark; without one a
+// REGEDIT4 file is code page 1252, any other UTF-8 when it is well-formed
+// UTF-8, else code page 1252. CR LF or LF line ends. Lines that cannot be
+// read are reported as errors and skipped; value lines under a deleted key
+// ([-key]) are skipped with a warning, as the registry editor skips them.
 RegParse parseRegText(std::string_view bytes);
 void applyOps(RegDocument& doc, const std::vector<RegOp>& ops);
+// The document the text describes. `errors` receives the lines that cannot
+// be read and the lines skipped on purpose alike.
 RegDocument documentFromText(std::string_view bytes, std::vector<RegParseError>* errors = nullptr);
 
 // Writes the document as a version 5.00 export in UTF-8 with CR LF line

@@ -1,0 +1,289 @@
+// Every member of every published class (what `orv list` shows), called the
+// way `orv run` calls it, with arguments no caller should send: wrong types,
+// values at the ends of their ranges, arrays whose bounds overflow, ragged and
+// three-dimensional tables, arrays nested in arrays. Each call may be refused
+// (a usage error), raise a run-time error or return; none may end the process
+// with a signal, hang, or let anything but a run-time error escape.
+//
+// The calls run in a child process, one after another, each reporting back
+// through a pipe; a child that dies or stops answering is noted against the
+// call in flight and a new child goes on with the next call.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <iostream>
+#include <map>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "orvcommon/server/member_table.hpp"
+#include "support/sandbox.hpp"
+#include "values.hpp"
+
+namespace orv {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// Malformed argument values, as a script would write them.
+std::vector<json> malformedValues() {
+    const auto array = [](json lbound, json items) {
+        return json{{"type", "Array"}, {"lbound", std::move(lbound)}, {"items", std::move(items)}};
+    };
+    return {
+        nullptr,
+        json{{"type", "Empty"}},
+        json{{"type", "Missing"}},
+        "",
+        std::string("a\0b", 3),
+        std::string(70000, 'x'),  // longer than any 16-bit length
+        "-1e400",
+        INT32_MIN,
+        INT32_MAX,
+        -1,
+        1e308,
+        json{{"type", "Date"}, {"value", "0100-01-01T00:00:01"}},
+        json{{"type", "ByteString"}, {"hex", "ff00fe"}},
+        json{{"type", "ErrInfo"}, {"value", json::object()}},
+        json{{"type", "Nothing"}},
+        array({INT32_MAX}, {"a", "b"}),                           // bounds overflow: error 9
+        array({INT32_MIN}, json::array()),                        // empty below the lowest index
+        array({INT32_MIN, INT32_MIN}, {{"a", "b"}}),              // the lowest indexes
+        array({INT32_MAX}, {"only"}),                             // the highest index
+        array({INT32_MAX, INT32_MAX}, {{"a"}}),                   // the highest indexes
+        array({0, 0, 0}, json::array()),                          // three dimensions
+        array({1, 1}, {{"a"}, {"b", "c"}}),                       // ragged rows
+        array({1, 1}, json::array()),                             // two empty dimensions
+        array(json::array(), json::array()),                      // never dimensioned
+        {{{"nested"}}, {1, 2}},                                   // arrays in arrays
+        array({1}, {nullptr, 1e308, json{{"type", "Nothing"}}}),  // odd elements
+    };
+}
+
+// A value each parameter type accepts, for the parameters not under test.
+json plausible(const server::Type& t) {
+    switch (t.code) {
+        case server::TypeCode::Integer:
+        case server::TypeCode::Long:
+        case server::TypeCode::Byte:
+            return 1;
+        case server::TypeCode::Single:
+        case server::TypeCode::Double:
+        case server::TypeCode::Currency:
+        case server::TypeCode::Decimal:
+            return 1.5;
+        case server::TypeCode::Date:
+            return json{{"type", "Date"}, {"value", "2024-02-29"}};
+        case server::TypeCode::Boolean:
+            return true;
+        case server::TypeCode::Object:
+            return json{{"type", "ErrInfo"}, {"value", json::object()}};
+        case server::TypeCode::StringArray:
+        case server::TypeCode::VariantArray:
+            return json{{"type", "Array"}, {"lbound", {1}}, {"items", {"b;a", "a;b"}}};
+        case server::TypeCode::Record:
+            return json::array({53, "text", 1, "loc", nullptr, nullptr, nullptr});
+        default:
+            return "20240229";
+    }
+}
+
+struct SweepCall {
+    const server::ClassInfo* cls;
+    const server::Member* member;
+    json args;  // a JSON array, as in a script line
+};
+
+// Each malformed value in each parameter (the others plausible), each in
+// every parameter at once, and the wrong numbers of arguments.
+std::vector<SweepCall> sweepCalls(std::map<std::string, int>& perMember) {
+    const std::vector<json> bad = malformedValues();
+    std::vector<SweepCall> calls;
+    for (const server::ClassInfo* c : server::classes()) {
+        if (!c->creatable) continue;
+        for (const server::Member& m : c->members) {
+            const std::string name = toUtf8(c->name) + "." + toUtf8(m.name) +
+                                     (m.kind == server::MemberKind::PropertyPut ? " (put)" : "");
+            auto add = [&](json args) {
+                calls.push_back({c, &m, std::move(args)});
+                ++perMember[name];
+            };
+            json base = json::array();
+            for (const server::Param& p : m.params)
+                base.push_back(plausible(p.type));
+            for (const json& value : bad) {
+                for (size_t i = 0; i < m.params.size(); ++i) {
+                    json args = base;
+                    args[i] = value;
+                    add(std::move(args));
+                }
+                add(json(std::vector<json>(std::max<size_t>(m.params.size(), 1), value)));
+            }
+            add(json::array());
+            json tooMany = base;
+            for (int i = 0; i < 3; ++i)
+                tooMany.push_back("extra");
+            add(std::move(tooMany));
+        }
+    }
+    return calls;
+}
+
+// What became of one call, as the child reports it.
+enum Outcome : char {
+    kReturned = 'r',
+    kRuntimeError = 'e',
+    kRefused = 'u',      // the value could not be built: a usage error of the tool
+    kOutOfMemory = 'm',  // a failed allocation, which the tool reports as error 7
+    kOtherException = 'x',
+};
+
+// One call as `orv run` makes it: the values built from JSON, a fresh
+// object, the member invoked, the result and arguments turned back into
+// JSON for printing.
+Outcome runCall(const SweepCall& call) {
+    try {
+        std::vector<Variant> values;
+        for (const json& a : call.args)
+            values.push_back(tool::fromJson(a));
+        std::vector<Variant*> ptrs;
+        for (Variant& v : values)
+            ptrs.push_back(&v);
+        ObjectRef object = server::createObject(Text(server::kLibraryName) + u"." + call.cls->name);
+        const Variant result = server::invoke(object, call.member->name, call.member->kind, ptrs);
+        json shown = json::array();
+        for (const Variant& v : values)
+            shown.push_back(tool::toJson(v));
+        (void)tool::dumpLine(json{{"result", tool::toJson(result)}, {"args", shown}});
+        return kReturned;
+    } catch (const tool::UsageError&) {
+        return kRefused;
+    } catch (const RuntimeError&) {
+        return kRuntimeError;
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemory;
+    } catch (...) {
+        return kOtherException;
+    }
+}
+
+// The child: calls from `first` on, one byte per finished call.
+[[noreturn]] void runChild(const std::vector<SweepCall>& calls, size_t first, int out) {
+    for (size_t i = first; i < calls.size(); ++i) {
+        const char outcome = runCall(calls[i]);
+        if (write(out, &outcome, 1) != 1) _exit(3);
+    }
+    _exit(0);
+}
+
+std::string describe(const SweepCall& c) {
+    std::string args = c.args.dump(-1, ' ', false, json::error_handler_t::replace);
+    if (args.size() > 160) args = args.substr(0, 160) + "...";
+    return toUtf8(c.cls->name) + "." + toUtf8(c.member->name) + " " + args;
+}
+
+TEST(OrvSweep, MalformedArgumentsToEveryMemberNeverCrashOrHang) {
+    constexpr auto kPerCallLimit = std::chrono::seconds(20);
+    test::Sandbox box;
+    // Whatever the calls write stays in the sandbox: files by relative name,
+    // PDF command files, printed reports; no window opens.
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(chdir(box.dir().c_str()), 0);
+    const std::string tmp = box.path("tmp");
+    std::filesystem::create_directory(tmp);
+    std::map<std::string, std::string> saved;
+    const std::map<std::string, std::string> env = {
+        {"TMPDIR", tmp}, {"ORV_PRINTER", "file:" + box.path("printed.pdf")}};
+    for (const char* name : {"TMPDIR", "ORV_PRINTER", "DISPLAY", "ORV_PREVIEW_PNG", "http_proxy"})
+        if (const char* v = std::getenv(name)) saved[name] = v;
+    for (const char* name : {"DISPLAY", "ORV_PREVIEW_PNG", "http_proxy"})
+        unsetenv(name);
+    for (const auto& [name, value] : env)
+        setenv(name.c_str(), value.c_str(), 1);
+
+    std::map<std::string, int> perMember;
+    const std::vector<SweepCall> calls = sweepCalls(perMember);
+    std::map<char, int> outcomes;
+    std::vector<std::string> problems;
+    size_t next = 0;
+    while (next < calls.size()) {
+        int pipeFds[2];
+        ASSERT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
+        std::cout.flush();
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            close(pipeFds[0]);
+            runChild(calls, next, pipeFds[1]);
+        }
+        close(pipeFds[1]);
+        bool hung = false;
+        for (;;) {
+            pollfd p{pipeFds[0], POLLIN, 0};
+            const int ready =
+                poll(&p, 1, static_cast<int>(std::chrono::milliseconds(kPerCallLimit).count()));
+            if (ready == 0) {
+                hung = true;
+                kill(pid, SIGKILL);
+                break;
+            }
+            char buffer[512];
+            const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+            if (n <= 0) break;
+            for (ssize_t k = 0; k < n; ++k) {
+                ++outcomes[buffer[k]];
+                if (buffer[k] == kOtherException)
+                    problems.push_back("exception other than a run-time error: " +
+                                       describe(calls[next]));
+                ++next;
+            }
+        }
+        close(pipeFds[0]);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (hung) {
+            problems.push_back("no answer within the limit: " + describe(calls[next]));
+            ++next;
+        } else if (WIFSIGNALED(status)) {
+            problems.push_back("signal " + std::to_string(WTERMSIG(status)) + ": " +
+                               describe(calls[next]));
+            ++next;
+        } else if (next < calls.size()) {
+            problems.push_back("child ended early: " + describe(calls[next]));
+            ++next;
+        }
+    }
+
+    ASSERT_EQ(chdir(cwd), 0);
+    for (const auto& [name, value] : env)
+        unsetenv(name.c_str());
+    for (const auto& [name, value] : saved)
+        setenv(name.c_str(), value.c_str(), 1);
+
+    std::cout << "sweep: " << calls.size() << " calls to " << perMember.size()
+              << " members: " << outcomes[kReturned] << " returned, " << outcomes[kRuntimeError]
+              << " run-time errors, " << outcomes[kRefused] << " refused values, "
+              << outcomes[kOutOfMemory] << " out of memory, " << problems.size() << " problems\n";
+    for (const std::string& p : problems)
+        ADD_FAILURE() << p;
+    size_t members = 0;
+    for (const server::ClassInfo* c : server::classes())
+        if (c->creatable) members += c->members.size();
+    EXPECT_EQ(perMember.size(), members);
+    for (const auto& [name, n] : perMember)
+        EXPECT_GE(n, 10) << name;
+    // The sweep reaches the members: most calls get past the values.
+    EXPECT_GT(outcomes[kReturned] + outcomes[kRuntimeError], outcomes[kRefused]);
+}
+
+}  // namespace
+}  // namespace orv
