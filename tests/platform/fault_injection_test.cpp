@@ -97,35 +97,22 @@ struct InstallFaults {
     }
 };
 
-// Every file in the sandbox that ends in ".log" or ".old" holds whole lines.
-bool onlyWholeLines(const test::Sandbox& box, std::string& bad) {
+// Reads every log in the sandbox (rotated copies included): counts the lines
+// holding `what`, and names the first line that is not whole in `bad`.
+int logLines(const test::Sandbox& box, const std::string& what, std::string& bad) {
+    int n = 0;
     for (const auto& entry : std::filesystem::directory_iterator(box.dir())) {
         const std::string name = entry.path().filename().string();
         if (name.find(".log") == std::string::npos) continue;
         const std::string bytes = test::readBytes(entry.path().string());
-        size_t start = 0;
-        while (start < bytes.size()) {
-            const size_t end = bytes.find("\r\n", start);
-            const std::string line =
-                bytes.substr(start, end == std::string::npos ? std::string::npos : end - start);
-            if (end == std::string::npos || line.size() < 4 || line.front() != '"' ||
-                line.back() != '"' || line.compare(0, 2, "\"[") != 0) {
+        if (!bytes.empty() && !bytes.ends_with("\r\n") && bad.empty()) bad = name + ": no line end";
+        for (const std::string& line : test::crlfLines(bytes)) {
+            n += line.find(what) != std::string::npos;
+            if ((line.size() < 4 || !line.starts_with("\"[") || !line.ends_with("\"")) &&
+                bad.empty())
                 bad = name + ": " + line;
-                return false;
-            }
-            start = end + 2;
         }
     }
-    return true;
-}
-
-// The lines in the sandbox's logs (rotated copies included) holding `what`.
-int linesHolding(const test::Sandbox& box, const std::string& what) {
-    int n = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(box.dir()))
-        if (entry.path().filename().string().find(".log") != std::string::npos)
-            for (const std::string& line : test::crlfLines(test::readBytes(entry.path().string())))
-                n += line.find(what) != std::string::npos;
     return n;
 }
 
@@ -314,7 +301,8 @@ TEST(FaultInjection, EveryCallFailingEndsInItsOneExpectedState) {
             gPlan = Plan{};
             ASSERT_EQ(sc.run(box), 0) << sc.name;
             calls = gPlan.counts;
-            cleanLines = linesHolding(box, "readFile");
+            std::string bad;
+            cleanLines = logLines(box, "readFile", bad);
             storeAfter = test::readBytes(box.store());
             cleanDir = box.dir();
         }
@@ -345,16 +333,16 @@ TEST(FaultInjection, EveryCallFailingEndsInItsOneExpectedState) {
                         expected = err::kPathFileAccess;
                     if (expected != 0 && sc.own.count(call)) expected = sc.own.at(call);
                     std::string outcome = number == 0 ? "ok" : std::to_string(number);
+                    std::string bad;
+                    const int lines = logLines(box, "readFile", bad);
                     if (sc.log) {
-                        const int lines = linesHolding(box, "readFile");
                         EXPECT_EQ(number, 0) << where;
                         EXPECT_EQ(lines, cleanLines - (expected != 0)) << where << " (lines)";
                         outcome = lines < cleanLines ? "line lost" : "line written";
                     } else {
                         EXPECT_EQ(number, expected) << where;
                     }
-                    std::string bad;
-                    if (!onlyWholeLines(box, bad)) {
+                    if (!bad.empty()) {
                         ADD_FAILURE() << where << " left part of a line: " << bad;
                         outcome = "partial line";
                         ++problems;
