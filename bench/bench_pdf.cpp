@@ -22,6 +22,7 @@
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/pdf_engine.hpp"
+#include "orvcommon/platform/system_calls.hpp"
 
 namespace {
 
@@ -171,7 +172,9 @@ const char kOnePage[] =
 // call below rewrites its PDF.
 void BM_CreatePdfStream(benchmark::State& state) {
     const bool fixedSuffix = state.range(0) != 0;
-    if (fixedSuffix) orv::platform::setRandomForTesting([] { return 0.5f; });
+    if (fixedSuffix)
+        orv::platform::setSystemCall(
+            "random", reinterpret_cast<orv::platform::SystemCall>(+[] { return 0.5f; }));
     setenv("TMPDIR", folder().c_str(), 1);
     orv::Funzioni f;
     const orv::Variant commands(orv::fromUtf8(kOnePage));
@@ -180,7 +183,7 @@ void BM_CreatePdfStream(benchmark::State& state) {
         orv::ErrInfo r = f.createPdfStream(commands, pdf);
         if (!r.isSuccess()) state.SkipWithError("createPdfStream failed");
     }
-    orv::platform::setRandomForTesting(nullptr);
+    orv::platform::setSystemCall("random", nullptr);
 }
 BENCHMARK(BM_CreatePdfStream)
     ->ArgName("fixed_suffix")

@@ -13,6 +13,7 @@
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/settings.hpp"
+#include "orvcommon/platform/system_calls.hpp"
 #include "orvcommon/results/registry_value.hpp"
 
 namespace orv::fuzz {
@@ -23,10 +24,12 @@ class QuietLog {
         std::string tmpl = toUtf8(platform::tempFolder()) + "orvfuzz-XXXXXX";
         if (!mkdtemp(tmpl.data())) abort();
         dir_ = fromUtf8(tmpl) + u"/";
-        platform::setClockForTesting([] { return platform::LocalTime{2026, 12, 4, 9, 5, 0, 0}; });
-        const std::string store = tmpl + "/registry.reg";
-        setenv("ORV_REGISTRY", store.c_str(), 1);
-        platform::setSettingsStorePath(std::nullopt);
+        platform::setSystemCall("clock", reinterpret_cast<platform::SystemCall>(+[] {
+                                    return platform::LocalTime{2026, 12, 4, 9, 5, 0, 0};
+                                }));
+        store() = fromUtf8(tmpl + "/registry.reg");
+        platform::setSystemCall("settingsstore",
+                                reinterpret_cast<platform::SystemCall>(+[] { return store(); }));
         (void)platform::writeValue(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN\\LogSystem",
                                    {u"Path", platform::kRegSz, platform::regStringData(dir_)});
         // Rotate the main log early so a long run keeps it small.
@@ -37,6 +40,10 @@ class QuietLog {
     const Text& folder() const { return dir_; }
 
   private:
+    static Text& store() {
+        static Text path;
+        return path;
+    }
     Text dir_;
 };
 

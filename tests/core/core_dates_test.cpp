@@ -2,9 +2,10 @@
 
 #include <optional>
 
-#include "orvcommon/core/dates.hpp"
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/core/dates.hpp"
 #include "orvcommon/platform/clock.hpp"
+#include "support/system_call.hpp"
 
 namespace orv {
 namespace {
@@ -82,7 +83,7 @@ struct ParseCase {
 };
 
 TEST(DateTest, TextsUnderBothSettings) {
-    platform::setClockForTesting([] { return platform::LocalTime{2026, 12, 4, 9, 5, 0, 0}; });
+    test::ReplacedCall clock("clock", [] { return platform::LocalTime{2026, 12, 4, 9, 5, 0, 0}; });
     const ParseCase cases[] = {
         {u"31/12/2024", u"2024-12-31 00:00:00", u"2024-12-31 00:00:00"},
         {u"1/2/2024", u"2024-02-01 00:00:00", u"2024-01-02 00:00:00"},
@@ -119,7 +120,6 @@ TEST(DateTest, TextsUnderBothSettings) {
             EXPECT_EQ(ymd(*en), c.english);
         }
     }
-    platform::setClockForTesting(nullptr);
 }
 
 TEST(DateTest, VariantKindsAndConversion) {

@@ -19,6 +19,7 @@
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/system_calls.hpp"
 #include "support/sandbox.hpp"
+#include "support/system_call.hpp"
 
 #ifdef _WIN32
 // After the library's headers: its root constants carry the system's names.
@@ -246,14 +247,8 @@ int openAsUnprivileged(const char* p, int flags, mode_t mode) {
 }
 
 TEST(FileUtilityText, PermissionDenied) {
-    struct Seam {
-        Seam() {
-            if (::geteuid() == 0)
-                platform::setSystemCall(
-                    "open", reinterpret_cast<platform::SystemCall>(&openAsUnprivileged));
-        }
-        ~Seam() { platform::setSystemCall("open", nullptr); }
-    } seam;
+    // Under root too, open answers as an unprivileged user's would.
+    test::ReplacedCall open("open", &openAsUnprivileged);
     Sandbox sb;
     test::writeBytes(sb.path("secret.txt"), "x");
     ::chmod(sb.path("secret.txt").c_str(), 0);

@@ -5,24 +5,14 @@
 #include <vector>
 
 #include "functions/regional_cases.hpp"
-#include "orvcommon/core/dates.hpp"
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/core/dates.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/functions/funzioni_detail.hpp"
-#include "orvcommon/platform/eventlog.hpp"
+#include "support/system_call.hpp"
 
 namespace orv {
 namespace {
-
-// Captures what reaches the host's event log while it lives.
-class EventLogCapture {
-  public:
-    EventLogCapture() {
-        platform::setEventLogSinkForTesting([this](const Text& m) { messages.push_back(m); });
-    }
-    ~EventLogCapture() { platform::setEventLogSinkForTesting(nullptr); }
-    std::vector<Text> messages;
-};
 
 struct TextCase {
     const char16_t* text;
@@ -58,10 +48,10 @@ TEST(FunzioniDates, CompactDateAcceptsOnlyCanonicalCalendarDates) {
         {u"2023\uff1101\uff11", false},
     };
     Funzioni f;
-    EventLogCapture log;
+    test::EventLogCapture log;
     for (const auto& c : cases)
         EXPECT_EQ(f.isDateYYYYMMDD(c.text), c.expected) << toUtf8(c.text);
-    EXPECT_TRUE(log.messages.empty()) << "ordinary invalid texts are not logged";
+    EXPECT_TRUE(log.messages().empty()) << "ordinary invalid texts are not logged";
 }
 
 TEST(FunzioniDates, CompactTimeAndDateTime) {
@@ -108,11 +98,10 @@ TEST(FunzioniDates, LeapYearNeedsFourDigitsAndLeavesTheTextAlone) {
 }
 
 TEST(FunzioniDates, ValidatorFailuresGoToTheEventLog) {
-    EventLogCapture log;
+    test::EventLogCapture log;
     EXPECT_FALSE(funzioni_detail::guardValidator([]() -> bool { raise(err::kOverflow); }));
     EXPECT_TRUE(funzioni_detail::guardValidator([] { return true; }));
-    ASSERT_EQ(log.messages.size(), 1u);
-    EXPECT_EQ(log.messages[0], u"Overflow");
+    ASSERT_EQ(log.messages(), std::vector<Text>{u"Overflow"});
 }
 
 // The day number of a date under both presets; the same table serves both.

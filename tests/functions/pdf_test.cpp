@@ -21,15 +21,13 @@ class PdfSandbox : public test::Sandbox {
         : engine_("ORV_TVPDF", engine),
           log_("ORV_FAKE_ENGINE_LOG", path("engine.log").c_str()),
           tmp_("TMPDIR", dir().c_str()),
-          tmpWindows_("TMP", dir().c_str()) {
-        platform::setRandomForTesting([] { return 0.7055f; });
-    }
-    ~PdfSandbox() { platform::setRandomForTesting(nullptr); }
+          tmpWindows_("TMP", dir().c_str()) {}
     size_t logLines() const { return test::crlfLines(test::readBytes(mainLog())).size(); }
     std::string engineCalls() const { return test::readBytes(path("engine.log")); }
 
   private:
     test::ScopedEnv engine_, log_, tmp_, tmpWindows_;  // TMP: Windows' temporary folder
+    test::ReplacedCall random_{"random", [] { return 0.7055f; }};
 };
 
 struct Expected {

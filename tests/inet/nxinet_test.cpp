@@ -14,11 +14,11 @@
 
 #include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/base/errors.hpp"
-#include "orvcommon/platform/eventlog.hpp"
 #include "orvcommon/platform/inet.hpp"
 #include "orvcommon/platform/module.hpp"
 #include "support/environment.hpp"
 #include "support/loopback_server.hpp"
+#include "support/system_call.hpp"
 
 namespace orv {
 namespace {
@@ -383,10 +383,8 @@ TEST_F(NxInetTest, ReadingReplacesTheTextAndEndsEmpty) {
 // The caller sees only "HTTP Error"; the event log says why, for every kind
 // of failure.
 TEST_F(NxInetTest, ReceiveTimeoutAndReasonsInTheEventLog) {
-    std::vector<std::string> events;
-    platform::setEventLogSinkForTesting([&](const Text& m) { events.push_back(toUtf8(m)); });
     net::setReceiveTimeoutForTesting(1);
-    setenv("ORV_CA_BUNDLE", (certs() + "/ca.pem").c_str(), 1);
+    test::setEnv("ORV_CA_BUNDLE", certs() + "/ca.pem");
     const struct {
         std::string url;
         size_t bodyLength;  // SIZE_MAX: the open fails
@@ -404,7 +402,7 @@ TEST_F(NxInetTest, ReceiveTimeoutAndReasonsInTheEventLog) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);
-        events.clear();
+        test::EventLogCapture log;
         int32_t session = 0, file = 0;
         ASSERT_TRUE(inet_.IOpen(session).isSuccess());
         Text url = fromUtf8(c.url);
@@ -419,6 +417,9 @@ TEST_F(NxInetTest, ReceiveTimeoutAndReasonsInTheEventLog) {
             EXPECT_EQ(inet_.IClose(file), 0);
         }
         inet_.IClose(session);
+        std::vector<std::string> events;
+        for (const Text& m : log.messages())
+            events.push_back(toUtf8(m));
         if (c.logged) {
             ASSERT_EQ(events.size(), 1u);
             EXPECT_EQ(events[0].rfind(c.logged, 0), 0u) << events[0];
@@ -427,7 +428,6 @@ TEST_F(NxInetTest, ReceiveTimeoutAndReasonsInTheEventLog) {
         }
     }
     net::setReceiveTimeoutForTesting(std::nullopt);
-    platform::setEventLogSinkForTesting(nullptr);
 }
 
 TEST_F(NxInetTest, BodyCutShortKeepsWhatArrived) {

@@ -5,9 +5,9 @@
 #include <map>
 #include <stdexcept>
 
-#include "orvcommon/platform/eventlog.hpp"
 #include "orvcommon/registry/registry_utility.hpp"
 #include "support/sandbox.hpp"
+#include "support/system_call.hpp"
 
 namespace orv {
 namespace {
@@ -189,11 +189,10 @@ TEST(RegistryUtility, SaveIntoAStoreThatIsNotRegTextIsRefusedAndTheStoreKept) {
     test::Sandbox box;
     std::string bytes = test::readBytes(box.store()) + "this line is not .reg text\r\n";
     test::writeBytes(box.store(), bytes);
-    std::vector<Text> events;
-    platform::setEventLogSinkForTesting([&](const Text& m) { events.push_back(m); });
+    test::EventLogCapture log;
     RegistryUtility reg;
     ErrInfo r = reg.saveInfoForConnection(u"Sales", u"db", u"user", u"pw");
-    platform::setEventLogSinkForTesting(nullptr);
+    const std::vector<Text> events = log.messages();
     EXPECT_EQ(r.numberInfo(), eiREGISTRYERROR);
     EXPECT_EQ(test::readBytes(box.store()), bytes);
     ASSERT_EQ(events.size(), 1u);
@@ -203,7 +202,8 @@ TEST(RegistryUtility, SaveIntoAStoreThatIsNotRegTextIsRefusedAndTheStoreKept) {
 
 TEST(RegistryUtility, WriteProbeStoresTheTimeAndAnswersTheWritersBoolean) {
     test::Sandbox box;
-    platform::setClockForTesting([] { return platform::LocalTime{2026, 12, 4, 3, 47, 22, 0}; });
+    test::ReplacedCall clock("clock",
+                             [] { return platform::LocalTime{2026, 12, 4, 3, 47, 22, 0}; });
     EXPECT_TRUE(RegistryUtility().isRegistryInWritePermission());
     EXPECT_EQ(storedText(u"SOFTWARE\\VELN", u"Check"), u"20261204034722");
 
@@ -224,10 +224,11 @@ TEST(RegistryUtility, WriteProbeStoresTheTimeAndAnswersTheWritersBoolean) {
                 }).isRegistryInWritePermission());
 #ifndef _WIN32
     // A store the process may not write (not even root writes under /proc).
-    // (The registry of the Wine prefix lets the tests write everywhere.)
-    platform::setSettingsStorePath(u"/proc/orvcommon-test/registry.reg");
-    EXPECT_FALSE(RegistryUtility().isRegistryInWritePermission());
-    platform::setSettingsStorePath(std::nullopt);
+    {
+        test::ReplacedCall store("settingsstore",
+                                 [] { return Text(u"/proc/orvcommon-test/registry.reg"); });
+        EXPECT_FALSE(RegistryUtility().isRegistryInWritePermission());
+    }
 #endif
     // Nothing of this is logged.
     EXPECT_FALSE(test::exists(box.mainLog()));

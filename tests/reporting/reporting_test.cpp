@@ -9,6 +9,7 @@
 #include "orvcommon/reporting/reporting.hpp"
 #include "reporting/recording_target.hpp"
 #include "support/errors.hpp"
+#include "support/system_call.hpp"
 
 namespace orv {
 namespace {
@@ -99,7 +100,7 @@ TEST(Reporting, TextSetsFontThenPositionAndContinuesTheLineAtZero) {
 }
 
 TEST(Reporting, LayoutDrawsItsElementsInOrder) {
-    platform::setClockForTesting([] { return platform::LocalTime{2026, 12, 4, 9, 5, 0, 0}; });
+    test::ReplacedCall clock("clock", [] { return platform::LocalTime{2026, 12, 4, 9, 5, 0, 0}; });
     const Calls frame = edges("567", "567", "10773", "15309");
     struct Case {
         const char* name;
@@ -155,7 +156,6 @@ TEST(Reporting, LayoutDrawsItsElementsInOrder) {
                      })
                   .size(),
               20u);
-    platform::setClockForTesting(nullptr);
 }
 
 TEST(Reporting, HeaderCentringRoundsHalvesToEvenIn16Bits) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/results/registry_value.hpp"
 #include "support/environment.hpp"
+#include "support/system_call.hpp"
 
 namespace orv::test {
 
@@ -25,14 +27,18 @@ class Sandbox {
     explicit Sandbox(bool logHere = true) {
         dir_ = makeTempFolder("orvtest-");
         store_ = dir_ + "/registry.reg";
+        previousStore_ = current();
+        current() = fromUtf8(store_);
+        storeCall_.emplace("settingsstore", [] { return current(); });
+        // The tools a test runs find the store through the environment.
         setEnv("ORV_REGISTRY", store_);
         platform::setSettingsStorePath(std::nullopt);
         clearRegistryKeys();
         if (logHere) setText(u"SOFTWARE\\VELN\\LogSystem", u"Path", fromUtf8(dir_));
-        platform::setClockForTesting([] { return platform::LocalTime{2026, 12, 4, 9, 5, 0, 0}; });
     }
     ~Sandbox() {
-        platform::setClockForTesting(nullptr);
+        storeCall_.reset();
+        current() = previousStore_;
         unsetEnv("ORV_REGISTRY");
         clearRegistryKeys();
         std::error_code ec;
@@ -68,9 +74,17 @@ class Sandbox {
             (void)platform::deleteKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\" + Text(key));
 #endif
     }
+    // The store of the innermost sandbox.
+    static Text& current() {
+        static Text store;
+        return store;
+    }
 
     std::string dir_;
     std::string store_;
+    Text previousStore_;
+    std::optional<ReplacedCall> storeCall_;
+    ReplacedCall clock_{"clock", [] { return platform::LocalTime{2026, 12, 4, 9, 5, 0, 0}; }};
 };
 
 inline std::string readBytes(const std::string& path) {

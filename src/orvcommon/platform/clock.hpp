@@ -1,8 +1,6 @@
-// The current local date and time, and the pseudo-random source. Both can be
-// replaced in tests (a fixed "now", a fixed random sequence).
+// The current local date and time, and the pseudo-random source. Tests fix
+// them through the "clock" and "random" entries of the system-call table.
 #pragma once
-
-#include <functional>
 
 namespace orv::platform {
 
@@ -13,12 +11,7 @@ struct LocalTime {
 
 LocalTime now();
 
-// Replaces the clock for the whole process; pass nullptr to restore it.
-void setClockForTesting(std::function<LocalTime()> clock);
-
 // A pseudo-random number in [0, 1), as the automation Rnd gives it.
 float randomUnit();
-// Replaces the random source for the whole process; nullptr restores it.
-void setRandomForTesting(std::function<float()> source);
 
 }  // namespace orv::platform

@@ -1,13 +1,33 @@
 // The test seam over the operating system: every system call the platform
-// backend makes goes through one table whose entries a test can replace by
-// name and restore. The names are the backend's own ("open", "write",
-// "rename" ... on POSIX); a replacement has the signature of the call it
-// replaces, seen here as a plain function pointer.
+// backend makes, and the few services tests need to fix, go through one table
+// whose entries a test can replace by name and restore. A replacement has the
+// signature of the call it replaces, seen here as a plain function pointer.
 //
-// The clock, the random source, the event log and the settings-store path
-// have their own replacements (clock.hpp, eventlog.hpp, settings.hpp).
+// Every backend has these service entries, under the same names:
+//   "clock"          LocalTime ()       the local date and time now
+//   "random"         float ()           a pseudo-random number in [0, 1)
+//   "eventlog"       void (TextView)    writes one message to the host's event log
+//   "settingsstore"  Text ()            the settings store used when the process
+//                                       chose none (setSettingsStorePath wins)
+// Beside them, each backend lists its own system calls under their own names
+// ("open", "write", "rename", "dladdr", "newlocale" ... on POSIX).
+//
+// Libraries are not system calls and are not in the table: libcurl, cairo,
+// CUPS and the dynamic loader's loading of them (dlopen) are replaced through
+// the factories of the classes that use them.
+//
 // Replacing calls is for tests: it is not synchronised with calls in flight.
 #pragma once
+
+#include "orvcommon/base/text.hpp"
+#include "orvcommon/platform/clock.hpp"
+
+// The service entries, X(name, result, parameters, arguments).
+#define ORV_PLATFORM_SERVICES(X)                     \
+    X(clock, LocalTime, (), ())                      \
+    X(random, float, (), ())                         \
+    X(eventlog, void, (TextView message), (message)) \
+    X(settingsstore, Text, (), ())
 
 namespace orv::platform {
 

@@ -5,19 +5,12 @@
 #include <random>
 
 #include "orvcommon/platform/clock.hpp"
+#include "orvcommon/platform/posix/posix_io.hpp"
 
 namespace orv::platform {
-namespace {
-std::mutex gMutex;
-std::function<LocalTime()> gClock;
-std::function<float()> gRandom;
-}  // namespace
+namespace posix {
 
-LocalTime now() {
-    {
-        std::lock_guard<std::mutex> lock(gMutex);
-        if (gClock) return gClock();
-    }
+LocalTime clockService() {
     timeval tv{};
     gettimeofday(&tv, nullptr);
     time_t secs = tv.tv_sec;
@@ -34,22 +27,22 @@ LocalTime now() {
     return t;
 }
 
-void setClockForTesting(std::function<LocalTime()> clock) {
-    std::lock_guard<std::mutex> lock(gMutex);
-    gClock = std::move(clock);
-}
-
-float randomUnit() {
-    std::lock_guard<std::mutex> lock(gMutex);
-    if (gRandom) return gRandom();
+float randomService() {
+    static std::mutex mutex;
+    std::lock_guard<std::mutex> lock(mutex);
     static std::mt19937 engine{std::random_device{}()};
     float r = std::uniform_real_distribution<float>(0.0f, 1.0f)(engine);
     return r < 1.0f ? r : 0.0f;  // some library versions can round up to 1
 }
 
-void setRandomForTesting(std::function<float()> source) {
-    std::lock_guard<std::mutex> lock(gMutex);
-    gRandom = std::move(source);
+}  // namespace posix
+
+LocalTime now() {
+    return posix::sys.clock();
+}
+
+float randomUnit() {
+    return posix::sys.random();
 }
 
 }  // namespace orv::platform

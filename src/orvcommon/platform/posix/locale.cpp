@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "orvcommon/platform/locale.hpp"
+#include "orvcommon/platform/posix/posix_io.hpp"
 
 namespace orv::platform {
 namespace {
@@ -97,13 +98,13 @@ Text timePatternFromStrftime(const Text& fmt) {
 }  // namespace
 
 std::optional<LocaleData> loadLocale(const char* name) {
-    locale_t loc = newlocale(LC_ALL_MASK, name, static_cast<locale_t>(nullptr));
+    locale_t loc = posix::sys.newlocale(LC_ALL_MASK, name, static_cast<locale_t>(nullptr));
     if (loc == static_cast<locale_t>(nullptr)) return std::nullopt;
-    auto get = [&](nl_item item) { return fromUtf8(nl_langinfo_l(item, loc)); };
+    auto get = [&](nl_item item) { return fromUtf8(posix::sys.nl_langinfo_l(item, loc)); };
     LocaleData d;
-    const char* dfmt = nl_langinfo_l(D_FMT, loc);
+    const char* dfmt = posix::sys.nl_langinfo_l(D_FMT, loc);
     d.isPosix = std::strcmp(dfmt, "%m/%d/%y") == 0 && get(ABDAY_1) == u"Sun" &&
-                std::strlen(nl_langinfo_l(THOUSEP, loc)) == 0;
+                std::strlen(posix::sys.nl_langinfo_l(THOUSEP, loc)) == 0;
     d.decimalPoint = get(RADIXCHAR);
     d.thousandsSeparator = get(THOUSEP);
     char16_t sep = 0;
@@ -139,7 +140,7 @@ std::optional<LocaleData> loadLocale(const char* name) {
     // CRNCYSTR starts with '-', '+' or '.' telling where the symbol goes.
     if (!cur.empty() && (cur[0] == u'-' || cur[0] == u'+' || cur[0] == u'.')) cur.erase(0, 1);
     d.currencySymbol = cur;
-    freelocale(loc);
+    posix::sys.freelocale(loc);
     return d;
 }
 

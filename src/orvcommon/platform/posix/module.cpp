@@ -5,6 +5,7 @@
 #include <string>
 
 #include "orvcommon/platform/module.hpp"
+#include "orvcommon/platform/posix/posix_io.hpp"
 
 namespace orv::platform {
 namespace {
@@ -20,10 +21,10 @@ void anchor() {}
 ModuleInfo probe() {
     ModuleInfo info{u"orvcommon", u"."};
     Dl_info dl{};
-    if (dladdr(reinterpret_cast<void*>(&anchor), &dl) == 0 || !dl.dli_fname) return info;
+    if (posix::sys.dladdr(reinterpret_cast<void*>(&anchor), &dl) == 0 || !dl.dli_fname) return info;
     std::string path = dl.dli_fname;
     char resolved[PATH_MAX];
-    if (realpath(path.c_str(), resolved)) path = resolved;
+    if (posix::sys.realpath(path.c_str(), resolved)) path = resolved;
     auto slash = path.find_last_of('/');
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     info.folder = fromUtf8(slash == std::string::npos ? "."

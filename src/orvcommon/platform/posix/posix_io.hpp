@@ -4,6 +4,9 @@
 #pragma once
 
 #include <dirent.h>
+#include <dlfcn.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
@@ -13,6 +16,7 @@
 #include <string_view>
 
 #include "orvcommon/base/result.hpp"
+#include "orvcommon/platform/system_calls.hpp"
 
 // Every system call the backend makes, X(name, result, parameters,
 // arguments). Each goes through `sys`, whose entries a test can replace by
@@ -44,13 +48,25 @@
     X(setxattr, int, (const char* p, const char* n, const void* v, size_t s, int f),      \
       (p, n, v, s, f))                                                                    \
     X(removexattr, int, (const char* p, const char* n), (p, n))                           \
-    X(statvfs, int, (const char* p, struct statvfs* v), (p, v))
+    X(statvfs, int, (const char* p, struct statvfs* v), (p, v))                           \
+    X(realpath, char*, (const char* p, char* r), (p, r))                                  \
+    X(dladdr, int, (const void* a, Dl_info* i), (a, i))                                   \
+    X(newlocale, locale_t, (int c, const char* n, locale_t b), (c, n, b))                 \
+    X(nl_langinfo_l, char*, (nl_item i, locale_t l), (i, l))                              \
+    X(freelocale, void, (locale_t l), (l))
 
 namespace orv::platform::posix {
+
+// The backend's own services (clock.cpp, eventlog.cpp, settings_store.cpp):
+// clockService, randomService, eventlogService, settingsstoreService.
+#define ORV_SERVICE_DECLARE(name, result, params, args) result name##Service params;
+ORV_PLATFORM_SERVICES(ORV_SERVICE_DECLARE)
+#undef ORV_SERVICE_DECLARE
 
 struct SystemCalls {
 #define ORV_SYSCALL_ENTRY(name, result, params, args) result(*name) params;
     ORV_POSIX_SYSCALLS(ORV_SYSCALL_ENTRY)
+    ORV_PLATFORM_SERVICES(ORV_SYSCALL_ENTRY)
 #undef ORV_SYSCALL_ENTRY
 };
 // The calls in force.

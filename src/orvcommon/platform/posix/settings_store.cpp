@@ -45,15 +45,23 @@ struct CacheEntry {
 };
 CacheEntry gCache;
 
-// The store path in the file system's encoding. The environment variable is
+constexpr const char* kMachineStore = "/etc/orvcommon/registry.reg";
+
+// The store named by ORV_REGISTRY, else the machine's store.
+const char* defaultStorePath() {
+    const char* env = std::getenv("ORV_REGISTRY");
+    return env && *env ? env : kMachineStore;
+}
+
+// The store path in the file system's encoding. The system's own answer is
 // taken as it is, so the common call converts nothing.
 std::string nativeStorePath() {
     {
         std::lock_guard<std::mutex> lock(gPathMutex);
         if (gPathOverride) return toUtf8(*gPathOverride);
     }
-    const char* env = std::getenv("ORV_REGISTRY");
-    return env && *env ? std::string(env) : std::string("/etc/orvcommon/registry.reg");
+    if (sys.settingsstore != &posix::settingsstoreService) return toUtf8(sys.settingsstore());
+    return defaultStorePath();
 }
 
 bool sameStat(const struct stat& st, const CacheEntry& c) {
@@ -106,13 +114,16 @@ Result<SnapshotPtr> load() {
 
 }  // namespace
 
+Text posix::settingsstoreService() {
+    return fromUtf8(defaultStorePath());
+}
+
 Text settingsStorePath() {
     {
         std::lock_guard<std::mutex> lock(gPathMutex);
         if (gPathOverride) return *gPathOverride;
     }
-    const char* env = std::getenv("ORV_REGISTRY");
-    return fromUtf8(env && *env ? env : "/etc/orvcommon/registry.reg");
+    return sys.settingsstore();
 }
 
 void setSettingsStorePath(std::optional<Text> path) {
@@ -188,14 +199,9 @@ Result<std::vector<StoreLineError>> unreadableLines() {
 namespace {
 
 // A store named by ORV_REGISTRY or chosen for the process belongs to one
-// user; the default one is the machine's.
+// user; the machine's store is read by all.
 bool perUserStore() {
-    {
-        std::lock_guard<std::mutex> lock(gPathMutex);
-        if (gPathOverride) return true;
-    }
-    const char* env = std::getenv("ORV_REGISTRY");
-    return env && *env;
+    return nativeStorePath() != kMachineStore;
 }
 
 // Removes replacement files that writers killed half way left behind. Only

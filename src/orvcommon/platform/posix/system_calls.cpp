@@ -1,6 +1,7 @@
 #include "orvcommon/platform/system_calls.hpp"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -13,7 +14,8 @@ namespace orv::platform {
 namespace posix {
 namespace {
 
-// The system's own calls, one plain function each (open is variadic).
+// The system's own calls, one plain function each (open is variadic); the
+// services are the backend's own functions.
 namespace real {
 #define ORV_SYSCALL_REAL(name, result, params, args) \
     result name params {                             \
@@ -25,7 +27,9 @@ ORV_POSIX_SYSCALLS(ORV_SYSCALL_REAL)
 
 constexpr SystemCalls kReal = {
 #define ORV_SYSCALL_INIT(name, result, params, args) &real::name,
-    ORV_POSIX_SYSCALLS(ORV_SYSCALL_INIT)
+#define ORV_SERVICE_INIT(name, result, params, args) &name##Service,
+    ORV_POSIX_SYSCALLS(ORV_SYSCALL_INIT) ORV_PLATFORM_SERVICES(ORV_SERVICE_INIT)
+#undef ORV_SERVICE_INIT
 #undef ORV_SYSCALL_INIT
 };
 
@@ -45,7 +49,7 @@ const Entry* entries(size_t& count) {
     static const Entry kEntries[] = {
 #define ORV_SYSCALL_NAMED(name, result, params, args) \
     {#name, reinterpret_cast<SystemCall*>(&sys.name), reinterpret_cast<SystemCall>(kReal.name)},
-        ORV_POSIX_SYSCALLS(ORV_SYSCALL_NAMED)
+        ORV_POSIX_SYSCALLS(ORV_SYSCALL_NAMED) ORV_PLATFORM_SERVICES(ORV_SYSCALL_NAMED)
 #undef ORV_SYSCALL_NAMED
     };
     count = sizeof kEntries / sizeof kEntries[0];

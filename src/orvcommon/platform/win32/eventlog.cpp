@@ -1,24 +1,12 @@
 #include <windows.h>
 
-#include <mutex>
-
 #include "orvcommon/platform/eventlog.hpp"
+#include "orvcommon/platform/win32/win32_io.hpp"
 
 namespace orv::platform {
-namespace {
-std::mutex gMutex;
-std::function<void(const Text&)> gSink;
-}  // namespace
 
 // The Application log, source "orvcommon", one error entry per message.
-void writeEventLog(TextView message) {
-    {
-        std::lock_guard<std::mutex> lock(gMutex);
-        if (gSink) {
-            gSink(Text(message));
-            return;
-        }
-    }
+void win32::eventlogService(TextView message) {
     static HANDLE source = RegisterEventSourceW(nullptr, L"orvcommon");
     if (!source) return;
     const Text text(message);
@@ -26,9 +14,8 @@ void writeEventLog(TextView message) {
     ReportEventW(source, EVENTLOG_ERROR_TYPE, 0, 0, nullptr, 1, 0, strings, nullptr);
 }
 
-void setEventLogSinkForTesting(std::function<void(const Text&)> sink) {
-    std::lock_guard<std::mutex> lock(gMutex);
-    gSink = std::move(sink);
+void writeEventLog(TextView message) {
+    win32::sys.eventlog(message);
 }
 
 }  // namespace orv::platform

@@ -120,8 +120,13 @@ Result<std::optional<RegValue>> readOne(HKEY root, const std::string& subkey, Te
 
 }  // namespace
 
-Text settingsStorePath() {
+// The registry is the store on Windows; its name for people.
+Text win32::settingsstoreService() {
     return u"registry";
+}
+
+Text settingsStorePath() {
+    return win32::sys.settingsstore();
 }
 
 // The registry is the one store on Windows: there is no path to move.

@@ -21,7 +21,9 @@ ORV_WIN32_SYSCALLS(ORV_SYSCALL_REAL)
 
 constexpr SystemCalls kReal = {
 #define ORV_SYSCALL_INIT(name, result, params, args) &real::name,
-    ORV_WIN32_SYSCALLS(ORV_SYSCALL_INIT)
+#define ORV_SERVICE_INIT(name, result, params, args) &name##Service,
+    ORV_WIN32_SYSCALLS(ORV_SYSCALL_INIT) ORV_PLATFORM_SERVICES(ORV_SERVICE_INIT)
+#undef ORV_SERVICE_INIT
 #undef ORV_SYSCALL_INIT
 };
 
@@ -41,7 +43,7 @@ const Entry* entries(size_t& count) {
     static const Entry kEntries[] = {
 #define ORV_SYSCALL_NAMED(name, result, params, args) \
     {#name, reinterpret_cast<SystemCall*>(&sys.name), reinterpret_cast<SystemCall>(kReal.name)},
-        ORV_WIN32_SYSCALLS(ORV_SYSCALL_NAMED)
+        ORV_WIN32_SYSCALLS(ORV_SYSCALL_NAMED) ORV_PLATFORM_SERVICES(ORV_SYSCALL_NAMED)
 #undef ORV_SYSCALL_NAMED
     };
     count = sizeof kEntries / sizeof kEntries[0];
