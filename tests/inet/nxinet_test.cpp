@@ -383,6 +383,10 @@ TEST_F(NxInetTest, ReadingReplacesTheTextAndEndsEmpty) {
 // The caller sees only "HTTP Error"; the event log says why, for every kind
 // of failure.
 TEST_F(NxInetTest, ReceiveTimeoutAndReasonsInTheEventLog) {
+#ifdef _WIN32
+    GTEST_SKIP() << "its cases include a certificate made with openssl, on POSIX only; the WinINet "
+                    "time limits and reasons are not tested under Wine yet";
+#endif
     net::setReceiveTimeoutForTesting(1);
     test::setEnv("ORV_CA_BUNDLE", certs() + "/ca.pem");
     const struct {
