@@ -11,6 +11,9 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(ORV_WIDL_ARCH -m64)
 else()
   set(ORV_WIDL_ARCH -m32)
+  # The entry points are stdcall (DllGetClassObject@12): the .def names them
+  # undecorated, and the linker matches the two without a warning.
+  target_link_options(orvcommon PRIVATE -Wl,--enable-stdcall-fixup)
 endif()
 set(ORV_IDL ${CMAKE_CURRENT_SOURCE_DIR}/server/orvcommon.idl)
 set(ORV_TLB ${CMAKE_CURRENT_BINARY_DIR}/orvcommon.tlb)
