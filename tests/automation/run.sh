@@ -1,0 +1,204 @@
+#!/usr/bin/env bash
+# Runs the automation suite under Wine against a built server DLL:
+#
+#   tests/automation/run.sh DLL [DLL32]
+#
+# Registers DLL with regsvr32 in a private Wine prefix, checks the registry
+# keys it wrote, runs every *.vbs here with the script host and the compiled
+# client, unregisters and checks that every key is gone. DLL32, when given,
+# goes through the same steps in the prefix's 32-bit side if Wine can run
+# 32-bit programs (wine32 installed), and is skipped with a note otherwise.
+#
+# The prefix (about 20 s to create) and the compiled client are cached in
+# $ORV_AUTOMATION_DIR, by default a folder "automation" beside DLL. Every
+# script prints "PASS n" or "FAIL n" as its last line and exits with its
+# failure count; both are checked, because the script host exits 0 without a
+# word on a syntax error, an unhandled error or a ProgID it cannot create.
+set -u
+
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+[ $# -ge 1 ] && [ -f "$1" ] || { echo "usage: $0 DLL [DLL32]" >&2; exit 2; }
+dll=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+dll32=""
+if [ $# -ge 2 ]; then dll32=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); fi
+
+base=${ORV_AUTOMATION_DIR:-$(dirname "$dll")/automation}
+mkdir -p "$base"
+base=$(cd "$base" && pwd)
+export WINEPREFIX="$base/wineprefix" WINEDEBUG=-all TZ=UTC
+unset DISPLAY WAYLAND_DISPLAY ORV_TVPDF
+
+classes="ErrInfo FileUtility Funzioni NxInet RegistryUtility Reporting"
+typelib='{50C305AB-F93B-447C-97B6-79C47370AFB7}'
+# The dispatch interfaces that the type library registers.
+interfaces=$(sed -n 's/^ *\[uuid(\([0-9a-f-]*\)), hidden\]$/\1/p' "$repo/src/orvcommon/server/orvcommon.idl")
+failures=0
+total=0
+server_pid=""
+
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+cleanup() {
+    exec 3>&-
+    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
+}
+trap cleanup EXIT
+
+winpath() { wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+# The value of one registry value (the default value for /ve), or nothing.
+regvalue() {
+    wine reg query "$1" "${@:2}" 2>/dev/null | tr -d '\r' |
+        sed -n 's/^ \{4\}[^ ].*\( \{4\}REG_[A-Z_]*\) \{4\}//p' | head -1
+}
+regexists() { wine reg query "$1" >/dev/null 2>&1; }
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "creating the Wine prefix $WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
+fi
+
+# A fresh scratch folder and log folder per run; the settings the scripts
+# change are reset so that every run starts from the same registry.
+run="$base/run"
+rm -rf "$run"
+mkdir -p "$run/log"
+wine reg delete 'HKLM\SOFTWARE\VELN' /f >/dev/null 2>&1
+wine reg delete 'HKLM\SOFTWARE\OrvAutomationTest' /f >/dev/null 2>&1
+wine reg delete 'HKLM\SOFTWARE\OrvAutomationClient' /f >/dev/null 2>&1
+export ORV_LOG
+ORV_LOG=$(winpath "$run/log")
+wine reg add 'HKLM\SOFTWARE\VELN\LogSystem' /v Path /t REG_SZ /d "$ORV_LOG" /f >/dev/null
+
+# Loopback HTTP origin for the internet scripts.
+# It serves until its input closes: the shell holds the fifo open on fd 3.
+mkfifo "$run/server.in"
+python3 "$repo/tests/support/loopback_servers.py" origin <"$run/server.in" >"$run/server.out" 2>&1 &
+server_pid=$!
+exec 3>"$run/server.in"
+for _ in $(seq 50); do
+    grep -q '^PORT ' "$run/server.out" && break
+    sleep 0.1
+done
+export ORV_PORT
+ORV_PORT=$(sed -n 's/^PORT //p' "$run/server.out")
+[ -n "$ORV_PORT" ] || fail "the loopback HTTP server did not start"
+
+# Registration: ProgIDs in both forms naming one class id, the in-process
+# server with apartment threading, the type library.
+check_registered() { # DLL BITS
+    local path clsid
+    path=$(winpath "$1")
+    for c in $classes; do
+        clsid=$(regvalue "HKCR\\orvcommon.$c\\CLSID" /ve)
+        [ -n "$clsid" ] || { fail "orvcommon.$c has no CLSID"; continue; }
+        [ "$(regvalue "HKCR\\orvcommon.$c.1\\CLSID" /ve)" = "$clsid" ] ||
+            fail "orvcommon.$c.1 does not name $clsid"
+        [ "$(regvalue "HKCR\\orvcommon.$c\\CurVer" /ve)" = "orvcommon.$c.1" ] ||
+            fail "orvcommon.$c\\CurVer is not orvcommon.$c.1"
+        [ "$(regvalue "HKCR\\CLSID\\$clsid\\ProgID" /ve)" = "orvcommon.$c.1" ] ||
+            fail "CLSID $clsid has no ProgID orvcommon.$c.1"
+        local server
+        server=$(regvalue "HKCR\\CLSID\\$clsid\\InprocServer32" /ve)
+        [ "${server,,}" = "${path,,}" ] || fail "$c InprocServer32 is '$server', not '$path'"
+        [ "$(regvalue "HKCR\\CLSID\\$clsid\\InprocServer32" /v ThreadingModel)" = Apartment ] ||
+            fail "$c ThreadingModel is not Apartment"
+        echo "$clsid" >>"$run/clsids"
+    done
+    local tlb
+    tlb=$(regvalue "HKCR\\TypeLib\\$typelib\\1.0\\0\\$2" /ve)
+    [ "${tlb,,}" = "${path,,}" ] || fail "TypeLib $typelib 1.0 $2 is '$tlb', not '$path'"
+    [ -n "$interfaces" ] || fail "no dispatch interface found in orvcommon.idl"
+    for i in $interfaces; do
+        regexists "HKCR\\Interface\\{$i}\\TypeLib" || fail "interface {$i} is not registered"
+    done
+}
+
+check_unregistered() {
+    for c in $classes; do
+        for k in "orvcommon.$c" "orvcommon.$c.1"; do
+            regexists "HKCR\\$k" && fail "$k is still registered"
+        done
+    done
+    sort -u "$run/clsids" | while read -r clsid; do
+        regexists "HKCR\\CLSID\\$clsid" && echo "CLSID $clsid"
+    done >"$run/left"
+    while read -r left; do fail "$left is still registered"; done <"$run/left"
+    regexists "HKCR\\TypeLib\\$typelib" && fail "TypeLib $typelib is still registered"
+    for i in $interfaces; do
+        regexists "HKCR\\Interface\\{$i}" && fail "interface {$i} is still registered"
+    done
+}
+
+# SCRIPT-NAME COMMAND...: runs one program that ends with "PASS n"/"FAIL n"
+# and exits with its failure count.
+run_checked() {
+    local name=$1 out rc last
+    shift
+    out=$("$@" 2>&1)
+    rc=$?
+    out=$(printf '%s\n' "$out" | tr -d '\r')
+    last=$(printf '%s\n' "$out" | tail -n 1)
+    case "$last" in
+    "PASS "[0-9]*)
+        if [ "$rc" -eq 0 ]; then
+            echo "$name: $last"
+            total=$((total + ${last#PASS }))
+            return
+        fi ;;
+    esac
+    printf '%s\n' "$out" | sed 's/^/    /'
+    fail "$name: exit code $rc, last line '$last'"
+}
+
+run_suite() { # DLL BITS CSCRIPT REGSVR32
+    local dll=$1 bits=$2 cscript=$3 regsvr32=$4
+    echo "== $bits: $dll"
+    : >"$run/clsids"
+    if ! wine "$regsvr32" /s "$(winpath "$dll")"; then
+        fail "regsvr32 $dll"
+        return
+    fi
+    check_registered "$dll" "$bits"
+    for script in "$here"/*.vbs; do
+        local name
+        name=$(basename "$script" .vbs)
+        mkdir -p "$run/$bits/$name"
+        run_checked "$name" env ORV_WORK="$(winpath "$run/$bits/$name")" \
+            wine "$cscript" //nologo "$(winpath "$script")"
+    done
+    if [ "$bits" = win64 ]; then
+        mkdir -p "$run/$bits/compiled_client"
+        run_checked compiled_client env ORV_WORK="$(winpath "$run/$bits/compiled_client")" \
+            wine "$client"
+    fi
+    wine "$regsvr32" /u /s "$(winpath "$dll")" || fail "regsvr32 /u $dll"
+    check_unregistered
+}
+
+# The compiled client, rebuilt when its source is newer.
+client="$base/compiled_client.exe"
+if [ ! -f "$client" ] || [ "$here/compiled_client.cpp" -nt "$client" ]; then
+    x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -static \
+        -o "$client" "$here/compiled_client.cpp" -lole32 -loleaut32 -luuid ||
+        fail "compiled_client.cpp does not build"
+fi
+
+run_suite "$dll" win64 cscript regsvr32
+
+if [ -n "$dll32" ]; then
+    if wine 'C:\windows\syswow64\cmd.exe' /c exit 0 >/dev/null 2>&1; then
+        run_suite "$dll32" win32 'C:\windows\syswow64\cscript.exe' 'C:\windows\syswow64\regsvr32.exe'
+    else
+        echo "== win32: skipped, this Wine cannot run 32-bit programs (wine32 is not installed)"
+    fi
+fi
+
+if [ "$failures" -eq 0 ]; then
+    echo "automation: PASS $total checks"
+else
+    echo "automation: FAIL, $failures failing step(s), $total checks passed"
+fi
+exit $((failures > 0))
