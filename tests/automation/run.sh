@@ -48,12 +48,39 @@ cleanup() {
 trap cleanup EXIT
 
 winpath() { wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
-# The value of one registry value (the default value for /ve), or nothing.
-regvalue() {
-    wine reg query "$1" "${@:2}" 2>/dev/null | tr -d '\r' |
-        sed -n 's/^ \{4\}[^ ].*\( \{4\}REG_[A-Z_]*\) \{4\}//p' | head -1
+# Registry checks read one snapshot of the class keys (a query per key would
+# start Wine well over a hundred times). HKCR is HKLM\Software\Classes under
+# Wine, which does not merge the user's classes into it.
+snapshot() {
+    : >"$run/snap.txt"
+    for root in 'HKEY_LOCAL_MACHINE\Software\Classes' 'HKEY_CURRENT_USER\Software\Classes'; do
+        wine reg export "$root" "$run/snap.reg" /y >/dev/null 2>&1 &&
+            iconv -f UTF-16 -t UTF-8 "$run/snap.reg" | tr -d '\r' >>"$run/snap.txt"
+    done
 }
-regexists() { wine reg query "$1" >/dev/null 2>&1; }
+fullkey() {
+    case "$1" in
+    HKCR\\*) echo "HKEY_LOCAL_MACHINE\\Software\\Classes\\${1#HKCR\\}" ;;
+    HKCU\\*) echo "HKEY_CURRENT_USER\\${1#HKCU\\}" ;;
+    HKLM\\*) echo "HKEY_LOCAL_MACHINE\\${1#HKLM\\}" ;;
+    *) echo "$1" ;;
+    esac
+}
+# KEY [NAME]: a text value of the snapshot (the default value without NAME).
+regvalue() {
+    local name='@'
+    [ $# -ge 2 ] && name="\"$2\""
+    K=$(fullkey "$1") N=$name awk '
+        /^\[/ { inkey = (tolower($0) == "[" tolower(ENVIRON["K"]) "]"); next }
+        inkey && index($0, ENVIRON["N"] "=\"") == 1 {
+            v = substr($0, length(ENVIRON["N"]) + 3)
+            sub(/"$/, "", v)
+            gsub(/\\\\/, "\\", v)
+            print v
+            exit
+        }' "$run/snap.txt"
+}
+regexists() { grep -qixF "[$(fullkey "$1")]" "$run/snap.txt"; }
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "creating the Wine prefix $WINEPREFIX"
@@ -86,29 +113,31 @@ export ORV_PORT
 ORV_PORT=$(sed -n 's/^PORT //p' "$run/server.out")
 [ -n "$ORV_PORT" ] || fail "the loopback HTTP server did not start"
 
-# Registration: ProgIDs in both forms naming one class id, the in-process
-# server with apartment threading, the type library.
-check_registered() { # DLL BITS
-    local path clsid
+# Registration under CLASSES (HKCR, or HKCU\Software\Classes for a per-user
+# registration): ProgIDs in both forms naming one class id, the in-process
+# server with apartment threading, the type library and its interfaces.
+check_registered() { # DLL BITS CLASSES
+    local path clsid server tlb k=$3
     path=$(winpath "$1")
+    snapshot
     for c in $classes; do
-        clsid=$(regvalue "HKCR\\orvcommon.$c\\CLSID" /ve)
-        [ -n "$clsid" ] || { fail "orvcommon.$c has no CLSID"; continue; }
-        [ "$(regvalue "HKCR\\orvcommon.$c.1\\CLSID" /ve)" = "$clsid" ] ||
+        clsid=$(regvalue "$k\\orvcommon.$c\\CLSID")
+        [ -n "$clsid" ] || { fail "$k\\orvcommon.$c has no CLSID"; continue; }
+        [ "$(regvalue "$k\\orvcommon.$c.1\\CLSID")" = "$clsid" ] ||
             fail "orvcommon.$c.1 does not name $clsid"
-        [ "$(regvalue "HKCR\\orvcommon.$c\\CurVer" /ve)" = "orvcommon.$c.1" ] ||
+        [ "$(regvalue "$k\\orvcommon.$c\\CurVer")" = "orvcommon.$c.1" ] ||
             fail "orvcommon.$c\\CurVer is not orvcommon.$c.1"
-        [ "$(regvalue "HKCR\\CLSID\\$clsid\\ProgID" /ve)" = "orvcommon.$c.1" ] ||
+        [ "$(regvalue "$k\\CLSID\\$clsid\\ProgID")" = "orvcommon.$c.1" ] ||
             fail "CLSID $clsid has no ProgID orvcommon.$c.1"
-        local server
-        server=$(regvalue "HKCR\\CLSID\\$clsid\\InprocServer32" /ve)
+        server=$(regvalue "$k\\CLSID\\$clsid\\InprocServer32")
         [ "${server,,}" = "${path,,}" ] || fail "$c InprocServer32 is '$server', not '$path'"
-        [ "$(regvalue "HKCR\\CLSID\\$clsid\\InprocServer32" /v ThreadingModel)" = Apartment ] ||
+        [ "$(regvalue "$k\\CLSID\\$clsid\\InprocServer32" ThreadingModel)" = Apartment ] ||
             fail "$c ThreadingModel is not Apartment"
         echo "$clsid" >>"$run/clsids"
     done
-    local tlb
-    tlb=$(regvalue "HKCR\\TypeLib\\$typelib\\1.0\\0\\$2" /ve)
+    # Wine registers a type library for the user in the machine's keys, so
+    # the type library is looked up through HKCR in both modes.
+    tlb=$(regvalue "HKCR\\TypeLib\\$typelib\\1.0\\0\\$2")
     [ "${tlb,,}" = "${path,,}" ] || fail "TypeLib $typelib 1.0 $2 is '$tlb', not '$path'"
     [ -n "$interfaces" ] || fail "no dispatch interface found in orvcommon.idl"
     for i in $interfaces; do
@@ -116,14 +145,16 @@ check_registered() { # DLL BITS
     done
 }
 
-check_unregistered() {
+check_unregistered() { # CLASSES
+    local k=$1
+    snapshot
     for c in $classes; do
-        for k in "orvcommon.$c" "orvcommon.$c.1"; do
-            regexists "HKCR\\$k" && fail "$k is still registered"
+        for p in "orvcommon.$c" "orvcommon.$c.1"; do
+            regexists "$k\\$p" && fail "$k\\$p is still registered"
         done
     done
     sort -u "$run/clsids" | while read -r clsid; do
-        regexists "HKCR\\CLSID\\$clsid" && echo "CLSID $clsid"
+        regexists "$k\\CLSID\\$clsid" && echo "CLSID $clsid"
     done >"$run/left"
     while read -r left; do fail "$left is still registered"; done <"$run/left"
     regexists "HKCR\\TypeLib\\$typelib" && fail "TypeLib $typelib is still registered"
@@ -161,7 +192,7 @@ run_suite() { # DLL BITS CSCRIPT REGSVR32
         fail "regsvr32 $dll"
         return
     fi
-    check_registered "$dll" "$bits"
+    check_registered "$dll" "$bits" HKCR
     for script in "$here"/*.vbs; do
         local name
         name=$(basename "$script" .vbs)
@@ -175,7 +206,21 @@ run_suite() { # DLL BITS CSCRIPT REGSVR32
             wine "$client"
     fi
     wine "$regsvr32" /u /s "$(winpath "$dll")" || fail "regsvr32 /u $dll"
-    check_unregistered
+    check_unregistered HKCR
+
+    # Per-user registration writes the classes to HKCU only. Wine does not
+    # merge HKCU\Software\Classes into HKCR, so nothing is created from them.
+    local user='HKCU\Software\Classes'
+    : >"$run/clsids"
+    if wine "$regsvr32" /s /n /i:user "$(winpath "$dll")"; then
+        check_registered "$dll" "$bits" "$user"
+        regexists 'HKLM\Software\Classes\orvcommon.ErrInfo' && fail "per-user registration wrote HKLM"
+        echo "registration for the user: checked"
+    else
+        fail "regsvr32 /n /i:user $dll"
+    fi
+    wine "$regsvr32" /u /s /n /i:user "$(winpath "$dll")" || fail "regsvr32 /u /n /i:user $dll"
+    check_unregistered "$user"
 }
 
 # The compiled client, rebuilt when its source is newer.
