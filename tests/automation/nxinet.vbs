@@ -138,6 +138,28 @@ Check "refused not logged", LineCount(mainLog), before
 r = n.IClose(h2)
 Check "buffer property", n.Buffer, ""
 
+' --- agent names, and the proxy given to IOpenExtended. The proxied address
+' names the origin as localhost, so that no open direct connection to
+' 127.0.0.1 can carry the request.
+Function Body(session, address)
+  Dim u, h, b, res
+  u = address
+  Set res = n.IOpenUrl(session, u, h)
+  Set res = n.IReadFile(h, b)
+  res = n.IClose(h)
+  Body = b
+End Function
+Dim hp, proxied
+Set r = n.IOpen(hs)
+Check "agent of IOpen", InStr(Body(hs, base & "/headers"), "User-Agent: Prova di WinInet!" & vbLf) > 0, True
+r = n.IClose(hs)
+hp = Empty
+Set r = n.IOpenExtended(hp, "ignored agent", 1, "127.0.0.1:" & sh.Environment("PROCESS")("ORV_PROXY_PORT"))
+proxied = Body(hp, "http://localhost:" & sh.Environment("PROCESS")("ORV_PORT") & "/headers")
+Check "request through the proxy", InStr(proxied, "Via: 1.1 orvtestproxy") > 0, True
+Check "agent of IOpenExtended", InStr(proxied, "User-Agent: WinInet!" & vbLf) > 0, True
+r = n.IClose(hp)
+
 ' --- failures outside the internet calls reach the caller
 Set r = n.IOpenExtended(h2, , , Null)
 CheckErr "Null proxy name", 94, "Invalid use of Null"

@@ -35,7 +35,7 @@ typelib='{50C305AB-F93B-447C-97B6-79C47370AFB7}'
 interfaces=$(sed -n 's/^ *\[uuid(\([0-9a-f-]*\)), hidden\]$/\1/p' "$repo/src/orvcommon/server/orvcommon.idl")
 failures=0
 total=0
-server_pid=""
+server_pids=""
 
 fail() {
     echo "FAIL: $*"
@@ -43,7 +43,7 @@ fail() {
 }
 cleanup() {
     exec 3>&-
-    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
+    for pid in $server_pids; do kill "$pid" 2>/dev/null; done
 }
 trap cleanup EXIT
 
@@ -99,19 +99,28 @@ export ORV_LOG
 ORV_LOG=$(winpath "$run/log")
 wine reg add 'HKLM\SOFTWARE\VELN\LogSystem' /v Path /t REG_SZ /d "$ORV_LOG" /f >/dev/null
 
-# Loopback HTTP origin for the internet scripts.
-# It serves until its input closes: the shell holds the fifo open on fd 3.
+# Loopback HTTP origin and forwarding proxy for the internet script. They
+# serve until their input closes: the shell holds the fifo open on fd 3.
 mkfifo "$run/server.in"
-python3 "$repo/tests/support/loopback_servers.py" origin <"$run/server.in" >"$run/server.out" 2>&1 &
-server_pid=$!
-exec 3>"$run/server.in"
-for _ in $(seq 50); do
-    grep -q '^PORT ' "$run/server.out" && break
-    sleep 0.1
-done
-export ORV_PORT
-ORV_PORT=$(sed -n 's/^PORT //p' "$run/server.out")
-[ -n "$ORV_PORT" ] || fail "the loopback HTTP server did not start"
+loopback() { # NAME ARGS...: starts one server, sets $port
+    local name=$1
+    shift
+    python3 "$repo/tests/support/loopback_servers.py" "$@" <"$run/server.in" >"$run/$name.out" 2>&1 &
+    server_pids="$server_pids $!"
+    [ -n "$fifo_open" ] || exec 3>"$run/server.in"
+    fifo_open=1
+    for _ in $(seq 100); do
+        grep -q '^PORT ' "$run/$name.out" && break
+        sleep 0.1
+    done
+    port=$(sed -n 's/^PORT //p' "$run/$name.out")
+    [ -n "$port" ] || fail "the loopback $name did not start"
+}
+fifo_open=""
+loopback origin origin
+export ORV_PORT=$port
+loopback proxy proxy "${ORV_PORT:-1}"
+export ORV_PROXY_PORT=$port
 
 # Registration under CLASSES (HKCR, or HKCU\Software\Classes for a per-user
 # registration): ProgIDs in both forms naming one class id, the in-process
