@@ -26,12 +26,12 @@ struct Setup {
         dir = mkdtemp(tmpl.data());
         setenv("ORV_REGISTRY", (dir + "/registry.reg").c_str(), 1);
         // A large switch size so the run never rotates.
-        orv::platform::writeSetting(
-            orv::HKEY_LOCAL_MACHINE, u"SOFTWARE\\VELN\\LogSystem",
+        (void)orv::platform::writeValue(
+            u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN\\LogSystem",
             {u"Path", orv::platform::kRegSz, orv::platform::regStringData(orv::fromUtf8(dir))});
-        orv::platform::writeSetting(orv::HKEY_LOCAL_MACHINE, u"SOFTWARE\\VELN\\LogSystem",
-                                    {u"SwitchDimension", orv::platform::kRegSz,
-                                     orv::platform::regStringData(u"2000000000")});
+        (void)orv::platform::writeValue(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN\\LogSystem",
+                                        {u"SwitchDimension", orv::platform::kRegSz,
+                                         orv::platform::regStringData(u"2000000000")});
         log = dir + "/orvmira.log";
     }
     ~Setup() { std::filesystem::remove_all(dir); }

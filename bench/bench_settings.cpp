@@ -40,7 +40,7 @@ class TempStore {
         dir_ = mkdtemp(tmpl.data());
         setSettingsStorePath(fromUtf8(dir_ + "/registry.reg"));
         const RegDocument doc = storeOf(keys);
-        importText(writeRegText(doc), nullptr);
+        (void)importText(writeRegText(doc), nullptr);
     }
     ~TempStore() {
         setSettingsStorePath(std::nullopt);
@@ -55,7 +55,7 @@ void BM_ReadCachedSetting(benchmark::State& state) {
     TempStore store(static_cast<int>(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(
-            readSetting(0x80000002u, u"SOFTWARE\\App7\\DbAccess", u"connectionUser"));
+            readValue(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\App7\\DbAccess", u"connectionUser"));
 }
 BENCHMARK(BM_ReadCachedSetting)->Arg(100);
 
@@ -63,8 +63,8 @@ void BM_WriteSetting(benchmark::State& state) {
     TempStore store(static_cast<int>(state.range(0)));
     int i = 0;
     for (auto _ : state)
-        writeSetting(0x80000002u, u"SOFTWARE\\App7\\DbAccess",
-                     {u"connectionUser", kRegSz, regStringData(decimalText(i++))});
+        (void)writeValue(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\App7\\DbAccess",
+                         {u"connectionUser", kRegSz, regStringData(decimalText(i++))});
 }
 BENCHMARK(BM_WriteSetting)->Arg(10)->Arg(100)->Unit(benchmark::kMicrosecond);
 

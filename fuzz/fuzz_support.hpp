@@ -27,11 +27,11 @@ class QuietLog {
         const std::string store = tmpl + "/registry.reg";
         setenv("ORV_REGISTRY", store.c_str(), 1);
         platform::setSettingsStorePath(std::nullopt);
-        platform::writeSetting(HKEY_LOCAL_MACHINE, u"SOFTWARE\\VELN\\LogSystem",
-                               {u"Path", platform::kRegSz, platform::regStringData(dir_)});
+        (void)platform::writeValue(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN\\LogSystem",
+                                   {u"Path", platform::kRegSz, platform::regStringData(dir_)});
         // Rotate the main log early so a long run keeps it small.
-        platform::writeSetting(
-            HKEY_LOCAL_MACHINE, u"SOFTWARE\\VELN\\LogSystem",
+        (void)platform::writeValue(
+            u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN\\LogSystem",
             {u"SwitchDimension", platform::kRegSz, platform::regStringData(u"65536")});
     }
     const Text& folder() const { return dir_; }

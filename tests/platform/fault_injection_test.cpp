@@ -179,11 +179,9 @@ std::vector<Scenario> scenarios() {
          true},
         {"settings write", [](test::Sandbox&) {},
          [](test::Sandbox&) {
-             return platform::writeSetting(
-                        HKEY_LOCAL_MACHINE, u"SOFTWARE\\Fault",
-                        {u"Name", platform::kRegSz, platform::regStringData(u"new value")})
-                        ? 0
-                        : err::kPathFileAccess;
+             return platform::writeTextValue(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Fault", u"Name",
+                                             u"new value")
+                 .error();
          },
          false},
         {"writeFile", [](test::Sandbox&) {},

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/posix/reg_document.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/registry/registry_utility.hpp"
@@ -19,11 +20,21 @@
 namespace orv::platform {
 namespace {
 
-constexpr uint32_t kHklm = 0x80000002u;
+const Text kHklm = u"HKEY_LOCAL_MACHINE";
 
-Text readText(TextView key, TextView name) {
-    SettingRead r = readSetting(kHklm, key, name);
-    return r.status == SettingStatus::Ok ? regDataText(r.data) : u"<missing>";
+Text key(TextView subkey) {
+    return kHklm + u"\\" + Text(subkey);
+}
+
+// Writes a text value under HKEY_LOCAL_MACHINE.
+Status setText(TextView subkey, TextView name, TextView text) {
+    return writeTextValue(key(subkey), name, text);
+}
+
+Text readText(TextView subkey, TextView name) {
+    auto r = readValue(key(subkey), name);
+    if (!r) return u"<error " + decimalText(r.error()) + u">";
+    return *r ? regDataText((*r)->data) : u"<missing>";
 }
 
 // Runs `body` in a child process; the child's exit code (0 when body
@@ -63,23 +74,33 @@ class MemoryTempFolder {
     bool hadOld_ = false;
 };
 
-TEST(SettingsStore, ReadsWhatWasWrittenAndTellsMissingKeysFromMissingValues) {
+TEST(SettingsStore, ReadsWhatWasWrittenAndRefusesWhatItCannotHold) {
     test::Sandbox box(false);
-    EXPECT_EQ(readSetting(kHklm, u"SOFTWARE\\App", u"x").status, SettingStatus::NoKey);
-    ASSERT_TRUE(writeSetting(kHklm, u"SOFTWARE\\App\\Deep", {u"V", kRegSz, regStringData(u"1")}));
+    EXPECT_EQ(readText(u"SOFTWARE\\App", u"x"), u"<missing>");
+    ASSERT_TRUE(setText(u"SOFTWARE\\App\\Deep", u"V", u"1"));
+    // Names compare without regard to case; a missing value, a missing key,
+    // another root and an unknown root are all simply not there.
     EXPECT_EQ(readText(u"software\\app\\deep", u"v"), u"1");
-    EXPECT_EQ(readSetting(kHklm, u"SOFTWARE\\App\\Deep", u"W").status, SettingStatus::NoValue);
-    // A key that only exists because a key below it does.
-    EXPECT_EQ(readSetting(kHklm, u"SOFTWARE\\App", u"V").status, SettingStatus::NoValue);
-    EXPECT_EQ(readSetting(0x80000001u, u"SOFTWARE\\App\\Deep", u"V").status, SettingStatus::NoKey);
-    EXPECT_EQ(readSetting(0x12345u, u"SOFTWARE\\App\\Deep", u"V").status, SettingStatus::NoKey);
+    EXPECT_EQ(readText(u"SOFTWARE\\App\\Deep", u"W"), u"<missing>");
+    EXPECT_EQ(readText(u"SOFTWARE\\App", u"V"), u"<missing>");
+    EXPECT_FALSE(*readValue(u"HKEY_CURRENT_USER\\SOFTWARE\\App\\Deep", u"V"));
+    EXPECT_FALSE(*readValue(fullKeyPath(0x12345u, u"SOFTWARE\\App\\Deep"), u"V"));
     // Names the format cannot carry are refused, and nothing is written.
-    EXPECT_FALSE(writeSetting(kHklm, u"SOFTWARE\\a\nb", {u"V", kRegSz, regStringData(u"1")}));
-    EXPECT_FALSE(writeSetting(kHklm, u"SOFTWARE\\App", {u"V\r", kRegSz, regStringData(u"1")}));
-    EXPECT_FALSE(writeSetting(kHklm, u"SOFTWARE\\\\App", {u"V", kRegSz, regStringData(u"1")}));
-    std::vector<RegParseError> errors;
-    documentFromText(test::readBytes(box.store()), &errors);
-    EXPECT_TRUE(errors.empty());
+    const std::string before = test::readBytes(box.store());
+    const struct {
+        const char16_t* path;
+        const char16_t* name;
+    } refused[] = {{u"HKEY_LOCAL_MACHINE\\SOFTWARE\\a\nb", u"V"},
+                   {u"HKEY_LOCAL_MACHINE\\SOFTWARE\\App", u"V\r"},
+                   {u"HKEY_LOCAL_MACHINE\\SOFTWARE\\\\App", u"V"},
+                   {u"HKEY_NOWHERE\\App", u"V"},
+                   {u"", u"V"}};
+    for (const auto& r : refused) {
+        EXPECT_EQ(writeTextValue(r.path, r.name, u"1").error(), err::kInvalidArgument)
+            << toUtf8(r.path);
+        EXPECT_EQ(deleteValue(r.path, r.name).error(), err::kInvalidArgument) << toUtf8(r.path);
+    }
+    EXPECT_EQ(test::readBytes(box.store()), before);
 }
 
 TEST(SettingsStore, KeyAndValueOperations) {
@@ -92,31 +113,32 @@ TEST(SettingsStore, KeyAndValueOperations) {
                     .ok());
     ASSERT_TRUE(writeTextValue(app, u"Name", u"text").ok());
     ASSERT_TRUE(writeDwordValue(app, u"Count", 7).ok());
-    auto snap = loadSettingsStore();
     // A key only implied by a deeper one is a subkey all the same.
-    EXPECT_EQ(subkeys(*snap, app), (std::vector<Text>{app + u"\\A", app + u"\\B"}));
-    EXPECT_TRUE(keyExists(*snap, app + u"\\a"));
-    const auto values = keyValues(*snap, app);
+    EXPECT_EQ(*subkeys(app), (std::vector<Text>{app + u"\\A", app + u"\\B"}));
+    EXPECT_TRUE(*keyExists(app + u"\\a"));
+    const auto values = *keyValues(app);
     ASSERT_EQ(values.size(), 2u);
     EXPECT_EQ(values[0], (RegValue{u"Name", kRegSz, regStringData(u"text")}));
     EXPECT_EQ(values[1], (RegValue{u"Count", kRegDword, regDwordData(7)}));
-    EXPECT_NE(exportKey(*snap, app + u"\\B").find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\App\\B]"),
+    EXPECT_NE(exportKey(app + u"\\B")->find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\App\\B]"),
               std::string::npos);
 
     ASSERT_TRUE(deleteValue(app, u"name").ok());
-    EXPECT_EQ(keyValues(*loadSettingsStore(), app).size(), 1u);
+    EXPECT_EQ(keyValues(app)->size(), 1u);
     ASSERT_TRUE(deleteValues(app).ok());
-    EXPECT_TRUE(keyValues(*loadSettingsStore(), app).empty());
+    EXPECT_TRUE(keyValues(app)->empty());
     ASSERT_TRUE(deleteKey(app + u"\\A").ok());
-    EXPECT_FALSE(keyExists(*loadSettingsStore(), app + u"\\A\\Deep"));
+    EXPECT_FALSE(*keyExists(app + u"\\A\\Deep"));
+    EXPECT_TRUE(deleteKey(app + u"\\A").ok());  // nothing there: nothing to do
 
     // Text with a line that cannot be read changes nothing.
     const std::string before = test::readBytes(box.store());
     std::vector<StoreLineError> errors;
-    EXPECT_FALSE(importText("Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\X]\r\n"
-                            "junk\r\n",
-                            &errors)
-                     .ok());
+    EXPECT_EQ(importText("Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\X]\r\n"
+                         "junk\r\n",
+                         &errors)
+                  .error(),
+              err::kInvalidArgument);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].line, 3u);
     EXPECT_EQ(test::readBytes(box.store()), before);
@@ -126,7 +148,7 @@ TEST(SettingsStore, EachWriteIsSeenAtOnceEvenWhenTheFileKeepsItsSize) {
     test::Sandbox box(false);
     for (int i = 0; i < 40; ++i) {
         const Text v = i % 2 ? u"odd" : u"evn";
-        ASSERT_TRUE(writeSetting(kHklm, u"K", {u"V", kRegSz, regStringData(v)}));
+        ASSERT_TRUE(setText(u"K", u"V", v));
         ASSERT_EQ(readText(u"K", u"V"), v) << i;
     }
     // The same through another process's write: this process has the old
@@ -134,9 +156,7 @@ TEST(SettingsStore, EachWriteIsSeenAtOnceEvenWhenTheFileKeepsItsSize) {
     for (int i = 0; i < 20; ++i) {
         const Text v = i % 2 ? u"odd" : u"evn";
         readText(u"K", u"V");
-        pid_t child = spawn([&] {
-            return writeSetting(kHklm, u"K", {u"V", kRegSz, regStringData(v)});
-        });
+        pid_t child = spawn([&] { return setText(u"K", u"V", v).ok(); });
         ASSERT_EQ(waitFor(child), 0);
         ASSERT_EQ(readText(u"K", u"V"), v) << i;
     }
@@ -147,13 +167,13 @@ TEST(SettingsStore, EachReplacementIsLaterThanTheFileItReplaces) {
     // same size may get the old inode number within one clock tick, so its
     // time must move forward even when the clock has not.
     test::Sandbox box(false);
-    ASSERT_TRUE(writeSetting(kHklm, u"K", {u"V", kRegSz, regStringData(u"1")}));
+    ASSERT_TRUE(setText(u"K", u"V", u"1"));
     struct stat before {};
     ASSERT_EQ(::stat(box.store().c_str(), &before), 0);
     const timespec future[2] = {{before.st_mtim.tv_sec + 3600, 0},
                                 {before.st_mtim.tv_sec + 3600, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, box.store().c_str(), future, 0), 0);
-    ASSERT_TRUE(writeSetting(kHklm, u"K", {u"V", kRegSz, regStringData(u"2")}));
+    ASSERT_TRUE(setText(u"K", u"V", u"2"));
     struct stat after {};
     ASSERT_EQ(::stat(box.store().c_str(), &after), 0);
     EXPECT_TRUE(after.st_mtim.tv_sec > future[1].tv_sec ||
@@ -168,36 +188,34 @@ TEST(SettingsStore, StoreThatIsNotRegTextIsReadButNeverOverwritten) {
         "\"Good\"=\"kept\"\n"
         "Server = db01   ; typed by hand\n";
     test::writeBytes(box.store(), handWritten);
-    auto snap = loadSettingsStore();
-    ASSERT_EQ(unreadLines(*snap).size(), 1u);
-    EXPECT_EQ(unreadLines(*snap)[0].line, 4u);
+    const auto unread = *unreadableLines();
+    ASSERT_EQ(unread.size(), 1u);
+    EXPECT_EQ(unread[0].line, 4u);
     EXPECT_EQ(readText(u"SOFTWARE\\App", u"Good"), u"kept");
 
-    EXPECT_FALSE(writeSetting(kHklm, u"SOFTWARE\\App", {u"New", kRegSz, regStringData(u"x")}));
-    StoreWriteResult r = createKey(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\App");
-    EXPECT_EQ(r.status, StoreWrite::Unreadable);
-    EXPECT_NE(r.message.find("line 4"), std::string::npos) << r.message;
-    EXPECT_NE(r.message.find(box.store()), std::string::npos) << r.message;
+    EXPECT_EQ(setText(u"SOFTWARE\\App", u"New", u"x").error(), err::kPathFileAccess);
+    EXPECT_EQ(createKey(key(u"SOFTWARE\\App")).error(), err::kPathFileAccess);
+    const std::string why = describeStoreFailure(err::kPathFileAccess);
+    EXPECT_NE(why.find("line 4"), std::string::npos) << why;
+    EXPECT_NE(why.find(box.store()), std::string::npos) << why;
     EXPECT_EQ(test::readBytes(box.store()), handWritten);
 }
 
 TEST(SettingsStore, WriteWhereTheProcessMayNotWriteIsRefused) {
     test::Sandbox box(false);
-    // Not even root may create files here.
-    setSettingsStorePath(u"/proc/orvcommon-test/registry.reg");
-    StoreWriteResult r = createKey(u"HKEY_LOCAL_MACHINE\\K");
-    EXPECT_NE(r.status, StoreWrite::Ok);
-    EXPECT_NE(r.message.find("/proc/orvcommon-test"), std::string::npos) << r.message;
-    EXPECT_FALSE(writeSetting(kHklm, u"K", {u"V", kRegSz, regStringData(u"1")}));
-    EXPECT_EQ(readSetting(kHklm, u"K", u"V").status, SettingStatus::NoKey);
+    // Not even root may create files in the kernel's own file system.
+    setSettingsStorePath(u"/sys/orvcommon-test.reg");
+    EXPECT_EQ(createKey(key(u"K")).error(), err::kPermissionDenied);
+    EXPECT_EQ(setText(u"K", u"V", u"1").error(), err::kPermissionDenied);
+    EXPECT_EQ(readText(u"K", u"V"), u"<missing>");
     setSettingsStorePath(std::nullopt);
 }
 
 TEST(SettingsStore, RewriteKeepsThePermissionsGivenToTheFile) {
     test::Sandbox box(false);
-    ASSERT_TRUE(writeSetting(kHklm, u"K", {u"Password", kRegSz, regStringData(u"a")}));
+    ASSERT_TRUE(setText(u"K", u"Password", u"a"));
     ASSERT_EQ(::chmod(box.store().c_str(), 0600), 0);
-    ASSERT_TRUE(writeSetting(kHklm, u"K", {u"Password", kRegSz, regStringData(u"b")}));
+    ASSERT_TRUE(setText(u"K", u"Password", u"b"));
     struct stat st {};
     ASSERT_EQ(::stat(box.store().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -209,14 +227,13 @@ TEST(SettingsStore, TwoWritersAndAReaderNeverSeeATornFile) {
     MemoryTempFolder memory;
     test::Sandbox box(false);
     constexpr int kWrites = 1000;
-    ASSERT_TRUE(writeSetting(kHklm, u"SOFTWARE\\Race", {u"V", kRegSz, regStringData(u"start")}));
+    ASSERT_TRUE(setText(u"SOFTWARE\\Race", u"V", u"start"));
     auto writer = [&](char16_t tag) {
         return spawn([=] {
             for (int i = 0; i < kWrites; ++i) {
                 Text v(1, tag);
                 v += decimalText(10000 + i);
-                if (!writeSetting(kHklm, u"SOFTWARE\\Race", {u"V", kRegSz, regStringData(v)}))
-                    return false;
+                if (!setText(u"SOFTWARE\\Race", u"V", v)) return false;
             }
             return true;
         });

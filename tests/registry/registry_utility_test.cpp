@@ -49,8 +49,8 @@ struct ThrowingWriter : RegistryWriter {
 };
 
 Text storedText(TextView key, TextView name) {
-    auto r = platform::readSetting(HKEY_LOCAL_MACHINE, key, name);
-    return r.status == platform::SettingStatus::Ok ? platform::regDataText(r.data) : u"<none>";
+    auto r = platform::readValue(platform::fullKeyPath(HKEY_LOCAL_MACHINE, key), name);
+    return r && *r ? platform::regDataText((*r)->data) : u"<none>";
 }
 
 TEST(RegistryUtility, GetKeyValueReadsByTheRegistryRuleAndLogsWhatItCannotRead) {
@@ -58,9 +58,10 @@ TEST(RegistryUtility, GetKeyValueReadsByTheRegistryRuleAndLogsWhatItCannotRead) 
     test::Sandbox::setText(u"SOFTWARE\\App", u"Text", u"caf\u00e9 \u20ac");
     test::Sandbox::setDword(u"SOFTWARE\\App", u"Three", 3);
     test::Sandbox::setText(u"Environment", u"User", u"me", HKEY_CURRENT_USER);
-    platform::writeSetting(HKEY_LOCAL_MACHINE, u"SOFTWARE\\App",
-                           {u"Multi", kRegMultiSz, platform::regMultiStringData({u"a", u"b"})});
-    platform::writeSetting(HKEY_LOCAL_MACHINE, u"SOFTWARE\\App", {u"Bin", kRegBinary, "\x01\x02"});
+    const Text app = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\App";
+    ASSERT_TRUE(platform::writeValue(
+        app, {u"Multi", kRegMultiSz, platform::regMultiStringData({u"a", u"b"})}));
+    ASSERT_TRUE(platform::writeValue(app, {u"Bin", kRegBinary, "\x01\x02"}));
     struct Row {
         int32_t root;
         const char16_t* key;

@@ -45,13 +45,14 @@ class Sandbox {
 
     static void setText(TextView key, TextView name, TextView value,
                         uint32_t root = HKEY_LOCAL_MACHINE) {
-        platform::writeSetting(root, key,
-                               {Text(name), platform::kRegSz, platform::regStringData(value)});
+        (void)platform::writeValue(platform::fullKeyPath(root, key),
+                                   {Text(name), platform::kRegSz, platform::regStringData(value)});
     }
     static void setDword(TextView key, TextView name, uint32_t value,
                          uint32_t root = HKEY_LOCAL_MACHINE) {
-        platform::writeSetting(root, key,
-                               {Text(name), platform::kRegDword, platform::regDwordData(value)});
+        (void)platform::writeValue(
+            platform::fullKeyPath(root, key),
+            {Text(name), platform::kRegDword, platform::regDwordData(value)});
     }
 
   private:

@@ -90,10 +90,11 @@ int main() {
     setenv("ORV_REGISTRY", store.c_str(), 1);
 
     // Log settings: the main log goes to the temporary folder.
-    platform::writeSetting(HKEY_LOCAL_MACHINE, u"SOFTWARE\\VELN\\LogSystem",
-                           {u"Path", platform::kRegSz, platform::regStringData(fromUtf8(base))});
-    platform::writeSetting(HKEY_LOCAL_MACHINE, u"SOFTWARE\\VELN\\LogSystem",
-                           {u"Trace", platform::kRegDword, platform::regDwordData(3)});
+    (void)platform::writeValue(
+        u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN\\LogSystem",
+        {u"Path", platform::kRegSz, platform::regStringData(fromUtf8(base))});
+    (void)platform::writeValue(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN\\LogSystem",
+                               {u"Trace", platform::kRegDword, platform::regDwordData(3)});
     show("settings store", store);
 
     ErrInfo failure;

@@ -135,22 +135,36 @@ int cancelled() {
     return kFailed;
 }
 
-void warnUnreadLines(const StoreSnapshot& snap) {
-    for (const StoreLineError& e : unreadLines(snap))
+// A look at the store that failed: reported once, by run().
+struct StoreUnreadable {
+    int32_t error;
+};
+
+template <class T>
+T orFail(Result<T> r) {
+    if (!r) throw StoreUnreadable{r.error()};
+    return std::move(*r);
+}
+
+void warnUnreadLines() {
+    for (const StoreLineError& e : orFail(unreadableLines()))
         std::cerr << "orv reg: warning: " << toUtf8(settingsStorePath()) << " line " << e.line
                   << ": " << e.message << " (line ignored)\n";
 }
 
 // Reports the outcome of a change of the store, naming `what`.
-int store(const std::string& what, const StoreWriteResult& r) {
-    if (r.status == StoreWrite::Ok) {
+int store(const std::string& what, const Status& r) {
+    if (r) {
         std::cout << "The operation completed successfully.\n";
         return kOk;
     }
-    const char* why = r.status == StoreWrite::Refused      ? "refused"
-                      : r.status == StoreWrite::Unreadable ? "refused (unreadable store)"
-                                                           : "failed";
-    std::cerr << "orv reg: " << what << " " << why << ": " << r.message << "\n";
+    std::cerr << "orv reg: " << what << " failed: " << describeStoreFailure(r.error()) << "\n";
+    return kFailed;
+}
+
+int keyNotFound(const Text& path) {
+    std::cerr << "orv reg: key " << toUtf8(path) << " not found in " << toUtf8(settingsStorePath())
+              << "\n";
     return kFailed;
 }
 
@@ -245,8 +259,8 @@ const RegValue* findValue(const std::vector<RegValue>& values, TextView name) {
 
 // Prints a key (its values, or just `only`), then its subkeys: their names,
 // or with `recurse` their whole contents. Returns the number of matches.
-size_t printKey(const StoreSnapshot& snap, const Text& path, const Args& a, bool recurse) {
-    const std::vector<RegValue> values = keyValues(snap, path);
+size_t printKey(const Text& path, const Args& a, bool recurse) {
+    const std::vector<RegValue> values = orFail(keyValues(path));
     size_t matches = 0;
     if (a.valueName || a.defaultValue) {
         Text name = a.valueName ? fromUtf8(*a.valueName) : Text();
@@ -262,10 +276,10 @@ size_t printKey(const StoreSnapshot& snap, const Text& path, const Args& a, bool
             printValue(v);
         ++matches;
     }
-    const std::vector<Text> children = subkeys(snap, path);
+    const std::vector<Text> children = orFail(subkeys(path));
     for (size_t i = 0; i < children.size(); ++i) {
         if (recurse)
-            matches += printKey(snap, children[i], a, true);
+            matches += printKey(children[i], a, true);
         else if (!a.valueName && !a.defaultValue)
             std::cout << (i == 0 ? "\n" : "") << toUtf8(children[i]) << "\n";
     }
@@ -275,14 +289,9 @@ size_t printKey(const StoreSnapshot& snap, const Text& path, const Args& a, bool
 int query(const Args& a) {
     if (a.words.size() != 1) throw UsageError{"query takes one KEY"};
     const Text path = keyArgument(a.words[0]);
-    auto snap = loadSettingsStore();
-    warnUnreadLines(*snap);
-    if (!keyExists(*snap, path)) {
-        std::cerr << "orv reg: key " << toUtf8(path) << " not found in "
-                  << toUtf8(settingsStorePath()) << "\n";
-        return kFailed;
-    }
-    size_t matches = printKey(*snap, path, a, a.recurse);
+    warnUnreadLines();
+    if (!orFail(keyExists(path))) return keyNotFound(path);
+    size_t matches = printKey(path, a, a.recurse);
     if ((a.valueName || a.defaultValue) && matches == 0) {
         std::cerr << "orv reg: value " << quotedName(a.valueName ? fromUtf8(*a.valueName) : Text())
                   << " not found in " << toUtf8(path) << (a.recurse ? " or its subkeys" : "")
@@ -383,8 +392,7 @@ int add(const Args& a) {
     const RegValue value = valueFromArgs(a, name);
     const std::string what = "value " + quotedName(name) + " of " + toUtf8(path);
     if (!a.force) {
-        auto snap = loadSettingsStore();
-        if (findValue(keyValues(*snap, path), name) &&
+        if (findValue(orFail(keyValues(path)), name) &&
             !confirm("Value " + displayName(name) + " exists, overwrite"))
             return cancelled();
     }
@@ -400,15 +408,10 @@ int remove(const Args& a) {
         std::cerr << "orv reg: the root " << toUtf8(path) << " cannot be deleted\n";
         return kFailed;
     }
-    auto snap = loadSettingsStore();
-    if (!keyExists(*snap, path)) {
-        std::cerr << "orv reg: key " << toUtf8(path) << " not found in "
-                  << toUtf8(settingsStorePath()) << "\n";
-        return kFailed;
-    }
+    if (!orFail(keyExists(path))) return keyNotFound(path);
     if (a.valueName || a.defaultValue) {
         const Text name = a.valueName ? fromUtf8(*a.valueName) : Text();
-        if (!findValue(keyValues(*snap, path), name)) {
+        if (!findValue(orFail(keyValues(path)), name)) {
             std::cerr << "orv reg: value " << quotedName(name) << " not found in " << toUtf8(path)
                       << "\n";
             return kFailed;
@@ -439,16 +442,11 @@ int exportKey(const Args& a) {
     if (a.words.size() != 2) throw UsageError{"export takes KEY and FILE"};
     const Text path = keyArgument(a.words[0]);
     const std::string& file = a.words[1];
-    auto snap = loadSettingsStore();
-    warnUnreadLines(*snap);
-    if (!keyExists(*snap, path)) {
-        std::cerr << "orv reg: key " << toUtf8(path) << " not found in "
-                  << toUtf8(settingsStorePath()) << "\n";
-        return kFailed;
-    }
+    warnUnreadLines();
+    if (!orFail(keyExists(path))) return keyNotFound(path);
     if (!a.force && fileExists(file) && !confirm("File " + file + " already exists. Overwrite"))
         return cancelled();
-    const std::string text = exportKey(*snap, path);
+    const std::string text = orFail(platform::exportKey(path));
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     if (!out) {
         std::cerr << "orv reg: cannot open " << file << ": " << std::strerror(errno) << "\n";
@@ -475,7 +473,7 @@ int import(const Args& a) {
     std::stringstream ss;
     ss << in.rdbuf();
     std::vector<StoreLineError> errors;
-    StoreWriteResult r = importText(ss.str(), &errors);
+    Status r = importText(ss.str(), &errors);
     if (!errors.empty()) {
         for (const StoreLineError& e : errors)
             std::cerr << "orv reg: " << file << " line " << e.line << ": " << e.message << "\n";
@@ -527,6 +525,9 @@ int run(const std::vector<std::string>& all) {
     } catch (const UsageError& e) {
         std::cerr << "orv reg: " << e.message << "\n'orv reg --help' describes the command.\n";
         return kUsage;
+    } catch (const StoreUnreadable& e) {
+        std::cerr << "orv reg: cannot read the store: " << describeStoreFailure(e.error) << "\n";
+        return kFailed;
     }
 }
 

@@ -97,6 +97,19 @@ Text normaliseKeyPath(TextView path) {
     return out;
 }
 
+Text fullKeyPath(uint32_t root, TextView subkey) {
+    const RegRoot* r = rootByHandle(root);
+    if (!r) return Text();
+    while (!subkey.empty() && subkey.back() == u'\\')
+        subkey.remove_suffix(1);
+    Text out = r->name;
+    if (!subkey.empty()) {
+        out += u'\\';
+        out += subkey;
+    }
+    return out;
+}
+
 bool regNameStorable(TextView name) {
     for (char16_t c : name)
         if (c == u'\0' || c == u'\r' || c == u'\n') return false;

@@ -61,5 +61,8 @@ const RegRoot* rootByName(TextView nameOrShort);
 // "HKLM\Software\x" or "HKEY_LOCAL_MACHINE\Software\x" -> full spelling;
 // empty text when the root is unknown. Trailing backslashes are dropped.
 Text normaliseKeyPath(TextView path);
+// The full path of `subkey` under a root handle ("" is the root itself),
+// trailing backslashes dropped; empty text when the root is unknown.
+Text fullKeyPath(uint32_t root, TextView subkey);
 
 }  // namespace orv::platform

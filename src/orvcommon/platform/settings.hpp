@@ -1,20 +1,31 @@
 // The settings store that stands in for the registry, as key and value
-// operations; how a backend keeps the settings stays inside it. On POSIX
-// the store is one text file in the registry export format holding every
-// root: the environment variable ORV_REGISTRY, else
-// /etc/orvcommon/registry.reg.
+// operations with the same signatures on every backend. How a backend keeps
+// the settings stays inside it: on POSIX the store is one text file in the
+// registry export format holding every root (ORV_REGISTRY, else
+// /etc/orvcommon/registry.reg); on Windows it is the registry itself.
 //
-// Keys are full paths, root name first (HKEY_LOCAL_MACHINE\SOFTWARE\...),
-// as normaliseKeyPath spells them. Readers work on a snapshot, taken anew
-// only when the store changed. Every change is made under the writers'
-// lock and replaces the store whole, so a crash leaves the old or the new
-// store, never a torn one.
+// Keys are full paths, root name first (HKEY_LOCAL_MACHINE\SOFTWARE\...), as
+// normaliseKeyPath spells them; names compare without regard to case. Every
+// call looks at the store as it is now: a change made by any process is seen
+// by the next call. Every change is made whole: a crash leaves the old or
+// the new store, never a torn one.
+//
+// Every call answers in the one Result/Status shape. The failures:
+//   5   a key path or value name the store cannot hold (unknown root, empty
+//       key name, NUL, CR or LF in a name); nothing is touched
+//   70  the process may not read or change the store
+//   75  a change to a store that holds text which cannot be read as settings
+//       (a file edited by hand): the store is left as it is (reads skip the
+//       lines they cannot read; unreadableLines names them)
+//   57, 61, 67 ... any other failure of the system, as the file services
+//       map it (I/O error, disk full, too many open files)
+// describeStoreFailure turns any of them into a sentence for people.
 #pragma once
 
 #include <initializer_list>
-#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "orvcommon/base/result.hpp"
@@ -22,87 +33,70 @@
 
 namespace orv::platform {
 
-// Path of the store in force.
+// The store in force, as people name it (the file path on POSIX).
 Text settingsStorePath();
-// Overrides the store path for this process (the `--store` option of the
-// command-line tool, and tests); nullopt returns to ORV_REGISTRY or the
-// default.
+// Chooses the store for this process (the `--store` option of the command-
+// line tool); nullopt returns to the default. A per-user store: what the
+// library creates there is private to its owner.
 void setSettingsStorePath(std::optional<Text> path);
 
-// A line of stored or imported text that could not be read.
+// ---- Reading
+//
+// A value or key that is not there is an ordinary answer, not a failure:
+// readers fall back to defaults, and keeping it out of the error number
+// leaves that number for "could not look" alone. So a read of one value is
+// Result<std::optional<RegValue>>: a failure, nothing, or the value.
+
+// One value (its name as stored, type and bytes); nullopt when the key or
+// the value is missing.
+Result<std::optional<RegValue>> readValue(TextView keyPath, TextView name);
+// Several values of one key, in the order asked, from one look at the store.
+Result<std::vector<std::optional<RegValue>>> readValues(TextView keyPath,
+                                                        std::initializer_list<TextView> names);
+// True when the key exists (held, or above a key that is held).
+Result<bool> keyExists(TextView keyPath);
+// The values of a key in their stored order; none for a missing key.
+Result<std::vector<RegValue>> keyValues(TextView keyPath);
+// The full paths of the immediate subkeys of a key in stored order; none for
+// a missing key.
+Result<std::vector<Text>> subkeys(TextView keyPath);
+
+// ---- Changing: each creates the missing keys above what it writes.
+
+// Writes one value of any type.
+Status writeValue(TextView keyPath, const RegValue& value);
+// Writes a text (REG_SZ) or a double-word (REG_DWORD) value.
+Status writeTextValue(TextView keyPath, TextView name, TextView text);
+Status writeDwordValue(TextView keyPath, TextView name, uint32_t value);
+// Creates a key.
+Status createKey(TextView keyPath);
+// Deletes one value, every value of a key, or a key with everything below
+// it. Deleting what is not there changes nothing and succeeds.
+Status deleteValue(TextView keyPath, TextView name);
+Status deleteValues(TextView keyPath);
+Status deleteKey(TextView keyPath);
+
+// ---- Import and export, in the registry export text format
+
+// A line of imported or stored text that could not be read.
 struct StoreLineError {
     size_t line;  // 1-based
     std::string message;
 };
 
-// The store as last read: shared and immutable, its contents opaque.
-class StoreSnapshot;
-std::shared_ptr<const StoreSnapshot> loadSettingsStore();
+// The key and everything below it as export text (only the header for a
+// missing key).
+Result<std::string> exportKey(TextView keyPath);
+// Applies export text to the store as one change. Text with lines that
+// cannot be read changes nothing: they are listed in `errors` and the
+// answer is 5.
+Status importText(std::string_view text, std::vector<StoreLineError>* errors);
+// The lines of the store that cannot be read (reads skip them, changes are
+// refused with 75). A backend that keeps no text has none.
+Result<std::vector<StoreLineError>> unreadableLines();
 
-// ---- Reading
-
-enum class SettingStatus { Ok, NoKey, NoValue };
-struct SettingRead {
-    SettingStatus status = SettingStatus::NoKey;
-    uint32_t type = kRegNone;
-    std::string data;
-};
-
-// Reads one value. `root` is the 32-bit root handle value.
-SettingRead readSetting(uint32_t root, TextView keyPath, TextView valueName);
-// The same from a snapshot already loaded (several reads, one look at the store).
-SettingRead readSetting(const StoreSnapshot& snapshot, uint32_t root, TextView keyPath,
-                        TextView valueName);
-// Several values of one key from a snapshot, the key looked up once.
-std::vector<SettingRead> readSettings(const StoreSnapshot& snapshot, uint32_t root,
-                                      TextView keyPath, std::initializer_list<TextView> names);
-
-// True when the key exists (held, or above a key that is held).
-bool keyExists(const StoreSnapshot& snapshot, TextView fullPath);
-// The values of a key in their stored order (none for a key without values).
-std::vector<RegValue> keyValues(const StoreSnapshot& snapshot, TextView fullPath);
-// The full paths of the immediate subkeys of a key, in stored order.
-std::vector<Text> subkeys(const StoreSnapshot& snapshot, TextView fullPath);
-// The lines of the store that could not be read (and are ignored).
-const std::vector<StoreLineError>& unreadLines(const StoreSnapshot& snapshot);
-
-// ---- Changing
-
-enum class StoreWrite {
-    Ok,
-    Refused,     // no permission to write the store (or its folder)
-    Unreadable,  // the store has lines that cannot be read: not overwritten
-    Failed,      // any other failure (disk full, I/O error)
-};
-struct StoreWriteResult {
-    StoreWrite status = StoreWrite::Failed;
-    std::string message;  // what went wrong, naming the file or the line
-    bool ok() const { return status == StoreWrite::Ok; }
-};
-
-// Writes one value (any type), creating its key when missing.
-StoreWriteResult writeValue(TextView fullPath, const RegValue& value);
-// Writes a text (REG_SZ) or a double-word (REG_DWORD) value.
-StoreWriteResult writeTextValue(TextView fullPath, TextView name, TextView text);
-StoreWriteResult writeDwordValue(TextView fullPath, TextView name, uint32_t value);
-// Creates a key (and the keys above it).
-StoreWriteResult createKey(TextView fullPath);
-// Deletes one value, every value of a key, or a key with everything below
-// it. Deleting what is not there changes nothing and is Ok.
-StoreWriteResult deleteValue(TextView fullPath, TextView name);
-StoreWriteResult deleteValues(TextView fullPath);
-StoreWriteResult deleteKey(TextView fullPath);
-
-// Writes one value under a root handle and key path; false when the key or
-// the name cannot be stored or the write failed.
-bool writeSetting(uint32_t root, TextView keyPath, const RegValue& value);
-
-// ---- Import and export, in the registry export text format
-
-// The key and everything below it as export text.
-std::string exportKey(const StoreSnapshot& snapshot, TextView fullPath);
-// Applies export text to the store. Text with lines that cannot be read
-// changes nothing: they are listed in `errors` and the result is Failed.
-StoreWriteResult importText(std::string_view text, std::vector<StoreLineError>* errors);
+// A failure of the calls above in words: the standard message, the store,
+// and for a store that cannot be read its first such line.
+std::string describeStoreFailure(int32_t error);
 
 }  // namespace orv::platform

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/eventlog.hpp"
 #include "orvcommon/platform/settings.hpp"
 
@@ -20,11 +21,14 @@ class StoreRegistryWriter final : public RegistryWriter {
         path = platform::normaliseKeyPath(path);
         if (!platform::regKeyPathStorable(path) || !platform::regNameStorable(sValueName))
             return false;
-        auto res = platform::writeTextValue(path, sValueName, sValue);
-        if (res.status == platform::StoreWrite::Ok) return true;
-        if (res.status != platform::StoreWrite::Refused)
+        Status written = platform::writeTextValue(path, sValueName, sValue);
+        if (written) return true;
+        // A refusal is the answer the caller asked for; anything else is a
+        // fault an administrator should see.
+        if (written.error() != err::kPermissionDenied)
             platform::writeEventLog(u"Value \"" + sValueName + u"\" of " + path +
-                                    u" not written: " + fromUtf8(res.message));
+                                    u" not written: " +
+                                    fromUtf8(platform::describeStoreFailure(written.error())));
         return false;
     }
 };

@@ -92,15 +92,18 @@ struct LogSettings {
     bool ok = true;  // false when a numeric setting was out of range
 };
 
-// Reads "Path", "Trace" and "SwitchDimension" by the registry value reading
-// rule, in this order, from one look at the settings store. With
-// `checkFolder` false the "Path" folder is taken as written and its existence
-// is checked only if writing into it fails (writeLog's hot path saves a
-// file-system lookup per line; what it writes where is the same).
-LogSettings readLogSettings(const platform::StoreSnapshot& store, bool checkFolder) {
+// The values of "Path", "Trace" and "SwitchDimension" by the registry value
+// reading rule, in this order, from one look at the settings store.
+std::vector<RegistryText> readLogValues() {
+    return readRegistryTexts(HKEY_LOCAL_MACHINE, kLogKey, {u"Path", u"Trace", u"SwitchDimension"});
+}
+
+// The log settings from those values. With `checkFolder` false the "Path"
+// folder is taken as written and its existence is checked only if writing
+// into it fails (writeLog's hot path saves a file-system lookup per line;
+// what it writes where is the same).
+LogSettings logSettingsFrom(const std::vector<RegistryText>& values, bool checkFolder) {
     LogSettings s;
-    const auto values = readRegistryTexts(store, HKEY_LOCAL_MACHINE, kLogKey,
-                                          {u"Path", u"Trace", u"SwitchDimension"});
     Text folder = trimSpaces(values[0].text);
     s.written = folder;
     if (folder.empty() || (checkFolder && !platform::pathExists(folder))) {
@@ -121,20 +124,30 @@ LogSettings readLogSettings(const platform::StoreSnapshot& store, bool checkFold
     return s;
 }
 
-// writeLog reads the settings afresh on every call, but the answer can only
-// change when the store file or the regional separators change: the last
-// answer is kept per thread against the store snapshot it came from.
+bool sameValues(const std::vector<RegistryText>& a, const std::vector<RegistryText>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].read != b[i].read || a[i].text != b[i].text) return false;
+    return true;
+}
+
+// writeLog reads the settings afresh on every call; the settings drawn from
+// them change only when the values or the regional separators do, so the
+// last ones are kept per thread against what they were drawn from.
 const LogSettings& currentLogSettings() {
-    thread_local std::shared_ptr<const platform::StoreSnapshot> lastStore;
+    thread_local std::vector<RegistryText> lastValues;
     thread_local char16_t lastDecimal = 0, lastGroup = 0;
     thread_local LogSettings last;
-    auto store = platform::loadSettingsStore();
+    thread_local bool known = false;
+    std::vector<RegistryText> values = readLogValues();
     const Regional& r = Regional::current();
-    if (store != lastStore || r.decimalSeparator != lastDecimal || r.groupSeparator != lastGroup) {
-        last = readLogSettings(*store, false);
-        lastStore = std::move(store);
+    if (!known || !sameValues(values, lastValues) || r.decimalSeparator != lastDecimal ||
+        r.groupSeparator != lastGroup) {
+        last = logSettingsFrom(values, false);
+        lastValues = std::move(values);
         lastDecimal = r.decimalSeparator;
         lastGroup = r.groupSeparator;
+        known = true;
     }
     return last;
 }
@@ -142,7 +155,7 @@ const LogSettings& currentLogSettings() {
 }  // namespace
 
 bool ErrInfo::getInfoForLogSystem(Text& sLogPath, int16_t& iTrace, int32_t& lByteSwitch) {
-    LogSettings s = readLogSettings(*platform::loadSettingsStore(), true);
+    LogSettings s = logSettingsFrom(readLogValues(), true);
     logFolder_ = s.folder;
     sLogPath = s.folder;
     iTrace = s.trace;

@@ -9,10 +9,11 @@ namespace orv {
 
 namespace {
 
-RegistryText convert(const platform::SettingRead& r) {
+RegistryText convert(const std::optional<platform::RegValue>& value) {
     constexpr size_t kBufferBytes = 1024;
     RegistryText out;
-    if (r.status != platform::SettingStatus::Ok) return out;
+    if (!value) return out;
+    const platform::RegValue& r = *value;
     switch (r.type) {
         case platform::kRegSz:
         case platform::kRegExpandSz: {
@@ -42,21 +43,18 @@ RegistryText convert(const platform::SettingRead& r) {
 }  // namespace
 
 RegistryText readRegistryText(uint32_t root, TextView keyPath, TextView valueName) {
-    return convert(platform::readSetting(root, keyPath, valueName));
+    auto read = platform::readValue(platform::fullKeyPath(root, keyPath), valueName);
+    return read ? convert(*read) : RegistryText();
 }
 
 std::vector<RegistryText> readRegistryTexts(uint32_t root, TextView keyPath,
                                             std::initializer_list<TextView> valueNames) {
-    return readRegistryTexts(*platform::loadSettingsStore(), root, keyPath, valueNames);
-}
-
-std::vector<RegistryText> readRegistryTexts(const platform::StoreSnapshot& snapshot, uint32_t root,
-                                            TextView keyPath,
-                                            std::initializer_list<TextView> valueNames) {
-    std::vector<RegistryText> out;
-    out.reserve(valueNames.size());
-    for (const auto& read : platform::readSettings(snapshot, root, keyPath, valueNames))
-        out.push_back(convert(read));
+    auto read = platform::readValues(platform::fullKeyPath(root, keyPath), valueNames);
+    std::vector<RegistryText> out(valueNames.size());
+    if (read) {
+        for (size_t i = 0; i < out.size(); ++i)
+            out[i] = convert((*read)[i]);
+    }
     return out;
 }
 

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "orvcommon/base/text.hpp"
-#include "orvcommon/platform/settings.hpp"
 
 namespace orv {
 
@@ -32,9 +31,6 @@ RegistryText readRegistryText(uint32_t root, TextView keyPath, TextView valueNam
 // Reads several values of one key with a single look at the store (the log
 // settings are read on every writeLog). Each value follows the same rule.
 std::vector<RegistryText> readRegistryTexts(uint32_t root, TextView keyPath,
-                                            std::initializer_list<TextView> valueNames);
-std::vector<RegistryText> readRegistryTexts(const platform::StoreSnapshot& snapshot, uint32_t root,
-                                            TextView keyPath,
                                             std::initializer_list<TextView> valueNames);
 
 }  // namespace orv

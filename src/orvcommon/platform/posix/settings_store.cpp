@@ -1,3 +1,6 @@
+// The POSIX settings store: one registry-export text file. Readers keep the
+// last parse and read the file again only when it changed (identity, size or
+// modification time); writers replace it whole under a lock file.
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -7,8 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <mutex>
 
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/posix/posix_io.hpp"
 #include "orvcommon/platform/posix/reg_document.hpp"
 #include "orvcommon/platform/settings.hpp"
@@ -16,14 +21,14 @@
 namespace orv::platform {
 using posix::sys;
 
-class StoreSnapshot {
-  public:
+namespace {
+
+// The store as last read: shared and immutable.
+struct Snapshot {
     RegDocument doc;
     std::vector<RegParseError> errors;
-    bool exists = false;
 };
-
-namespace {
+using SnapshotPtr = std::shared_ptr<const Snapshot>;
 
 std::mutex gMutex;      // the parse cache
 std::mutex gPathMutex;  // the path override
@@ -35,7 +40,7 @@ struct CacheEntry {
     ino_t ino = 0;
     off_t size = -1;
     timespec mtime{};
-    std::shared_ptr<const StoreSnapshot> snapshot;
+    SnapshotPtr snapshot;
 };
 CacheEntry gCache;
 
@@ -55,49 +60,51 @@ bool sameStat(const struct stat& st, const CacheEntry& c) {
            st.st_mtim.tv_sec == c.mtime.tv_sec && st.st_mtim.tv_nsec == c.mtime.tv_nsec;
 }
 
-bool readWhole(int fd, std::string& out) {
-    return posix::readToEnd(fd, out).ok();
+// The registry's own answer to "may not": 70 wherever permission is the
+// cause; every other cause as the file services map it.
+Failure storeFailure(int e) {
+    if (e == EACCES || e == EPERM || e == EROFS) return Failure{err::kPermissionDenied};
+    return Failure{posix::errorFromOs(e)};
 }
 
-std::shared_ptr<const StoreSnapshot> emptySnapshot() {
-    static const auto kEmpty = std::make_shared<const StoreSnapshot>();
+SnapshotPtr emptySnapshot() {
+    static const auto kEmpty = std::make_shared<const Snapshot>();
     return kEmpty;
 }
 
-// Parses the store file if it changed since the cached parse. gMutex held.
-std::shared_ptr<const StoreSnapshot> current() {
+// The store now: the cached parse while the file is unchanged, else a new
+// one. A store that does not exist yet holds nothing. gMutex held.
+Result<SnapshotPtr> current() {
     const std::string path = nativeStorePath();
     struct stat st {};
     if (sys.stat(path.c_str(), &st) != 0) {
+        const int e = errno;
         gCache = CacheEntry{};
-        return emptySnapshot();
+        if (e == ENOENT || e == ENOTDIR) return emptySnapshot();
+        return storeFailure(e);
     }
     if (gCache.snapshot && gCache.path == path && sameStat(st, gCache)) return gCache.snapshot;
     int fd = sys.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
-    if (fd < 0) return emptySnapshot();
+    if (fd < 0) return errno == ENOENT ? Result<SnapshotPtr>(emptySnapshot()) : storeFailure(errno);
     std::string bytes;
     struct stat fst {};
-    bool ok = sys.fstat(fd, &fst) == 0 && readWhole(fd, bytes);
+    Status read = sys.fstat(fd, &fst) == 0 ? posix::readToEnd(fd, bytes) : posix::lastFailure();
     sys.close(fd);
-    if (!ok) return emptySnapshot();
-    auto snap = std::make_shared<StoreSnapshot>();
+    if (!read) return Failure{read.error()};
+    auto snap = std::make_shared<Snapshot>();
     snap->doc = documentFromText(bytes, &snap->errors);
-    snap->exists = true;
     gCache.path = path;
     gCache.dev = fst.st_dev;
     gCache.ino = fst.st_ino;
     gCache.size = fst.st_size;
     gCache.mtime = fst.st_mtim;
     gCache.snapshot = snap;
-    return snap;
+    return SnapshotPtr(std::move(snap));
 }
 
-StoreWrite statusFromErrno(int e) {
-    return (e == EACCES || e == EPERM || e == EROFS) ? StoreWrite::Refused : StoreWrite::Failed;
-}
-
-std::string describe(const std::string& what, const std::string& path, int e) {
-    return what + " " + path + ": " + std::strerror(e);
+Result<SnapshotPtr> load() {
+    std::lock_guard<std::mutex> lock(gMutex);
+    return current();
 }
 
 }  // namespace
@@ -116,54 +123,76 @@ void setSettingsStorePath(std::optional<Text> path) {
     gPathOverride = std::move(path);
 }
 
-std::shared_ptr<const StoreSnapshot> loadSettingsStore() {
-    std::lock_guard<std::mutex> lock(gMutex);
-    return current();
-}
-
-SettingRead readSetting(uint32_t root, TextView keyPath, TextView valueName) {
-    return readSetting(*loadSettingsStore(), root, keyPath, valueName);
-}
-
-std::vector<SettingRead> readSettings(const StoreSnapshot& snapshot, uint32_t root,
-                                      TextView keyPath, std::initializer_list<TextView> names) {
-    std::vector<SettingRead> out(names.size());
-    const RegRoot* r = rootByHandle(root);
-    if (!r) return out;
-    Text full = r->name;
-    if (!keyPath.empty()) {
-        full += u'\\';
-        full += keyPath;
-    }
-    const RegKey* key = snapshot.doc.find(full);
-    const SettingStatus missing =
-        key || snapshot.doc.keyExists(full) ? SettingStatus::NoValue : SettingStatus::NoKey;
-    size_t i = 0;
+Result<std::vector<std::optional<RegValue>>> readValues(TextView keyPath,
+                                                        std::initializer_list<TextView> names) {
+    auto snap = load();
+    if (!snap) return Failure{snap.error()};
+    const RegKey* key = (*snap)->doc.find(keyPath);
+    std::vector<std::optional<RegValue>> out;
+    out.reserve(names.size());
     for (TextView name : names) {
-        SettingRead& one = out[i++];
         const RegValue* v = key ? key->find(name) : nullptr;
-        if (!v) {
-            one.status = missing;
-            continue;
-        }
-        one.status = SettingStatus::Ok;
-        one.type = v->type;
-        one.data = v->data;
+        out.push_back(v ? std::optional<RegValue>(*v) : std::nullopt);
     }
     return out;
 }
 
-SettingRead readSetting(const StoreSnapshot& snapshot, uint32_t root, TextView keyPath,
-                        TextView valueName) {
-    return std::move(readSettings(snapshot, root, keyPath, {valueName}).front());
+Result<std::optional<RegValue>> readValue(TextView keyPath, TextView name) {
+    auto values = readValues(keyPath, {name});
+    if (!values) return Failure{values.error()};
+    return std::move(values->front());
+}
+
+Result<bool> keyExists(TextView keyPath) {
+    auto snap = load();
+    if (!snap) return Failure{snap.error()};
+    return (*snap)->doc.keyExists(keyPath);
+}
+
+Result<std::vector<RegValue>> keyValues(TextView keyPath) {
+    auto snap = load();
+    if (!snap) return Failure{snap.error()};
+    const RegKey* key = (*snap)->doc.find(keyPath);
+    return key ? key->values : std::vector<RegValue>();
+}
+
+Result<std::vector<Text>> subkeys(TextView keyPath) {
+    auto snap = load();
+    if (!snap) return Failure{snap.error()};
+    const Text prefix = toUpper(keyPath) + u"\\";
+    std::vector<Text> out, seen;
+    for (const RegKey& k : (*snap)->doc.keys()) {
+        Text upper = toUpper(k.path);
+        if (upper.size() <= prefix.size() || upper.compare(0, prefix.size(), prefix) != 0) continue;
+        size_t end = upper.find(u'\\', prefix.size());
+        Text childUpper = upper.substr(0, end);
+        bool known = false;
+        for (const Text& s : seen)
+            known = known || s == childUpper;
+        if (known) continue;
+        seen.push_back(childUpper);
+        out.push_back(k.path.substr(0, end));
+    }
+    return out;
+}
+
+Result<std::string> exportKey(TextView keyPath) {
+    auto snap = load();
+    if (!snap) return Failure{snap.error()};
+    return writeRegText((*snap)->doc.subtree(keyPath));
+}
+
+Result<std::vector<StoreLineError>> unreadableLines() {
+    auto snap = load();
+    if (!snap) return Failure{snap.error()};
+    return (*snap)->errors;
 }
 
 namespace {
 
 // Applies `change` to the current store under the writers' lock and writes
 // the result. `change` returns false to abandon the write (nothing changes).
-StoreWriteResult modify(const std::function<bool(RegDocument&)>& change) {
-    StoreWriteResult res;
+Status modify(const std::function<bool(RegDocument&)>& change) {
     const std::string path = nativeStorePath();
     auto slash = path.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
@@ -173,24 +202,15 @@ StoreWriteResult modify(const std::function<bool(RegDocument&)>& change) {
             // A missing store folder is created (first write on a new machine).
             for (size_t i = 1; i <= folder.size(); ++i) {
                 if (i == folder.size() || folder[i] == '/') {
-                    if (sys.mkdir(folder.substr(0, i).c_str(), 0755) != 0 && errno != EEXIST) {
-                        int e = errno;
-                        res.status = statusFromErrno(e);
-                        res.message = describe("cannot create folder", folder.substr(0, i), e);
-                        return res;
-                    }
+                    if (sys.mkdir(folder.substr(0, i).c_str(), 0755) != 0 && errno != EEXIST)
+                        return storeFailure(errno);
                 }
             }
         }
     }
     const std::string lockPath = path + ".lock";
     int lockFd = sys.open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (lockFd < 0) {
-        int e = errno;
-        res.status = statusFromErrno(e);
-        res.message = describe("cannot open lock file", lockPath, e);
-        return res;
-    }
+    if (lockFd < 0) return storeFailure(errno);
     (void)posix::lockExclusive(lockFd);  // without it, the write still replaces whole files
     struct Unlock {
         int fd;
@@ -204,58 +224,34 @@ StoreWriteResult modify(const std::function<bool(RegDocument&)>& change) {
     int fd = sys.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (fd >= 0) {
         exists = true;
-        bool ok = sys.fstat(fd, &oldSt) == 0 && readWhole(fd, bytes);
+        Status read =
+            sys.fstat(fd, &oldSt) == 0 ? posix::readToEnd(fd, bytes) : posix::lastFailure();
         sys.close(fd);
-        if (!ok) {
-            res.status = StoreWrite::Failed;
-            res.message = "cannot read " + path;
-            return res;
-        }
+        if (!read) return read;
     } else if (errno != ENOENT) {
-        int e = errno;
-        res.status = statusFromErrno(e);
-        res.message = describe("cannot read", path, e);
-        return res;
+        return storeFailure(errno);
     }
     std::vector<RegParseError> errors;
     RegDocument doc = documentFromText(bytes, &errors);
     if (exists && !errors.empty()) {
         // Whatever a person wrote there by hand is not to be destroyed.
-        res.status = StoreWrite::Unreadable;
-        res.message = path + " line " + std::to_string(errors.front().line) + ": " +
-                      errors.front().message + "; the store is left unchanged";
-        return res;
+        return Failure{err::kPathFileAccess};
     }
-    if (!change(doc)) {
-        res.status = StoreWrite::Ok;
-        return res;
-    }
+    if (!change(doc)) return Status();
     const std::string text = writeRegText(doc);
     // Never store what could not be read back (a name holding a line break,
     // say): the next writer would refuse the file.
-    if (!parseRegText(text).errors.empty()) {
-        res.status = StoreWrite::Failed;
-        res.message = "the change cannot be written as .reg text; " + path + " is left unchanged";
-        return res;
-    }
+    if (!parseRegText(text).errors.empty()) return Failure{err::kInvalidArgument};
     const std::string tmp = path + ".tmp." + std::to_string(::getpid());
     int out = sys.open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0) {
-        int e = errno;
-        res.status = statusFromErrno(e);
-        res.message = describe("cannot write", tmp, e);
-        return res;
-    }
+    if (out < 0) return storeFailure(errno);
     // The store may hold passwords: keep the permission bits an
     // administrator gave the file.
     if (exists) sys.fchmod(out, oldSt.st_mode & 07777);
-    if (!posix::writeFully(out, text)) {
-        int e = errno;
+    if (Status written = posix::writeFully(out, text); !written) {
         sys.close(out);
         sys.unlink(tmp.c_str());
-        res.status = statusFromErrno(e);
-        res.message = describe("cannot write", tmp, e);
-        return res;
+        return written;
     }
     // Readers keep their parse while identity, size and modification time
     // stay the same. The replacement may reuse the old inode number and have
@@ -275,130 +271,86 @@ StoreWriteResult modify(const std::function<bool(RegDocument&)>& change) {
         sys.futimens(out, times);
     }
     if (sys.fsync(out) != 0 || sys.close(out) != 0) {
-        int e = errno;
+        Failure f = storeFailure(errno);
         sys.unlink(tmp.c_str());
-        res.status = StoreWrite::Failed;
-        res.message = describe("cannot flush", tmp, e);
-        return res;
+        return f;
     }
     if (sys.rename(tmp.c_str(), path.c_str()) != 0) {
-        int e = errno;
+        Failure f = storeFailure(errno);
         sys.unlink(tmp.c_str());
-        res.status = statusFromErrno(e);
-        res.message = describe("cannot replace", path, e);
-        return res;
+        return f;
     }
     {
         std::lock_guard<std::mutex> lock(gMutex);
         gCache = CacheEntry{};  // this process reads its own write back
     }
-    res.status = StoreWrite::Ok;
-    return res;
+    return Status();
+}
+
+bool storable(TextView keyPath, TextView name = {}) {
+    return regKeyPathStorable(keyPath) && regNameStorable(name);
 }
 
 }  // namespace
 
-bool keyExists(const StoreSnapshot& snapshot, TextView fullPath) {
-    return snapshot.doc.keyExists(fullPath);
-}
-
-std::vector<RegValue> keyValues(const StoreSnapshot& snapshot, TextView fullPath) {
-    const RegKey* key = snapshot.doc.find(fullPath);
-    return key ? key->values : std::vector<RegValue>();
-}
-
-std::vector<Text> subkeys(const StoreSnapshot& snapshot, TextView fullPath) {
-    const Text prefix = toUpper(fullPath) + u"\\";
-    std::vector<Text> out, seen;
-    for (const RegKey& k : snapshot.doc.keys()) {
-        Text upper = toUpper(k.path);
-        if (upper.size() <= prefix.size() || upper.compare(0, prefix.size(), prefix) != 0) continue;
-        size_t end = upper.find(u'\\', prefix.size());
-        Text childUpper = upper.substr(0, end);
-        bool known = false;
-        for (const Text& s : seen)
-            known = known || s == childUpper;
-        if (known) continue;
-        seen.push_back(childUpper);
-        out.push_back(k.path.substr(0, end));
-    }
-    return out;
-}
-
-const std::vector<StoreLineError>& unreadLines(const StoreSnapshot& snapshot) {
-    return snapshot.errors;
-}
-
-StoreWriteResult writeValue(TextView fullPath, const RegValue& value) {
+Status writeValue(TextView keyPath, const RegValue& value) {
+    if (!storable(keyPath, value.name)) return Failure{err::kInvalidArgument};
     return modify([&](RegDocument& doc) {
-        doc.setValue(fullPath, value);
+        doc.setValue(keyPath, value);
         return true;
     });
 }
 
-StoreWriteResult writeTextValue(TextView fullPath, TextView name, TextView text) {
-    return writeValue(fullPath, RegValue{Text(name), kRegSz, regStringData(text)});
+Status writeTextValue(TextView keyPath, TextView name, TextView text) {
+    return writeValue(keyPath, RegValue{Text(name), kRegSz, regStringData(text)});
 }
 
-StoreWriteResult writeDwordValue(TextView fullPath, TextView name, uint32_t value) {
-    return writeValue(fullPath, RegValue{Text(name), kRegDword, regDwordData(value)});
+Status writeDwordValue(TextView keyPath, TextView name, uint32_t value) {
+    return writeValue(keyPath, RegValue{Text(name), kRegDword, regDwordData(value)});
 }
 
-StoreWriteResult createKey(TextView fullPath) {
+Status createKey(TextView keyPath) {
+    if (!storable(keyPath)) return Failure{err::kInvalidArgument};
     return modify([&](RegDocument& doc) {
-        doc.ensure(fullPath);
+        doc.ensure(keyPath);
         return true;
     });
 }
 
-StoreWriteResult deleteValue(TextView fullPath, TextView name) {
-    return modify([&](RegDocument& doc) { return doc.deleteValue(fullPath, name); });
+Status deleteValue(TextView keyPath, TextView name) {
+    if (!storable(keyPath, name)) return Failure{err::kInvalidArgument};
+    return modify([&](RegDocument& doc) { return doc.deleteValue(keyPath, name); });
 }
 
-StoreWriteResult deleteValues(TextView fullPath) {
+Status deleteValues(TextView keyPath) {
+    if (!storable(keyPath)) return Failure{err::kInvalidArgument};
     return modify([&](RegDocument& doc) {
-        const RegKey* key = doc.find(fullPath);
+        const RegKey* key = doc.find(keyPath);
         if (!key || key->values.empty()) return false;
         std::vector<Text> names;
         for (const RegValue& v : key->values)
             names.push_back(v.name);
         for (const Text& n : names)
-            doc.deleteValue(fullPath, n);
+            doc.deleteValue(keyPath, n);
         return true;
     });
 }
 
-StoreWriteResult deleteKey(TextView fullPath) {
-    return modify([&](RegDocument& doc) { return doc.deleteKey(fullPath); });
+Status deleteKey(TextView keyPath) {
+    if (!storable(keyPath)) return Failure{err::kInvalidArgument};
+    return modify([&](RegDocument& doc) { return doc.deleteKey(keyPath); });
 }
 
-std::string exportKey(const StoreSnapshot& snapshot, TextView fullPath) {
-    return writeRegText(snapshot.doc.subtree(fullPath));
-}
-
-StoreWriteResult importText(std::string_view text, std::vector<StoreLineError>* errors) {
+Status importText(std::string_view text, std::vector<StoreLineError>* errors) {
     const RegParse parsed = parseRegText(text);
     if (!parsed.errors.empty()) {
         if (errors) *errors = parsed.errors;
-        StoreWriteResult r;
-        r.status = StoreWrite::Failed;
-        r.message = "the text has lines that cannot be read";
-        return r;
+        return Failure{err::kInvalidArgument};
     }
     return modify([&](RegDocument& doc) {
         applyOps(doc, parsed.ops);
         return true;
     });
-}
-
-bool writeSetting(uint32_t root, TextView keyPath, const RegValue& value) {
-    const RegRoot* r = rootByHandle(root);
-    if (!r) return false;
-    Text full = r->name;
-    if (!keyPath.empty()) full += u"\\" + Text(keyPath);
-    Text normalised = normaliseKeyPath(full);
-    if (!regKeyPathStorable(normalised) || !regNameStorable(value.name)) return false;
-    return writeValue(normalised, value).ok();
 }
 
 }  // namespace orv::platform
