@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "orvcommon/server/type_library.hpp"
 #include "orvcommon/server/win32/dispatch.hpp"
 
 namespace orv::server::com {
@@ -59,9 +60,33 @@ DECIMAL toDecimal(const Decimal& v) {
     return d;
 }
 
+// structError is seven VARIANTs in a row. Its fields are read and written in
+// place once the record's identity and size are checked: the record
+// information of some hosts cannot get or put Variant fields (Wine's answers
+// a field count of 0 and fails GetField on them).
+VARIANT* structErrorFields(IRecordInfo* info, void* record) {
+    static const GUID kStructErrorId = [] {
+        for (const PublishedRecord& r : records())
+            if (TextView(r.name) == kStructError.name) return guidOf(r.typeId);
+        raise(err::kInternal);
+    }();
+    GUID id{};
+    ULONG size = 0;
+    if (!info || !record || FAILED(info->GetGuid(&id)) || !IsEqualGUID(id, kStructErrorId) ||
+        FAILED(info->GetSize(&size)) || size != kStructError.fields.size() * sizeof(VARIANT))
+        return nullptr;
+    return static_cast<VARIANT*>(record);
+}
+
 // The fields of a record in record order.
 orv::Variant fromRecord(IRecordInfo* info, void* record) {
     if (!info || !record) raise(err::kTypeMismatch);
+    if (VARIANT* fields = structErrorFields(info, record)) {
+        VariantArray out(Bounds{0, static_cast<int32_t>(kStructError.fields.size()) - 1});
+        for (size_t k = 0; k < out.size(); ++k)
+            out.storage()[k] = fromVariant(fields[k]);
+        return orv::Variant(std::move(out));
+    }
     ULONG count = 0;
     if (FAILED(info->GetFieldNames(&count, nullptr))) raise(err::kTypeMismatch);
     std::vector<BSTR> names(count);
@@ -93,6 +118,28 @@ orv::Variant fromRecord(IRecordInfo* info, void* record) {
 void putRecord(IRecordInfo* info, void* record, const orv::Variant& value) {
     const VariantArray* fields = value.array();
     if (!info || !record || !fields) raise(err::kTypeMismatch);
+    if (VARIANT* own = structErrorFields(info, record)) {
+        if (fields->size() != kStructError.fields.size()) raise(err::kTypeMismatch);
+        // Every field converts before any is replaced, so a failure leaves
+        // the caller's record as it was.
+        std::vector<VARIANT> fresh(fields->size());
+        size_t made = 0;
+        try {
+            for (; made < fresh.size(); ++made) {
+                VariantInit(&fresh[made]);
+                toVariant(fields->storage()[made], fresh[made]);
+            }
+        } catch (...) {
+            for (size_t k = 0; k < made; ++k)
+                VariantClear(&fresh[k]);
+            throw;
+        }
+        for (size_t k = 0; k < fresh.size(); ++k) {
+            VariantClear(&own[k]);
+            own[k] = fresh[k];
+        }
+        return;
+    }
     ULONG count = 0;
     if (FAILED(info->GetFieldNames(&count, nullptr)) || count != fields->size())
         raise(err::kTypeMismatch);

@@ -144,7 +144,9 @@ class Dispatch final : public IDispatch {
                     values[k] = fromVariant(*given[k]);
                     args[k] = &values[k];
                 }
-            const orv::Variant returned = invoke(object_, *member, args);
+            // Every variable reaches invoke as a Variant: a typed reference
+            // (VT_BYREF|VT_I4) is converted to its own type by writeBack below.
+            const orv::Variant returned = invoke(object_, *member, args, Variables::Variant);
             for (size_t k = 0; k < n; ++k)
                 if (given[k] && member->params[k].passing == Passing::ByReference)
                     writeBack(*given[k], values[k]);
