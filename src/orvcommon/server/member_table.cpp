@@ -262,8 +262,8 @@ VariantArray variantArray(const Array<Text>& a) {
 
 }  // namespace
 
-orv::Variant invoke(const ObjectRef& object, const Member& member,
-                    std::vector<orv::Variant*> args) {
+orv::Variant invoke(const ObjectRef& object, const Member& member, std::vector<orv::Variant*> args,
+                    Variables variables) {
     if (args.size() > member.params.size()) raise(err::kWrongArgumentCount);
     Call call(object, member);
     call.slots_.resize(member.params.size());
@@ -288,7 +288,8 @@ orv::Variant invoke(const ObjectRef& object, const Member& member,
         if (p.passing != Passing::ByReference || !args[i] || slot.value.isMissing()) continue;
         if (p.type.code == TypeCode::StringArray)
             slot.value = orv::Variant(variantArray(slot.texts));
-        *args[i] = writeBack(*args[i], slot.value, p.type);
+        *args[i] =
+            variables == Variables::Variant ? slot.value : writeBack(*args[i], slot.value, p.type);
     }
     return result;
 }

@@ -265,7 +265,15 @@ orv::Variant coerce(const orv::Variant& value, const Type& type);
 // ones passed to by-reference parameters receive the written-back values.
 // Fewer arguments than parameters leaves the rest Missing (error 449 for a
 // parameter that is not optional); more is error 450.
-orv::Variant invoke(const ObjectRef& object, const Member& member, std::vector<orv::Variant*> args);
+//
+// How the caller's variables are typed decides the write-back: a typed
+// variable (a host whose variables carry their value's type) gets the value
+// converted back to its own type; a Variant variable (what automation clients
+// pass as VT_BYREF|VT_VARIANT) takes the value in the parameter's declared
+// type, as assigning to a Variant does.
+enum class Variables : uint8_t { Typed, Variant };
+orv::Variant invoke(const ObjectRef& object, const Member& member, std::vector<orv::Variant*> args,
+                    Variables variables = Variables::Typed);
 // By name: MemberKind::Method finds a method or a property get.
 orv::Variant invoke(const ObjectRef& object, TextView name, MemberKind kind,
                     std::vector<orv::Variant*> args);
@@ -302,7 +310,8 @@ class Call {
     }
 
   private:
-    friend orv::Variant invoke(const ObjectRef&, const Member&, std::vector<orv::Variant*>);
+    friend orv::Variant invoke(const ObjectRef&, const Member&, std::vector<orv::Variant*>,
+                               Variables);
     struct Slot {
         orv::Variant value;
         Array<Text> texts;  // StringArray

@@ -1,0 +1,258 @@
+#!/usr/bin/env bash
+# Runs the automation suite under Wine against a built server DLL:
+#
+#   tests/automation/run.sh DLL [DLL32]
+#
+# Registers DLL with regsvr32 in a private Wine prefix, checks the registry
+# keys it wrote, runs every *.vbs here with the script host and the compiled
+# client, unregisters and checks that every key is gone. DLL32, when given,
+# goes through the same steps in the prefix's 32-bit side if Wine can run
+# 32-bit programs (wine32 installed), and is skipped with a note otherwise.
+#
+# The prefix (about 20 s to create) and the compiled client are cached in
+# $ORV_AUTOMATION_DIR, by default a folder "automation" beside DLL. Every
+# script prints "PASS n" or "FAIL n" as its last line and exits with its
+# failure count; both are checked, because the script host exits 0 without a
+# word on a syntax error, an unhandled error or a ProgID it cannot create.
+set -u
+
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+[ $# -ge 1 ] && [ -f "$1" ] || { echo "usage: $0 DLL [DLL32]" >&2; exit 2; }
+dll=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+dll32=""
+if [ $# -ge 2 ]; then dll32=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); fi
+
+base=${ORV_AUTOMATION_DIR:-$(dirname "$dll")/automation}
+mkdir -p "$base"
+base=$(cd "$base" && pwd)
+export WINEPREFIX="$base/wineprefix" WINEDEBUG=-all TZ=UTC
+unset DISPLAY WAYLAND_DISPLAY ORV_TVPDF
+
+classes="ErrInfo FileUtility Funzioni NxInet RegistryUtility Reporting"
+typelib='{50C305AB-F93B-447C-97B6-79C47370AFB7}'
+# The dispatch interfaces that the type library registers.
+interfaces=$(sed -n 's/^ *\[uuid(\([0-9a-f-]*\)), hidden\]$/\1/p' "$repo/src/orvcommon/server/orvcommon.idl")
+failures=0
+total=0
+server_pids=""
+
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+cleanup() {
+    exec 3>&-
+    for pid in $server_pids; do kill "$pid" 2>/dev/null; done
+}
+trap cleanup EXIT
+
+winpath() { wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+# Registry checks read one snapshot of the class keys (a query per key would
+# start Wine well over a hundred times). HKCR is HKLM\Software\Classes under
+# Wine, which does not merge the user's classes into it.
+snapshot() {
+    : >"$run/snap.txt"
+    for root in 'HKEY_LOCAL_MACHINE\Software\Classes' 'HKEY_CURRENT_USER\Software\Classes'; do
+        wine reg export "$root" "$run/snap.reg" /y >/dev/null 2>&1 &&
+            iconv -f UTF-16 -t UTF-8 "$run/snap.reg" | tr -d '\r' >>"$run/snap.txt"
+    done
+}
+fullkey() {
+    case "$1" in
+    HKCR\\*) echo "HKEY_LOCAL_MACHINE\\Software\\Classes\\${1#HKCR\\}" ;;
+    HKCU\\*) echo "HKEY_CURRENT_USER\\${1#HKCU\\}" ;;
+    HKLM\\*) echo "HKEY_LOCAL_MACHINE\\${1#HKLM\\}" ;;
+    *) echo "$1" ;;
+    esac
+}
+# KEY [NAME]: a text value of the snapshot (the default value without NAME).
+regvalue() {
+    local name='@'
+    [ $# -ge 2 ] && name="\"$2\""
+    K=$(fullkey "$1") N=$name awk '
+        /^\[/ { inkey = (tolower($0) == "[" tolower(ENVIRON["K"]) "]"); next }
+        inkey && index($0, ENVIRON["N"] "=\"") == 1 {
+            v = substr($0, length(ENVIRON["N"]) + 3)
+            sub(/"$/, "", v)
+            gsub(/\\\\/, "\\", v)
+            print v
+            exit
+        }' "$run/snap.txt"
+}
+regexists() { grep -qixF "[$(fullkey "$1")]" "$run/snap.txt"; }
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "creating the Wine prefix $WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
+fi
+
+# A fresh scratch folder and log folder per run; the settings the scripts
+# change are reset so that every run starts from the same registry.
+run="$base/run"
+rm -rf "$run"
+mkdir -p "$run/log"
+wine reg delete 'HKLM\SOFTWARE\VELN' /f >/dev/null 2>&1
+wine reg delete 'HKLM\SOFTWARE\OrvAutomationTest' /f >/dev/null 2>&1
+wine reg delete 'HKLM\SOFTWARE\OrvAutomationClient' /f >/dev/null 2>&1
+export ORV_LOG
+ORV_LOG=$(winpath "$run/log")
+wine reg add 'HKLM\SOFTWARE\VELN\LogSystem' /v Path /t REG_SZ /d "$ORV_LOG" /f >/dev/null
+
+# Loopback HTTP origin and forwarding proxy for the internet script. They
+# serve until their input closes: the shell holds the fifo open on fd 3.
+mkfifo "$run/server.in"
+loopback() { # NAME ARGS...: starts one server, sets $port
+    local name=$1
+    shift
+    python3 "$repo/tests/support/loopback_servers.py" "$@" <"$run/server.in" >"$run/$name.out" 2>&1 &
+    server_pids="$server_pids $!"
+    [ -n "$fifo_open" ] || exec 3>"$run/server.in"
+    fifo_open=1
+    for _ in $(seq 100); do
+        grep -q '^PORT ' "$run/$name.out" && break
+        sleep 0.1
+    done
+    port=$(sed -n 's/^PORT //p' "$run/$name.out")
+    [ -n "$port" ] || fail "the loopback $name did not start"
+}
+fifo_open=""
+loopback origin origin
+export ORV_PORT=$port
+loopback proxy proxy "${ORV_PORT:-1}"
+export ORV_PROXY_PORT=$port
+
+# Registration under CLASSES (HKCR, or HKCU\Software\Classes for a per-user
+# registration): ProgIDs in both forms naming one class id, the in-process
+# server with apartment threading, the type library and its interfaces.
+check_registered() { # DLL BITS CLASSES
+    local path clsid server tlb k=$3
+    path=$(winpath "$1")
+    snapshot
+    for c in $classes; do
+        clsid=$(regvalue "$k\\orvcommon.$c\\CLSID")
+        [ -n "$clsid" ] || { fail "$k\\orvcommon.$c has no CLSID"; continue; }
+        [ "$(regvalue "$k\\orvcommon.$c.1\\CLSID")" = "$clsid" ] ||
+            fail "orvcommon.$c.1 does not name $clsid"
+        [ "$(regvalue "$k\\orvcommon.$c\\CurVer")" = "orvcommon.$c.1" ] ||
+            fail "orvcommon.$c\\CurVer is not orvcommon.$c.1"
+        [ "$(regvalue "$k\\CLSID\\$clsid\\ProgID")" = "orvcommon.$c.1" ] ||
+            fail "CLSID $clsid has no ProgID orvcommon.$c.1"
+        server=$(regvalue "$k\\CLSID\\$clsid\\InprocServer32")
+        [ "${server,,}" = "${path,,}" ] || fail "$c InprocServer32 is '$server', not '$path'"
+        [ "$(regvalue "$k\\CLSID\\$clsid\\InprocServer32" ThreadingModel)" = Apartment ] ||
+            fail "$c ThreadingModel is not Apartment"
+        echo "$clsid" >>"$run/clsids"
+    done
+    # Wine registers a type library for the user in the machine's keys, so
+    # the type library is looked up through HKCR in both modes.
+    tlb=$(regvalue "HKCR\\TypeLib\\$typelib\\1.0\\0\\$2")
+    [ "${tlb,,}" = "${path,,}" ] || fail "TypeLib $typelib 1.0 $2 is '$tlb', not '$path'"
+    [ -n "$interfaces" ] || fail "no dispatch interface found in orvcommon.idl"
+    for i in $interfaces; do
+        regexists "HKCR\\Interface\\{$i}\\TypeLib" || fail "interface {$i} is not registered"
+    done
+}
+
+check_unregistered() { # CLASSES
+    local k=$1
+    snapshot
+    for c in $classes; do
+        for p in "orvcommon.$c" "orvcommon.$c.1"; do
+            regexists "$k\\$p" && fail "$k\\$p is still registered"
+        done
+    done
+    sort -u "$run/clsids" | while read -r clsid; do
+        regexists "$k\\CLSID\\$clsid" && echo "CLSID $clsid"
+    done >"$run/left"
+    while read -r left; do fail "$left is still registered"; done <"$run/left"
+    regexists "HKCR\\TypeLib\\$typelib" && fail "TypeLib $typelib is still registered"
+    for i in $interfaces; do
+        regexists "HKCR\\Interface\\{$i}" && fail "interface {$i} is still registered"
+    done
+}
+
+# SCRIPT-NAME COMMAND...: runs one program that ends with "PASS n"/"FAIL n"
+# and exits with its failure count.
+run_checked() {
+    local name=$1 out rc last
+    shift
+    out=$("$@" 2>&1)
+    rc=$?
+    out=$(printf '%s\n' "$out" | tr -d '\r')
+    last=$(printf '%s\n' "$out" | tail -n 1)
+    case "$last" in
+    "PASS "[0-9]*)
+        if [ "$rc" -eq 0 ]; then
+            echo "$name: $last"
+            total=$((total + ${last#PASS }))
+            return
+        fi ;;
+    esac
+    printf '%s\n' "$out" | sed 's/^/    /'
+    fail "$name: exit code $rc, last line '$last'"
+}
+
+run_suite() { # DLL BITS CSCRIPT REGSVR32
+    local dll=$1 bits=$2 cscript=$3 regsvr32=$4
+    echo "== $bits: $dll"
+    : >"$run/clsids"
+    if ! wine "$regsvr32" /s "$(winpath "$dll")"; then
+        fail "regsvr32 $dll"
+        return
+    fi
+    check_registered "$dll" "$bits" HKCR
+    for script in "$here"/*.vbs; do
+        local name
+        name=$(basename "$script" .vbs)
+        mkdir -p "$run/$bits/$name"
+        run_checked "$name" env ORV_WORK="$(winpath "$run/$bits/$name")" \
+            wine "$cscript" //nologo "$(winpath "$script")"
+    done
+    if [ "$bits" = win64 ]; then
+        mkdir -p "$run/$bits/compiled_client"
+        run_checked compiled_client env ORV_WORK="$(winpath "$run/$bits/compiled_client")" \
+            wine "$client"
+    fi
+    wine "$regsvr32" /u /s "$(winpath "$dll")" || fail "regsvr32 /u $dll"
+    check_unregistered HKCR
+
+    # Per-user registration writes the classes to HKCU only. Wine does not
+    # merge HKCU\Software\Classes into HKCR, so nothing is created from them.
+    local user='HKCU\Software\Classes'
+    : >"$run/clsids"
+    if wine "$regsvr32" /s /n /i:user "$(winpath "$dll")"; then
+        check_registered "$dll" "$bits" "$user"
+        regexists 'HKLM\Software\Classes\orvcommon.ErrInfo' && fail "per-user registration wrote HKLM"
+        echo "registration for the user: checked"
+    else
+        fail "regsvr32 /n /i:user $dll"
+    fi
+    wine "$regsvr32" /u /s /n /i:user "$(winpath "$dll")" || fail "regsvr32 /u /n /i:user $dll"
+    check_unregistered "$user"
+}
+
+# The compiled client, rebuilt when its source is newer.
+client="$base/compiled_client.exe"
+if [ ! -f "$client" ] || [ "$here/compiled_client.cpp" -nt "$client" ]; then
+    x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -static \
+        -o "$client" "$here/compiled_client.cpp" -lole32 -loleaut32 -luuid ||
+        fail "compiled_client.cpp does not build"
+fi
+
+run_suite "$dll" win64 cscript regsvr32
+
+if [ -n "$dll32" ]; then
+    if wine 'C:\windows\syswow64\cmd.exe' /c exit 0 >/dev/null 2>&1; then
+        run_suite "$dll32" win32 'C:\windows\syswow64\cscript.exe' 'C:\windows\syswow64\regsvr32.exe'
+    else
+        echo "== win32: skipped, this Wine cannot run 32-bit programs (wine32 is not installed)"
+    fi
+fi
+
+if [ "$failures" -eq 0 ]; then
+    echo "automation: PASS $total checks"
+else
+    echo "automation: FAIL, $failures failing step(s), $total checks passed"
+fi
+exit $((failures > 0))
