@@ -86,6 +86,8 @@ windows-test: windows build
 	@python3 scripts/check-platform.py sources
 	@python3 scripts/check-platform.py symbols $(BUILD) $(WIN64_BUILD)
 	@bash scripts/windows-test.sh $(WIN64_BUILD) win64
+	@bash tests/automation/run.sh $(WIN64_BUILD)/src/orvcommon/orvcommon.dll \
+	  $(WIN32_BUILD)/src/orvcommon/orvcommon.dll
 	@if dpkg-query -W -f='$${Status}' wine32 2>/dev/null | grep -q "install ok installed"; then \
 	  bash scripts/windows-test.sh $(WIN32_BUILD) win32; \
 	else \

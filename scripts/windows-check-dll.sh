@@ -4,9 +4,11 @@
 # the published classes, and imports only system DLLs (libgcc, libstdc++ and
 # winpthreads are linked in statically).
 set -euo pipefail
-SYSTEM_DLLS='^(KERNEL32|ADVAPI32|WININET|USER32|msvcrt)\.dll$'
-# One exported member of each published class, and the error helpers.
-EXPORTS=(ErrInfo FileUtility RegistryUtility Funzioni Reporting NxInet RuntimeError)
+SYSTEM_DLLS='^(KERNEL32|ADVAPI32|WININET|USER32|msvcrt|ole32|OLEAUT32)\.dll$'
+# One exported member of each published class, the error helpers, and the
+# automation server's entry points.
+EXPORTS=(ErrInfo FileUtility RegistryUtility Funzioni Reporting NxInet RuntimeError
+         DllGetClassObject DllCanUnloadNow DllRegisterServer DllUnregisterServer DllInstall)
 status=0
 check() {
   local build=$1 triple=$2 magic=$3 dll
@@ -38,6 +40,10 @@ check() {
       status=1
     fi
   done
+  # The type library, resource TYPELIB 1, carrying the library's identifier.
+  python3 "$(dirname "$0")/check-typelib-resource.py" "$dll" \
+    "$(sed -n 's/^\[uuid(\([0-9a-f-]*\)), version.*/\1/p' "$(dirname "$0")/../src/orvcommon/server/orvcommon.idl")" \
+    || status=1
   echo "windows-check: $dll: $(grep -E '^Magic' <<<"$dump" | awk '{print $3}'), $count exports, imports $(tr '\n' ' ' <<<"$imports")"
 }
 check "${1:?64-bit build}" x86_64-w64-mingw32 '020b'
