@@ -127,16 +127,17 @@ std::string cell(const Variant& v) {
 std::string table(const VariantArray& a, const std::string& indent) {
     // Tables of this library are (column, row): the first index walks along
     // a line, the second down the lines. Shown as lines of columns.
-    const int32_t c0 = a.lbound(1), c1 = a.ubound(1), r0 = a.lbound(2), r1 = a.ubound(2);
+    // 64-bit counters: an upper bound of 2147483647 must end the loops.
+    const int64_t c0 = a.lbound(1), c1 = a.ubound(1), r0 = a.lbound(2), r1 = a.ubound(2);
     std::vector<std::vector<std::string>> rows;
     std::vector<std::string> head{""};
-    for (int32_t c = c0; c <= c1; ++c)
+    for (int64_t c = c0; c <= c1; ++c)
         head.push_back(std::to_string(c));
     rows.push_back(head);
-    for (int32_t r = r0; r <= r1; ++r) {
+    for (int64_t r = r0; r <= r1; ++r) {
         std::vector<std::string> line{std::to_string(r)};
-        for (int32_t c = c0; c <= c1; ++c)
-            line.push_back(cell(a.at(c, r)));
+        for (int64_t c = c0; c <= c1; ++c)
+            line.push_back(cell(a.at(static_cast<int32_t>(c), static_cast<int32_t>(r))));
         rows.push_back(line);
     }
     std::vector<size_t> width(head.size(), 0);
@@ -207,8 +208,10 @@ std::string textValue(const Variant& v, const std::string& indent) {
             if (a.dims() != 1) return "array without dimensions";
             std::string out = "array (" + std::to_string(a.lbound(1)) + " to " +
                               std::to_string(a.ubound(1)) + "):";
-            for (int32_t i = a.lbound(1); i <= a.ubound(1); ++i)
-                out += "\n" + more + std::to_string(i) + ": " + textValue(a.at(i), more + "  ");
+            // A 64-bit counter: an upper bound of 2147483647 must end the loop.
+            for (int64_t i = a.lbound(1); i <= a.ubound(1); ++i)
+                out += "\n" + more + std::to_string(i) + ": " +
+                       textValue(a.at(static_cast<int32_t>(i)), more + "  ");
             return out;
         }
         case VarType::Object: {

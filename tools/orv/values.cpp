@@ -64,10 +64,11 @@ json arrayJson(const VariantArray& a) {
             items.push_back(toJson(e));
     } else if (a.dims() == 2) {
         lbound = {a.lbound(1), a.lbound(2)};
-        for (int32_t i = a.lbound(1); i <= a.ubound(1); ++i) {
+        // 64-bit counters: an upper bound of 2147483647 must end the loop.
+        for (int64_t i = a.lbound(1); i <= a.ubound(1); ++i) {
             json row = json::array();
-            for (int32_t j = a.lbound(2); j <= a.ubound(2); ++j)
-                row.push_back(toJson(a.at(i, j)));
+            for (int64_t j = a.lbound(2); j <= a.ubound(2); ++j)
+                row.push_back(toJson(a.at(static_cast<int32_t>(i), static_cast<int32_t>(j))));
             items.push_back(std::move(row));
         }
     }
