@@ -109,16 +109,8 @@ int run(const std::vector<std::string>& args) {
         } catch (const UsageError&) {
             throw;
         } catch (const std::exception& thrown) {
-            const RuntimeError e = asRuntimeError(thrown);
-            if (format == Format::Json)
-                std::cout << dumpLine(errorJson(e)) << std::endl;
-            else
-                printTextError(std::cout, e);
-            if (!building.empty())
-                std::cerr << "orv call: " << building << ": " << toUtf8(e.description()) << "\n";
-            else
-                explainFailure(std::cerr, "orv call", e, cls,
-                               object ? &server::classOf(object) : nullptr, current);
+            reportFailure(std::cout, std::cerr, format, "orv call", asRuntimeError(thrown),
+                          building, cls, object ? &server::classOf(object) : nullptr, current);
             return 1;
         }
     } catch (const UsageError& e) {

@@ -293,6 +293,20 @@ std::vector<std::string> nearestNames(const std::string& asked,
     return out;
 }
 
+void reportFailure(std::ostream& out, std::ostream& err, Format format, const std::string& tool,
+                   const RuntimeError& e, const std::string& building, const std::string& className,
+                   const server::ClassInfo* cls, const std::string& memberName) {
+    if (format == Format::Json)
+        out << dumpLine(errorJson(e)) << std::endl;
+    else
+        printTextError(out, e);
+    out.flush();
+    if (!building.empty())
+        err << tool << ": " << building << ": " << toUtf8(e.description()) << "\n";
+    else
+        explainFailure(err, tool, e, className, cls, memberName);
+}
+
 void explainFailure(std::ostream& err, const std::string& tool, const RuntimeError& e,
                     const std::string& className, const server::ClassInfo* cls,
                     const std::string& memberName) {

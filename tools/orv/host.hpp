@@ -55,6 +55,13 @@ void explainFailure(std::ostream& err, const std::string& tool, const RuntimeErr
                     const std::string& className, const server::ClassInfo* cls,
                     const std::string& memberName);
 
+// A failed call as `call` and `run` report it: the error on `out` in the
+// chosen format, then on `err` the argument that was being built when there
+// is one, else what explainFailure says.
+void reportFailure(std::ostream& out, std::ostream& err, Format format, const std::string& tool,
+                   const RuntimeError& e, const std::string& building, const std::string& className,
+                   const server::ClassInfo* cls, const std::string& memberName);
+
 // The argument syntax, shared by the help texts.
 extern const char* const kArgumentHelp;
 extern const char* const kOutputHelp;

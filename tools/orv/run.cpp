@@ -196,16 +196,8 @@ struct Script {
         } catch (const UsageError&) {
             throw;
         } catch (const std::exception& thrown) {
-            const RuntimeError e = asRuntimeError(thrown);
-            if (format == Format::Json)
-                std::cout << dumpLine(errorJson(e)) << std::endl;
-            else
-                printTextError(std::cout, e);
-            std::cout.flush();
-            if (!building.empty())
-                std::cerr << "orv run: " << building << ": " << toUtf8(e.description()) << "\n";
-            else
-                explainFailure(std::cerr, "orv run", e, className, cls, memberName);
+            reportFailure(std::cout, std::cerr, format, "orv run", asRuntimeError(thrown), building,
+                          className, cls, memberName);
         }
         return false;
     }
