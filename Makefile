@@ -81,17 +81,18 @@ windows: deps
 
 # The platform backends compared (file names; functions, against the Linux
 # build's objects), then the 64-bit suite under Wine, and the 32-bit suite
-# when Wine's 32-bit half (wine32) is installed.
+# when this machine can run it (wine32 installed, a kernel that runs 32-bit
+# programs: scripts/win32-runnable.sh says which is missing).
 windows-test: windows build
 	@python3 scripts/check-platform.py sources
 	@python3 scripts/check-platform.py symbols $(BUILD) $(WIN64_BUILD)
 	@bash scripts/windows-test.sh $(WIN64_BUILD) win64
 	@bash tests/automation/run.sh $(WIN64_BUILD)/src/orvcommon/orvcommon.dll \
 	  $(WIN32_BUILD)/src/orvcommon/orvcommon.dll
-	@if dpkg-query -W -f='$${Status}' wine32 2>/dev/null | grep -q "install ok installed"; then \
+	@if why=$$(bash scripts/win32-runnable.sh); then \
 	  bash scripts/windows-test.sh $(WIN32_BUILD) win32; \
 	else \
-	  echo "windows-test (win32): not run, wine32 is not installed (scripts/install-wine32.sh)"; \
+	  echo "windows-test (win32): not run, $$why"; \
 	fi
 
 # Regenerates the type library's IDL from the member tables (commit the result).

@@ -3,14 +3,21 @@
 # the 32-bit Windows suite. The i386 package index on the mirror is sometimes
 # inconsistent, so this step never fails: on any failure it says why, takes
 # the i386 architecture (and any i386 package half installed) away again, so
-# that later apt-get updates keep working, and exits 0. The 32-bit suite runs
-# only when wine32 is installed.
+# that later apt-get updates keep working, and exits 0. It installs nothing
+# when the kernel cannot run 32-bit programs. The 32-bit suite runs only when
+# wine32 is installed and the kernel can run it (scripts/win32-runnable.sh).
 set -u
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 installed() { dpkg-query -W -f='${Status}' wine32 2>/dev/null | grep -q "install ok installed"; }
 if installed; then
   echo "install-wine32: wine32 is installed"
+  exit 0
+fi
+# A kernel without ia32 emulation cannot run what wine32 brings: don't spend
+# the download on it.
+if ! why=$(bash "$(dirname "$0")/win32-runnable.sh" --kernel); then
+  echo "install-wine32: not installed, $why; the 32-bit suite will not run"
   exit 0
 fi
 
@@ -45,7 +52,7 @@ if [ -n "$why" ]; then
     if [ -n "$leftovers" ]; then
       # shellcheck disable=SC2086
       DEBIAN_FRONTEND=noninteractive $SUDO apt-get purge -y $leftovers >/dev/null 2>&1 ||
-        $SUDO dpkg --purge --force-depends $leftovers >/dev/null 2>&1 || true
+        $SUDO dpkg --purge --force-depends --force-remove-essential --force-remove-protected $leftovers >/dev/null 2>&1 || true
     fi
     if $SUDO dpkg --remove-architecture i386; then
       echo "install-wine32: the i386 architecture is removed again"

@@ -7,7 +7,7 @@
 # keys it wrote, runs every *.vbs here with the script host and the compiled
 # client, unregisters and checks that every key is gone. DLL32, when given,
 # goes through the same steps in the prefix's 32-bit side if Wine can run
-# 32-bit programs (wine32 installed), and is skipped with a note otherwise.
+# 32-bit programs (scripts/win32-runnable.sh), and is skipped with its reason otherwise.
 #
 # The prefix (about 20 s to create) and the compiled client are cached in
 # $ORV_AUTOMATION_DIR, by default a folder "automation" beside DLL. Every
@@ -243,10 +243,12 @@ fi
 run_suite "$dll" win64 cscript regsvr32
 
 if [ -n "$dll32" ]; then
-    if wine 'C:\windows\syswow64\cmd.exe' /c exit 0 >/dev/null 2>&1; then
+    if ! why=$(bash "$here/../../scripts/win32-runnable.sh"); then
+        echo "== win32: skipped, $why"
+    elif wine 'C:\windows\syswow64\cmd.exe' /c exit 0 >/dev/null 2>&1; then
         run_suite "$dll32" win32 'C:\windows\syswow64\cscript.exe' 'C:\windows\syswow64\regsvr32.exe'
     else
-        echo "== win32: skipped, this Wine cannot run 32-bit programs (wine32 is not installed)"
+        fail "this Wine prefix cannot start its 32-bit cmd.exe"
     fi
 fi
 

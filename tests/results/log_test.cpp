@@ -277,11 +277,6 @@ TEST(Rotation, ConcurrentProcessesLoseNoLine) {
 #ifdef _WIN32
     // Threads here: every line opens the log on its own handle, and Windows
     // locks and shares per handle, so the writers meet as processes would.
-    // Not run yet: in the mingw-w64 build under Wine a writer thread crashes
-    // when it ends, freeing a corrupt block while its thread_local log
-    // settings are destroyed (a double free or a run-time fault, still to be
-    // found); it passed before the settings cache became a vector.
-    GTEST_SKIP() << "writer threads crash at thread exit in the mingw-w64 build (open issue)";
     std::vector<std::thread> writers;
     for (int p = 0; p < kProcs; ++p)
         writers.emplace_back(writeLines, p);

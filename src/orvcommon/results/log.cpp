@@ -12,6 +12,7 @@
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/module.hpp"
 #include "orvcommon/platform/settings.hpp"
+#include "orvcommon/platform/threads.hpp"
 #include "orvcommon/results/errinfo.hpp"
 #include "orvcommon/results/registry_value.hpp"
 
@@ -27,15 +28,21 @@ constexpr const char16_t* kLogKey = u"SOFTWARE\\VELN\\LogSystem";
 // without effect and is handed back.
 Status rotateAndAppend(const Text& path, const std::string* line, int32_t switchSize) {
     // The named log is most often the same file call after call.
-    thread_local std::optional<platform::SharedLogFile> last;
+    struct NamedLog {
+        std::optional<platform::SharedLogFile> file;
+    };
+    auto& last = platform::perThread<NamedLog>().file;
     if (!last || last->path() != path) last.emplace(path, path + u".old");
     return line ? last->append(*line, switchSize) : last->rotate(switchSize);
 }
 
 // The main log file, its paths prepared once per change of the log folder.
 platform::SharedLogFile& mainLog(const Text& folder) {
-    thread_local Text lastFolder;
-    thread_local std::optional<platform::SharedLogFile> log;
+    struct MainLog {
+        Text folder;
+        std::optional<platform::SharedLogFile> file;
+    };
+    auto& [lastFolder, log] = platform::perThread<MainLog>();
     if (!log || folder != lastFolder) {
         static const Text name = mainLogFileName(platform::moduleName());
         lastFolder = folder;
@@ -59,7 +66,7 @@ const std::string& logDate(const platform::LocalTime& t) {
         char16_t dateSep = 0, timeSep = 0;
         std::string text;
     };
-    thread_local Cached c;
+    Cached& c = platform::perThread<Cached>();
     const Regional& r = Regional::current();
     if (t.year != c.y || t.month != c.m || t.day != c.d || t.hour != c.h || t.minute != c.n ||
         r.dateSeparator != c.dateSep || r.timeSeparator != c.timeSep) {
@@ -136,10 +143,13 @@ LogSettings logSettingsFrom(const RawValues& raw, bool checkFolder) {
 // them change only when the values or the regional separators do, so the
 // last ones are kept per thread against what they were drawn from.
 const LogSettings& currentLogSettings() {
-    thread_local RawValues lastValues;
-    thread_local char16_t lastDecimal = 0, lastGroup = 0;
-    thread_local LogSettings last;
-    thread_local bool known = false;
+    struct Drawn {
+        RawValues values;
+        char16_t decimal = 0, group = 0;
+        LogSettings settings;
+        bool known = false;
+    };
+    auto& [lastValues, lastDecimal, lastGroup, last, known] = platform::perThread<Drawn>();
     RawValues values = readLogValues();
     const Regional& r = Regional::current();
     if (!known || values != lastValues || r.decimalSeparator != lastDecimal ||

@@ -5,6 +5,7 @@
 // Certificates are checked against the system's trust store (ORV_CA_BUNDLE
 // is a POSIX setting).
 #include "orvcommon/platform/inet.hpp"
+#include "orvcommon/platform/threads.hpp"
 
 #include <windows.h>
 #include <wininet.h>
@@ -26,7 +27,10 @@ namespace {
 constexpr DWORD kReadPiece = 4096;
 
 std::atomic<long> gReceiveTimeoutSeconds{kReceiveTimeoutSeconds};
-thread_local std::string tLastFailure;
+struct LastFailure {
+    std::string reason;
+};
+std::string& lastFailure() { return perThread<LastFailure>().reason; }
 
 // Why a WinINet call failed, in the words the POSIX backend uses.
 std::string describeFailure(DWORD code) {
@@ -184,9 +188,9 @@ int32_t openSession(std::string_view agent, AccessType access, std::string_view 
 }
 
 int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
-    tLastFailure.clear();
+    lastFailure().clear();
     const auto refuse = [](const char* why) {
-        tLastFailure = why;
+        lastFailure() = why;
         return 0;
     };
     auto session = table().find<Session>(sessionHandle);
@@ -201,7 +205,7 @@ int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
     setTimeouts(session->handle);
     transfer->handle = InternetOpenUrlA(session->handle, address.c_str(), nullptr, 0, flags, 0);
     if (!transfer->handle) {
-        tLastFailure = describeFailure(GetLastError());
+        lastFailure() = describeFailure(GetLastError());
         return 0;
     }
     transfer->session = std::move(session);
@@ -210,7 +214,7 @@ int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
 
 bool readUrl(int32_t handle, char* buffer, size_t size, size_t& bytesRead) {
     bytesRead = 0;
-    tLastFailure.clear();
+    lastFailure().clear();
     const auto transfer = table().find<UrlTransfer>(handle);
     if (!transfer) return false;
     std::lock_guard guard(transfer->lock);
@@ -222,7 +226,7 @@ bool readUrl(int32_t handle, char* buffer, size_t size, size_t& bytesRead) {
         const DWORD ask = static_cast<DWORD>(std::min<size_t>(size - bytesRead, kReadPiece));
         DWORD got = 0;
         if (!InternetReadFile(t.handle, buffer + bytesRead, ask, &got)) {
-            tLastFailure = describeFailure(GetLastError());
+            lastFailure() = describeFailure(GetLastError());
             ok = false;
             break;
         }
@@ -259,7 +263,7 @@ std::optional<SessionInfo> describeSession(int32_t handle) {
 }
 
 const std::string& lastFailureReason() {
-    return tLastFailure;
+    return lastFailure();
 }
 
 void setReceiveTimeoutForTesting(std::optional<long> seconds) {

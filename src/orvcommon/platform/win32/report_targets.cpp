@@ -6,6 +6,7 @@
 
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/report_target.hpp"
+#include "orvcommon/platform/threads.hpp"
 
 namespace orv::platform {
 namespace {
@@ -14,10 +15,12 @@ std::mutex gFactoryMutex;
 ReportTargetFactory gFactory;
 
 // One printer and one form per thread, as the automation apartment has them.
-thread_local std::unique_ptr<ReportTarget> tTargets[2];
+struct ThreadTargets {
+    std::unique_ptr<ReportTarget> targets[2];
+};
 
 std::unique_ptr<ReportTarget>& slot(ReportTargetKind kind) {
-    return tTargets[kind == ReportTargetKind::Printer ? 0 : 1];
+    return perThread<ThreadTargets>().targets[kind == ReportTargetKind::Printer ? 0 : 1];
 }
 
 }  // namespace

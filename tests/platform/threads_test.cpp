@@ -1,0 +1,56 @@
+#include "orvcommon/platform/threads.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Counted {
+    static inline std::atomic<int> live{0};
+    int value = 0;
+    Counted() { ++live; }
+    ~Counted() { --live; }
+};
+
+}  // namespace
+
+// Four threads alive at once each get their own object, and every object is
+// destroyed when its thread ends, before join returns.
+TEST(PerThread, EachThreadOwnsItsObjectUntilItEnds) {
+    constexpr int kThreads = 4;
+    std::atomic<int> arrived{0};
+    std::vector<int> seen(kThreads, -1);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i)
+        threads.emplace_back([&, i] {
+            orv::platform::perThread<Counted>().value = i;
+            ++arrived;
+            while (arrived < kThreads)
+                std::this_thread::yield();
+            seen[i] = orv::platform::perThread<Counted>().value;
+        });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(Counted::live, 0);
+}
+
+TEST(PerThread, ExitCallsRunLastInFirstOut) {
+    static std::mutex m;
+    static std::vector<int> order;
+    auto record = [](void* p) {
+        std::lock_guard<std::mutex> lock(m);
+        order.push_back(*static_cast<int*>(p));
+    };
+    static int one = 1, two = 2, three = 3;
+    std::thread([&] {
+        orv::platform::atThreadExit(record, &one);
+        orv::platform::atThreadExit(record, &two);
+        orv::platform::atThreadExit(record, &three);
+    }).join();
+    EXPECT_EQ(order, (std::vector<int>{3, 2, 1}));
+}
