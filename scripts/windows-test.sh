@@ -7,7 +7,7 @@
 # programs reach 127.0.0.1 like any other); their ports go to the suite in
 # ORV_LOOPBACK_ORIGIN_PORT, ORV_LOOPBACK_PROXY_PORT and
 # ORV_LOOPBACK_REFUSED_PORT. Prints the test count and exits non-zero when a
-# test fails.
+# test fails. Then runs orv.exe once, with text outside the ANSI code page.
 set -euo pipefail
 BUILD=${1:?build folder}
 ARCH=${2:-win64}
@@ -81,4 +81,19 @@ echo "windows-test ($ARCH): ${passed:-0} passed, ${skipped:-0} skipped, ${failed
 if [ $rc -ne 0 ]; then
   tail -n 30 "$LOG"
   exit 1
+fi
+
+# orv.exe itself (the suite tests the tool's parts, not the program): text
+# outside the ANSI code page goes in through the command line and comes out
+# in UTF-8, unchanged.
+ORV="$BUILD/tools/orv.exe"
+if [ -f "$ORV" ]; then
+  word="città € ŝ"
+  out=$("$WINE" "$ORV" call --format json Funzioni.normStringNoCRLF "$word" :empty 2>&1 | tr -d '\r')
+  if ! grep -qF "\"args\":[{\"type\":\"String\",\"value\":\"$word\"}" <<<"$out"; then
+    echo "windows-test ($ARCH): orv.exe did not keep '$word' through the command line:" >&2
+    echo "$out" >&2
+    exit 1
+  fi
+  echo "windows-test ($ARCH): orv.exe keeps non-ASCII arguments"
 fi

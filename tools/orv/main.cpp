@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "command.hpp"
+#include "orvcommon/platform/console.hpp"
 #include "orvcommon/version.hpp"
 
 namespace orv::tool {
@@ -47,20 +48,21 @@ void usage(std::ostream& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
+    const std::vector<std::string> args = orv::platform::commandLineArguments(argc, argv);
+    if (args.empty()) {
         usage(std::cerr);
         return 2;
     }
-    const std::string name = argv[1];
+    const std::string& name = args[0];
     if (name == "--version" || name == "-V" || name == "version") {
         std::cout << "orv (orvcommon) " << ORVCOMMON_VERSION_STRING << "\n";
         return 0;
     }
-    if (name == "help" && argc > 2) {
+    if (name == "help" && args.size() > 1) {
         // orv help CMD: the command's own help.
         for (const auto& c : orv::tool::commands())
-            if (argv[2] == std::string(c.name)) return c.run({"--help"});
-        std::cerr << "orv: unknown command '" << argv[2] << "'\n";
+            if (args[1] == c.name) return c.run({"--help"});
+        std::cerr << "orv: unknown command '" << args[1] << "'\n";
         usage(std::cerr);
         return 2;
     }
@@ -69,7 +71,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (const auto& c : orv::tool::commands()) {
-        if (name == c.name) return c.run(std::vector<std::string>(argv + 2, argv + argc));
+        if (name == c.name) return c.run(std::vector<std::string>(args.begin() + 1, args.end()));
     }
     std::cerr << "orv: unknown command '" << name << "'\n";
     usage(std::cerr);
