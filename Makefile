@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 30
 SHELL := /bin/bash
 .SHELLFLAGS := -o pipefail -c
 
-.PHONY: all deps configure build demo test package-test check-asan bench fuzz format clean idl \
+.PHONY: all deps configure build demo test package-test check-asan bench fuzz format format-check clean idl \
         windows windows-test
 
 all: build
@@ -102,6 +102,13 @@ idl: configure
 
 format:
 	@find src tests bench tools fuzz -name '*.cpp' -o -name '*.hpp' | xargs clang-format -i
+
+# Fails and names the files that `make format` would change.
+format-check:
+	@find src tests bench tools fuzz -name '*.cpp' -o -name '*.hpp' | \
+	  { xargs clang-format --dry-run --Werror 2>&1 || true; } | { grep -o '^[a-z][^:]*\.[ch]pp' || true; } | sort -u | \
+	  { if read -r first; then echo "format-check: not formatted (make format):"; \
+	    { echo "$$first"; cat; } | sed 's/^/  /'; exit 1; fi; echo "format-check: every source is formatted"; }
 
 clean:
 	@rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WIN64_BUILD) $(WIN32_BUILD)

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "orvcommon/core/array.hpp"
 #include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/base/text.hpp"
+#include "orvcommon/core/array.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/results/errinfo.hpp"
 

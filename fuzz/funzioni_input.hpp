@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "orvcommon/core/regional.hpp"
 #include "orvcommon/base/text.hpp"
+#include "orvcommon/core/regional.hpp"
 
 namespace orv::fuzz {
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "funzioni_input.hpp"
-#include "orvcommon/core/convert.hpp"
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/core/convert.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace orv;

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "orvcommon/core/convert.hpp"
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/core/convert.hpp"
 #include "support/errors.hpp"
 
 namespace orv {

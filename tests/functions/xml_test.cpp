@@ -4,8 +4,8 @@
 #include <random>
 
 #include "functions/regional_cases.hpp"
-#include "orvcommon/core/convert.hpp"
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/core/convert.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "support/errors.hpp"
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "orvcommon/core/dates.hpp"
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/core/dates.hpp"
 
 namespace orv {
 namespace {

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <vector>
 
-#include "orvcommon/core/convert.hpp"
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/core/convert.hpp"
 #include "orvcommon/platform/clock.hpp"
 
 namespace orv {

@@ -6,9 +6,9 @@
 #include <string>
 #include <variant>
 
+#include "orvcommon/base/text.hpp"
 #include "orvcommon/core/array.hpp"
 #include "orvcommon/core/decimal.hpp"
-#include "orvcommon/base/text.hpp"
 
 namespace orv {
 

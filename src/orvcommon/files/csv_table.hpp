@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "orvcommon/core/array.hpp"
 #include "orvcommon/base/text.hpp"
+#include "orvcommon/core/array.hpp"
 #include "orvcommon/files/line_reader.hpp"
 #include "orvcommon/results/errinfo.hpp"
 

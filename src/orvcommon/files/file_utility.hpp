@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "orvcommon/core/array.hpp"
 #include "orvcommon/base/text.hpp"
+#include "orvcommon/core/array.hpp"
 #include "orvcommon/core/variant.hpp"
 #include "orvcommon/results/enums.hpp"
 #include "orvcommon/results/errinfo.hpp"

@@ -1,8 +1,8 @@
 // Funzioni: dates, Booleans and numbers as the SQL fragments of the three
 // database engines.
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/core/convert.hpp"
 #include "orvcommon/core/dates.hpp"
-#include "orvcommon/base/errors.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/functions/funzioni_detail.hpp"
 #include "orvcommon/results/enums.hpp"

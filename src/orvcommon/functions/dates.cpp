@@ -4,9 +4,9 @@
 #include <new>
 #include <optional>
 
+#include "orvcommon/base/errors.hpp"
 #include "orvcommon/core/convert.hpp"
 #include "orvcommon/core/dates.hpp"
-#include "orvcommon/base/errors.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/functions/funzioni_detail.hpp"
 #include "orvcommon/platform/eventlog.hpp"

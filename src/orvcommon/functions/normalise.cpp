@@ -4,9 +4,9 @@
 // trims trailing spaces; an empty outcome becomes one space.
 #include <limits>
 
-#include "orvcommon/core/convert.hpp"
 #include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/core/convert.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/results/trap.hpp"
 

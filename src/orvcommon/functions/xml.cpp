@@ -2,8 +2,8 @@
 // durations, work amounts and numbers).
 #include <cmath>
 
-#include "orvcommon/core/convert.hpp"
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/core/convert.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/functions/funzioni_detail.hpp"
 

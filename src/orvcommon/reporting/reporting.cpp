@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "orvcommon/core/convert.hpp"
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/core/convert.hpp"
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/report_target.hpp"
 

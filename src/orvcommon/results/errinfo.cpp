@@ -1,7 +1,7 @@
 #include "orvcommon/results/errinfo.hpp"
 
-#include "orvcommon/core/convert.hpp"
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/core/convert.hpp"
 #include "orvcommon/platform/module.hpp"
 #include "orvcommon/results/trap.hpp"
 

@@ -272,7 +272,8 @@ std::string randomSuffix() {
     static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device source;
     std::string out;
-    for (int i = 0; i < 12; ++i) out += kDigits[source() % (sizeof kDigits - 1)];
+    for (int i = 0; i < 12; ++i)
+        out += kDigits[source() % (sizeof kDigits - 1)];
     return out;
 }
 
@@ -287,8 +288,9 @@ constexpr int kNameAttempts = 64;
 Result<File> File::createTemporary(TextView namePrefix, FileAccess) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string name = toUtf8(namePrefix) + randomSuffix();
-        HANDLE h = sys.CreateFileW(win32::wide(fromUtf8(name)).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                   kShareAll, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE h =
+            sys.CreateFileW(win32::wide(fromUtf8(name)).c_str(), GENERIC_READ | GENERIC_WRITE,
+                            kShareAll, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             File f;
             f.handle_ = reinterpret_cast<intptr_t>(h);

@@ -12,11 +12,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <string>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <unordered_map>
 #include <variant>
 
@@ -30,7 +30,9 @@ std::atomic<long> gReceiveTimeoutSeconds{kReceiveTimeoutSeconds};
 struct LastFailure {
     std::string reason;
 };
-std::string& lastFailure() { return perThread<LastFailure>().reason; }
+std::string& lastFailure() {
+    return perThread<LastFailure>().reason;
+}
 
 // Why a WinINet call failed, in the words the POSIX backend uses.
 std::string describeFailure(DWORD code) {

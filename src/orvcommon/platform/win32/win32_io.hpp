@@ -73,7 +73,7 @@ ORV_PLATFORM_SERVICES(ORV_SERVICE_DECLARE)
 // the library's own functions.
 struct SystemCalls {
 #define ORV_SYSCALL_ENTRY(name, result, params, args) result(WINAPI* name) params;
-#define ORV_SERVICE_ENTRY(name, result, params, args) result (*name) params;
+#define ORV_SERVICE_ENTRY(name, result, params, args) result(*name) params;
     ORV_WIN32_SYSCALLS(ORV_SYSCALL_ENTRY)
     ORV_PLATFORM_SERVICES(ORV_SERVICE_ENTRY)
 #undef ORV_SERVICE_ENTRY
