@@ -19,6 +19,7 @@
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/platform/system_calls.hpp"
 #include "orvcommon/registry/registry_utility.hpp"
+#include "support/environment.hpp"
 #include "support/sandbox.hpp"
 
 namespace orv::platform {
@@ -58,25 +59,9 @@ int waitFor(pid_t pid) {
 // The many-process tests are about locking and atomic replacement, not about
 // how long the disk takes to flush: where a memory file system is at hand
 // their sandbox lives there, so thousands of flushed writes take seconds.
-class MemoryTempFolder {
-  public:
-    MemoryTempFolder() {
-        const char* old = std::getenv("TMPDIR");
-        if (old) old_ = old;
-        hadOld_ = old != nullptr;
-        if (::access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
-    }
-    ~MemoryTempFolder() {
-        if (hadOld_)
-            setenv("TMPDIR", old_.c_str(), 1);
-        else
-            unsetenv("TMPDIR");
-    }
-
-  private:
-    std::string old_;
-    bool hadOld_ = false;
-};
+const char* memoryTempFolder() {
+    return ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
+}
 
 TEST(SettingsStore, ReadsWhatWasWrittenAndRefusesWhatItCannotHold) {
     test::Sandbox box(false);
@@ -150,18 +135,15 @@ TEST(SettingsStore, KeyAndValueOperations) {
 
 TEST(SettingsStore, EachWriteIsSeenAtOnceEvenWhenTheFileKeepsItsSize) {
     test::Sandbox box(false);
-    for (int i = 0; i < 40; ++i) {
+    for (int i = 0; i < 60; ++i) {
         const Text v = i % 2 ? u"odd" : u"evn";
-        ASSERT_TRUE(setText(u"K", u"V", v));
-        ASSERT_EQ(readText(u"K", u"V"), v) << i;
-    }
-    // The same through another process's write: this process has the old
-    // parse cached and must notice the replacement.
-    for (int i = 0; i < 20; ++i) {
-        const Text v = i % 2 ? u"odd" : u"evn";
-        readText(u"K", u"V");
-        pid_t child = spawn([&] { return setText(u"K", u"V", v).ok(); });
-        ASSERT_EQ(waitFor(child), 0);
+        // From the 41st on through another process's write: this process has
+        // the old parse cached and must notice the replacement.
+        if (i < 40) {
+            ASSERT_TRUE(setText(u"K", u"V", v));
+        } else {
+            ASSERT_EQ(waitFor(spawn([&] { return setText(u"K", u"V", v).ok(); })), 0);
+        }
         ASSERT_EQ(readText(u"K", u"V"), v) << i;
     }
 }
@@ -316,7 +298,7 @@ TEST(SettingsStore, RewriteKeepsThePermissionsGivenToTheFile) {
 }
 
 TEST(SettingsStore, TwoWritersAndAReaderNeverSeeATornFile) {
-    MemoryTempFolder memory;
+    test::ScopedEnv memory("TMPDIR", memoryTempFolder());
     test::Sandbox box(false);
     constexpr int kWrites = 1000;
     ASSERT_TRUE(setText(u"SOFTWARE\\Race", u"V", u"start"));
@@ -330,49 +312,40 @@ TEST(SettingsStore, TwoWritersAndAReaderNeverSeeATornFile) {
             return true;
         });
     };
-    pid_t a = writer(u'A');
-    pid_t b = writer(u'B');
+    // The index a writer wrote, -1 for the start value, -2 for anything else.
+    const auto written = [](const Text& v) {
+        if (v == u"start") return -1;
+        if (v.size() != 6 || (v[0] != u'A' && v[0] != u'B')) return -2;
+        const int n = std::stoi(toUtf8(v.substr(1))) - 10000;
+        return n >= 0 && n < kWrites ? n : -2;
+    };
     // Read beside them until both are done: the raw file always parses, and
     // the value is the start value or one a writer wrote, never going back
     // to an older value of the same writer.
-    int lastA = -1, lastB = -1, reads = 0, bad = 0;
-    int statusA = -1, statusB = -1;
-    for (;;) {
+    const pid_t writers[2] = {writer(u'A'), writer(u'B')};
+    int latest[2] = {-1, -1}, status[2] = {-1, -1}, reads = 0, bad = 0;
+    while (status[0] < 0 || status[1] < 0) {
         std::vector<RegParseError> errors;
         RegDocument doc = documentFromText(test::readBytes(box.store()), &errors);
         const RegKey* key = doc.find(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Race");
         const RegValue* v = key ? key->find(u"V") : nullptr;
         const Text raw = v ? regDataText(v->data) : Text();
-        const Text cached = readText(u"SOFTWARE\\Race", u"V");
-        for (const Text& seen : {raw, cached}) {
-            ++reads;
-            if (!errors.empty() || seen.empty()) {
-                ++bad;
-                continue;
-            }
-            if (seen == u"start") continue;
-            int n = (seen.size() == 6 && (seen[0] == u'A' || seen[0] == u'B'))
-                        ? std::stoi(toUtf8(seen.substr(1))) - 10000
-                        : -1;
-            if (n < 0 || n >= kWrites) {
-                ++bad;
-                continue;
-            }
-        }
+        reads += 2;
+        bad += !errors.empty() + (written(raw) == -2) +
+               (written(readText(u"SOFTWARE\\Race", u"V")) == -2);
         // Monotonic per writer, from the raw reads (they are in time order).
-        if (!raw.empty() && raw != u"start") {
-            int n = std::stoi(toUtf8(raw.substr(1))) - 10000;
-            int& last = raw[0] == u'A' ? lastA : lastB;
-            if (n < last) ++bad;
-            last = n;
+        if (const int n = written(raw); n >= 0) {
+            bad += n < latest[raw[0] == u'B'];
+            latest[raw[0] == u'B'] = n;
         }
-        int s = 0;
-        if (statusA < 0 && ::waitpid(a, &s, WNOHANG) == a) statusA = WEXITSTATUS(s);
-        if (statusB < 0 && ::waitpid(b, &s, WNOHANG) == b) statusB = WEXITSTATUS(s);
-        if (statusA >= 0 && statusB >= 0) break;
+        for (int w = 0; w < 2; ++w) {
+            int st = 0;
+            if (status[w] < 0 && ::waitpid(writers[w], &st, WNOHANG) == writers[w])
+                status[w] = WEXITSTATUS(st);
+        }
     }
-    EXPECT_EQ(statusA, 0);
-    EXPECT_EQ(statusB, 0);
+    EXPECT_EQ(status[0], 0);
+    EXPECT_EQ(status[1], 0);
     EXPECT_EQ(bad, 0) << "of " << reads << " reads";
     EXPECT_GT(reads, 10);
     const Text last = readText(u"SOFTWARE\\Race", u"V");
@@ -380,7 +353,7 @@ TEST(SettingsStore, TwoWritersAndAReaderNeverSeeATornFile) {
 }
 
 TEST(SettingsStore, ConcurrentConnectionSavesLoseNothing) {
-    MemoryTempFolder memory;
+    test::ScopedEnv memory("TMPDIR", memoryTempFolder());
     test::Sandbox box;
     // Each process saves 200 times, cycling over ten applications of its
     // own; after each save it reads its values back. A writer that replaced
@@ -413,17 +386,16 @@ TEST(SettingsStore, ConcurrentConnectionSavesLoseNothing) {
     std::vector<RegParseError> errors;
     RegDocument doc = documentFromText(test::readBytes(box.store()), &errors);
     EXPECT_TRUE(errors.empty());
+    const char16_t* names[] = {u"connectionDbName", u"connectionUser", u"connectionPassword"};
     int wrong = 0;
     for (int p = 0; p < kProcesses; ++p) {
         for (int slot = 0; slot < kApps; ++slot) {
             const Text app = appName(p, slot);
             const auto v = values(app, kSaves - kApps + slot);  // the last save of that slot
             const RegKey* key = doc.find(u"HKEY_LOCAL_MACHINE\\" + connectionKeyName(app));
-            const char16_t* names[] = {u"connectionDbName", u"connectionUser",
-                                       u"connectionPassword"};
-            for (int k = 0; k < 3; ++k) {
+            for (size_t k = 0; k < 3; ++k) {
                 const RegValue* found = key ? key->find(names[k]) : nullptr;
-                if (!found || regDataText(found->data) != v[static_cast<size_t>(k)]) ++wrong;
+                wrong += !found || regDataText(found->data) != v[k];
             }
         }
     }
