@@ -17,6 +17,21 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
+// Runs a shell command; its standard output, and its exit code (-1 when it
+// did not exit) in `exitCode`.
+std::string shell(const std::string& cmd, int& exitCode) {
+    exitCode = -1;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return {};
+    std::string out;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
+        out.append(buf, n);
+    const int status = pclose(p);
+    if (WIFEXITED(status)) exitCode = WEXITSTATUS(status);
+    return out;
+}
+
 struct ToolOutput {
     int exitCode = -1;
     std::vector<json> lines;  // one parsed output line per call
@@ -27,46 +42,42 @@ struct ToolOutput {
 ToolOutput orv(const test::Sandbox& box, const std::string& args, const std::string& input = "") {
     const std::string in = box.path("stdin.txt");
     test::writeBytes(in, input);
-    const std::string cmd =
-        std::string("'") + ORV_TOOL_PATH + "' " + args + " <'" + in + "' 2>/dev/null";
     ToolOutput r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    const int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const std::string out = shell(
+        std::string("'") + ORV_TOOL_PATH + "' " + args + " <'" + in + "' 2>/dev/null", r.exitCode);
     size_t start = 0;
     for (size_t k; (k = out.find('\n', start)) != std::string::npos; start = k + 1)
         r.lines.push_back(json::parse(out.substr(start, k - start)));
     return r;
 }
 
+// Script lines: an object made as `name`, and a call (or property read).
+std::string make(const std::string& cls, const std::string& name) {
+    return json{{"new", cls}, {"as", name}}.dump() + "\n";
+}
+std::string call(const std::string& member, json::initializer_list_t args = {}) {
+    return json{{"call", member}, {"args", json::array(args)}}.dump() + "\n";
+}
+json var(const std::string& name) {
+    return json{{"var", name}};
+}
+
 json str(const std::string& s) {
     return json{{"type", "String"}, {"value", s}};
+}
+json typed(const std::string& type, const json& value) {
+    return json{{"type", type}, {"value", value}};
 }
 
 TEST(OrvTables, FileUtilityWriteThenReadWritesTheTextBack) {
     test::Sandbox box;
     const std::string file = box.path("note.txt");
-    const std::string script =
-        "{\"new\":\"FileUtility\",\"as\":\"f\"}\n"
-        "{\"call\":\"f.writeFile\",\"args\":[\"" +
-        file +
-        "\",0,\"abc\"]}\n"
-        "{\"call\":\"f.readFile\",\"args\":[\"" +
-        file +
-        "\",{\"var\":\"t\"}]}\n"
-        "{\"call\":\"f.readFile\",\"args\":[\"" +
-        file +
-        ".missing\",{\"var\":\"t\"}]}\n"
-        "{\"set\":\"f.utcoffset\",\"value\":\"90\"}\n"
-        "{\"call\":\"f.utcoffset\"}\n"
-        "{\"call\":\"f.daylightoffset\"}\n";
-    ToolOutput r = orv(box, "run -", script);
+    ToolOutput r = orv(box, "run -",
+                       make("FileUtility", "f") + call("f.writeFile", {file, 0, "abc"}) +
+                           call("f.readFile", {file, var("t")}) +
+                           call("f.readFile", {file + ".missing", var("t")}) +
+                           "{\"set\":\"f.utcoffset\",\"value\":\"90\"}\n" + call("f.utcoffset") +
+                           call("f.daylightoffset"));
     ASSERT_EQ(r.exitCode, 0);
     ASSERT_EQ(r.lines.size(), 5u);
     EXPECT_EQ(r.lines[0]["result"]["value"]["descriptionInfo"],
@@ -80,23 +91,20 @@ TEST(OrvTables, FileUtilityWriteThenReadWritesTheTextBack) {
     EXPECT_EQ(r.lines[2]["args"][1], str("abc\r\n"));
     EXPECT_NE(test::readBytes(box.mainLog()).find("[readFile]"), std::string::npos);
     // The field takes the text coerced to Integer.
-    EXPECT_EQ(r.lines[3]["result"], (json{{"type", "Integer"}, {"value", 90}}));
-    EXPECT_EQ(r.lines[4]["result"], (json{{"type", "Integer"}, {"value", 0}}));
+    EXPECT_EQ(r.lines[3]["result"], typed("Integer", 90));
+    EXPECT_EQ(r.lines[4]["result"], typed("Integer", 0));
 }
 
 TEST(OrvTables, FileUtilityCsvRoundTripFillsArrayAndCount) {
     test::Sandbox box;
     const std::string file = box.path("t.csv");
     // Two columns by two rows; items[i][j] is element (1+i, 1+j), column first.
-    const std::string table = R"({"type":"Array","lbound":[1,1],"items":[["a","b"],["c;d","e"]]})";
-    const std::string script =
-        "{\"new\":\"FileUtility\",\"as\":\"f\"}\n"
-        "{\"call\":\"f.writeCsvFileFromArray\",\"args\":[\"" +
-        file + "\"," + table +
-        ",2,2]}\n"
-        "{\"call\":\"f.getArrayFromCsvFile\",\"args\":[\"" +
-        file + "\",{\"var\":\"rows\"},5,{\"var\":\"n\"}]}\n";
-    ToolOutput r = orv(box, "run -", script);
+    const json table =
+        json::parse(R"({"type":"Array","lbound":[1,1],"items":[["a","b"],["c;d","e"]]})");
+    ToolOutput r =
+        orv(box, "run -",
+            make("FileUtility", "f") + call("f.writeCsvFileFromArray", {file, table, 2, 2}) +
+                call("f.getArrayFromCsvFile", {file, var("rows"), 5, var("n")}));
     ASSERT_EQ(r.exitCode, 0);
     ASSERT_EQ(r.lines.size(), 2u);
     EXPECT_EQ(r.lines[0]["result"]["value"]["numberInfo"], 0);
@@ -110,68 +118,62 @@ TEST(OrvTables, FileUtilityCsvRoundTripFillsArrayAndCount) {
     EXPECT_EQ(rows["items"][0][0], str("a"));
     EXPECT_EQ(rows["items"][1][0], str("c;d"));
     EXPECT_EQ(rows["items"][1][1], str("e"));
-    EXPECT_EQ(r.lines[1]["args"][3], (json{{"type", "Long"}, {"value", 2}}));
+    EXPECT_EQ(r.lines[1]["args"][3], typed("Long", 2));
 }
 
-TEST(OrvTables, FunzioniRewritesByReferenceArguments) {
+// Single calls through `orv call`: the exit code, the result (for a result
+// object, its number) and the second argument after the call.
+TEST(OrvTables, SingleCallsRewriteByReferenceArguments) {
     test::Sandbox box;
     struct Case {
         std::string args;
-        json result;
-        json written;  // the second argument after the call
+        int exitCode;
+        json result, written;
     };
     const std::vector<Case> cases{
         // A Double becomes its text with a point, in the variable too.
-        {"getNumberForDB 1 double:2.5", str("2.5"), str("2.5")},
+        {"Funzioni.getNumberForDB 1 double:2.5", 0, str("2.5"), str("2.5")},
         // A whole number is converted; the argument is left alone.
-        {"getNumberForDB 3 long:7", json{{"type", "Long"}, {"value", 7}},
-         json{{"type", "Long"}, {"value", 7}}},
-        {"normStringForDb \"str:O'Brien\" :empty", json(), str("O''Brien")},
-        {"simpleEncrypt abc :empty", json(), json()},
-        {"isYYYYBisestile 2024", json{{"type", "Boolean"}, {"value", true}}, json()},
+        {"Funzioni.getNumberForDB 3 long:7", 0, typed("Long", 7), typed("Long", 7)},
+        {"Funzioni.normStringForDb \"str:O'Brien\" :empty", 0, json(), str("O''Brien")},
+        {"Funzioni.simpleEncrypt abc :empty", 0, json(), json()},
+        {"Funzioni.isYYYYBisestile 2024", 0, typed("Boolean", true), json()},
+        // An engine that is not a number is refused as the declared enumeration.
+        {"Funzioni.getBoolForDB str:oracle", 1, json(), json()},
+        // Closed handles report nothing and clear the buffer.
+        {"NxInet.IReadFile 987654 str:stale", 0, 0, str("")},
+        {"NxInet.IClose 0", 0, typed("Long", 0), json()},
+        {"NxInet.Buffer", 0, str(""), json()},
+        // A proxy name that is no text is an error of the call, not a result object.
+        {"NxInet.IOpenExtended :empty :missing :missing json:[1,2]", 1, json(), json()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
-        ToolOutput r = orv(box, "call Funzioni." + c.args);
-        ASSERT_EQ(r.exitCode, 0);
+        ToolOutput r = orv(box, "call " + c.args);
+        ASSERT_EQ(r.exitCode, c.exitCode);
+        if (c.exitCode) continue;
         ASSERT_EQ(r.lines.size(), 1u);
-        if (!c.result.is_null()) {
-            EXPECT_EQ(r.lines[0]["result"], c.result);
+        const json& result = r.lines[0]["result"];
+        if (c.result.is_number()) {
+            EXPECT_EQ(result["value"]["numberInfo"], c.result);
+        } else if (!c.result.is_null()) {
+            EXPECT_EQ(result, c.result);
         }
         if (!c.written.is_null()) {
             EXPECT_EQ(r.lines[0]["args"][1], c.written);
         }
     }
-    // The scrambled text decrypts back through a script variable.
-    ToolOutput r =
-        orv(box, "run -",
-            "{\"new\":\"Funzioni\",\"as\":\"fz\"}\n"
-            "{\"call\":\"fz.simpleEncrypt\",\"args\":[\"Tabelle 42\",{\"var\":\"x\"}]}\n"
-            "{\"call\":\"fz.simpleDecrypt\",\"args\":[{\"var\":\"x\"},{\"var\":\"y\"}]}\n");
+}
+
+TEST(OrvTables, ScrambledTextDecryptsBackThroughAScriptVariable) {
+    test::Sandbox box;
+    ToolOutput r = orv(box, "run -",
+                       make("Funzioni", "fz") + call("fz.simpleEncrypt", {"Tabelle 42", var("x")}) +
+                           call("fz.simpleDecrypt", {var("x"), var("y")}));
     ASSERT_EQ(r.exitCode, 0);
     ASSERT_EQ(r.lines.size(), 2u);
     EXPECT_NE(r.lines[0]["args"][1], str("Tabelle 42"));
     EXPECT_EQ(r.lines[1]["args"][1], str("Tabelle 42"));
-    // An engine that is not a number is refused as the declared enumeration.
-    EXPECT_EQ(orv(box, "call Funzioni.getBoolForDB str:oracle").exitCode, 1);
-}
-
-TEST(OrvTables, NxInetOnClosedHandlesReportsNothingAndClearsTheBuffer) {
-    test::Sandbox box;
-    ToolOutput r = orv(box, "call NxInet.IReadFile 987654 str:stale");
-    ASSERT_EQ(r.exitCode, 0);
-    ASSERT_EQ(r.lines.size(), 1u);
-    EXPECT_EQ(r.lines[0]["result"]["value"]["numberInfo"], 0);
-    EXPECT_EQ(r.lines[0]["args"][1], str(""));
-
-    ToolOutput close = orv(box, "call NxInet.IClose 0");
-    ASSERT_EQ(close.exitCode, 0);
-    EXPECT_EQ(close.lines.at(0)["result"], (json{{"type", "Long"}, {"value", 0}}));
-    ToolOutput buffer = orv(box, "call NxInet.Buffer");
-    EXPECT_EQ(buffer.lines.at(0)["result"], str(""));
-    // A proxy name that is no text is an error of the call, not a result object.
-    EXPECT_EQ(orv(box, "call NxInet.IOpenExtended :empty :missing :missing json:[1,2]").exitCode,
-              1);
 }
 
 TEST(OrvTables, RegistryUtilitySavesAndReadsConnectionSettings) {
@@ -179,12 +181,10 @@ TEST(OrvTables, RegistryUtilitySavesAndReadsConnectionSettings) {
     test::Sandbox::setDword(u"SOFTWARE\\VELN\\LogSystem", u"Trace", 26);
     ToolOutput r =
         orv(box, "run -",
-            "{\"new\":\"RegistryUtility\",\"as\":\"r\"}\n"
-            "{\"call\":\"r.saveInfoForConnection\",\"args\":[\"Shop\",\"db1  \",\"ann\",\"pw\"]}\n"
-            "{\"call\":\"r.getInfoForConnection\",\"args\":[\"Shop\",{\"var\":\"db\"},"
-            "{\"var\":\"user\"},{\"var\":\"pw\"}]}\n"
-            "{\"call\":\"r.getKeyValue\",\"args\":[-2147483646,"
-            "\"SOFTWARE\\\\VELN\\\\LogSystem\",\"Trace\"]}\n");
+            make("RegistryUtility", "r") +
+                call("r.saveInfoForConnection", {"Shop", "db1  ", "ann", "pw"}) +
+                call("r.getInfoForConnection", {"Shop", var("db"), var("user"), var("pw")}) +
+                call("r.getKeyValue", {-2147483646, "SOFTWARE\\VELN\\LogSystem", "Trace"}));
     ASSERT_EQ(r.exitCode, 0);
     ASSERT_EQ(r.lines.size(), 3u);
     EXPECT_EQ(r.lines[0]["result"]["value"]["numberInfo"], 0);
@@ -193,7 +193,7 @@ TEST(OrvTables, RegistryUtilitySavesAndReadsConnectionSettings) {
     EXPECT_EQ(r.lines[1]["args"][2], str("ann"));
     EXPECT_EQ(r.lines[1]["args"][3], str("pw"));
     EXPECT_EQ(r.lines[2]["result"], str("&h1A"));
-    EXPECT_EQ(r.lines[2]["args"][0], (json{{"type", "Long"}, {"value", -2147483646}}));
+    EXPECT_EQ(r.lines[2]["args"][0], typed("Long", -2147483646));
 }
 
 // The demo tour: every step of the script shows its heading, no call fails,
@@ -204,15 +204,9 @@ TEST(OrvTables, DemoTourNarratesEveryStepAndFillsBothLogs) {
     const std::string build = tool.substr(0, tool.rfind("/tools/"));
     const std::string cmd = "ORV_DEMO_DIR='" + box.path("demo") + "' bash '" + ORV_SOURCE_DIR +
                             "/examples/demo.sh' '" + build + "' 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    const int status = pclose(p);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
+    int exitCode = -1;
+    const std::string out = shell(cmd, exitCode);
+    ASSERT_EQ(exitCode, 0) << out;
     EXPECT_EQ(out.find("\n  error "), std::string::npos) << out;
     EXPECT_EQ(out.find("{\""), std::string::npos) << "raw JSON in the tour:\n" << out;
 
@@ -260,17 +254,12 @@ TEST(OrvTables, FunzioniPdfOperationsReportTheEngineAnswer) {
     setenv("ORV_TVPDF", ORV_FAKE_ENGINE, 1);
     test::writeBytes(box.path("ok.cmd"), "OK");
     test::writeBytes(box.path("padded.cmd"), "PADDED");
-    const std::string script =
-        "{\"new\":\"Funzioni\",\"as\":\"fz\"}\n"
-        "{\"call\":\"fz.createPdfFile\",\"args\":[\"" +
-        box.path("ok.cmd") + "\",\"" + box.path("ok.pdf") +
-        "\"]}\n"
-        "{\"call\":\"fz.createPdfFile\",\"args\":[\"" +
-        box.path("padded.cmd") +
-        "\",\"x.pdf\"]}\n"
-        "{\"call\":\"fz.createPdfStream\",\"args\":[\"OK\",{\"var\":\"pdf\"}]}\n"
-        "{\"call\":\"fz.createPdfStream\",\"args\":[\"NUL\",{\"var\":\"pdf\"}]}\n"
-        "{\"call\":\"fz.createPdfStream\",\"args\":[{\"type\":\"Null\"},{\"var\":\"pdf\"}]}\n";
+    const std::string script = make("Funzioni", "fz") +
+                               call("fz.createPdfFile", {box.path("ok.cmd"), box.path("ok.pdf")}) +
+                               call("fz.createPdfFile", {box.path("padded.cmd"), "x.pdf"}) +
+                               call("fz.createPdfStream", {"OK", var("pdf")}) +
+                               call("fz.createPdfStream", {"NUL", var("pdf")}) +
+                               call("fz.createPdfStream", {json{{"type", "Null"}}, var("pdf")});
     ToolOutput r = orv(box, "run -", script);
     setenv("ORV_TVPDF", box.path("missing.so").c_str(), 1);
     ToolOutput missing = orv(box, "run -", script);
