@@ -4,7 +4,8 @@
 #   tests/automation/run.sh DLL [DLL32]
 #
 # Registers DLL with regsvr32 in a private Wine prefix, checks the registry
-# keys it wrote, runs every *.vbs here with the script host and the compiled
+# keys it wrote, runs every *.vbs here (between common/checks.vbs and
+# common/summary.vbs) with the script host and the compiled
 # client, unregisters and checks that every key is gone. DLL32, when given,
 # goes through the same steps in the prefix's 32-bit side if Wine can run
 # 32-bit programs (scripts/win32-runnable.sh), and is skipped with its reason otherwise.
@@ -206,8 +207,10 @@ run_suite() { # DLL BITS CSCRIPT REGSVR32
         local name
         name=$(basename "$script" .vbs)
         mkdir -p "$run/$bits/$name"
+        # The shared checks first, the sentinel and exit code last.
+        cat "$here/common/checks.vbs" "$script" "$here/common/summary.vbs" >"$run/$bits/$name.vbs"
         run_checked "$name" env ORV_WORK="$(winpath "$run/$bits/$name")" \
-            wine "$cscript" //nologo "$(winpath "$script")"
+            wine "$cscript" //nologo "$(winpath "$run/$bits/$name.vbs")"
     done
     if [ "$bits" = win64 ]; then
         mkdir -p "$run/$bits/compiled_client"

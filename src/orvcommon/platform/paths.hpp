@@ -19,4 +19,9 @@ Text parentFolder(TextView path);
 // `folder` and `name` with one separator between them.
 Text joinPath(TextView folder, TextView name);
 
+// Whether `name` matches `pattern`, where "?" stands for any one character
+// and "*" for any run of them; `same` compares one character of each (each
+// system decides whether names tell case apart).
+bool matchesWildcard(TextView name, TextView pattern, bool (*same)(char16_t, char16_t));
+
 }  // namespace orv::platform

@@ -19,6 +19,8 @@
 // Replacing calls is for tests: it is not synchronised with calls in flight.
 #pragma once
 
+#include <span>
+
 #include "orvcommon/base/text.hpp"
 #include "orvcommon/platform/clock.hpp"
 
@@ -43,5 +45,14 @@ SystemCall originalSystemCall(const char* name);
 const char* nextSystemCall(const char* name);
 // Puts every call back.
 void restoreSystemCalls();
+
+// The backend's table, which the functions above work on: one entry per
+// system call, then the services.
+struct SystemCallEntry {
+    const char* name;
+    SystemCall* slot;     // the entry in force, seen as a plain pointer
+    SystemCall original;  // the system's own
+};
+std::span<const SystemCallEntry> systemCallEntries();
 
 }  // namespace orv::platform

@@ -176,28 +176,6 @@ Status readToEnd(int fd, std::string& out) {
 
 }  // namespace posix
 
-File::~File() {
-    close();
-}
-File::File(File&& o) noexcept
-    : handle_(o.handle_),
-      temporaryPrefix_(std::move(o.temporaryPrefix_)),
-      temporaryName_(std::move(o.temporaryName_)) {
-    o.handle_ = kClosed;
-    o.temporaryName_.clear();
-}
-File& File::operator=(File&& o) noexcept {
-    if (this != &o) {
-        close();
-        handle_ = o.handle_;
-        temporaryPrefix_ = std::move(o.temporaryPrefix_);
-        temporaryName_ = std::move(o.temporaryName_);
-        o.handle_ = kClosed;
-        o.temporaryName_.clear();
-    }
-    return *this;
-}
-
 Result<File> File::open(TextView path, OpenMode mode) {
     auto fd = openFd(native(path), mode);
     if (!fd) return Failure{fd.error()};
@@ -361,14 +339,6 @@ Status File::seek(int64_t offset) {
 SharedLogFile::SharedLogFile(TextView path, TextView oldCopy)
     : path_(path), oldCopy_(oldCopy), prepared_(native(path)), preparedOld_(native(oldCopy)) {}
 
-Status SharedLogFile::append(std::string_view line, int64_t switchSize) {
-    return run(&line, switchSize);
-}
-
-Status SharedLogFile::rotate(int64_t switchSize) {
-    return run(nullptr, switchSize);
-}
-
 namespace {
 
 // Appends under the lock already held; a write that fails part way is cut
@@ -430,31 +400,10 @@ PathKind pathKind(TextView path) {
     return PathKind::Other;
 }
 
-bool fileExists(TextView path) {
-    auto k = pathKind(path);
-    return k == PathKind::File || k == PathKind::Other;
-}
-bool folderExists(TextView path) {
-    return pathKind(path) == PathKind::Folder;
-}
-bool pathExists(TextView path) {
-    return pathKind(path) != PathKind::Missing;
-}
-
 Status renameReplace(TextView from, TextView to) {
     const std::string f = native(from);
     if (sys.rename(f.c_str(), native(to).c_str()) != 0) return posix::failureAt(errno, f);
     return Status();
-}
-
-Status copyFile(TextView from, TextView to) {
-    auto in = File::open(from, OpenMode::Read);
-    if (!in) return Failure{in.error()};
-    auto bytes = in->readAll();
-    if (!bytes) return Failure{bytes.error()};
-    auto out = File::open(to, OpenMode::WriteTruncate);
-    if (!out) return Failure{out.error()};
-    return out->writeAll(*bytes);
 }
 
 Status removeFile(TextView path) {

@@ -16,6 +16,7 @@
 
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/files.hpp"
+#include "orvcommon/platform/paths.hpp"
 #include "orvcommon/platform/posix/posix_io.hpp"
 
 namespace orv::platform {
@@ -87,33 +88,11 @@ int32_t attributesOf(const std::string& p, const std::string& name, const struct
     return a;
 }
 
-bool matchFrom(TextView name, size_t ni, TextView pat, size_t pi) {
-    // Iterative matcher with one backtrack point for the last '*'.
-    size_t starP = TextView::npos, starN = 0;
-    while (ni < name.size()) {
-        if (pi < pat.size() && (pat[pi] == u'?' || pat[pi] == name[ni])) {
-            ++ni;
-            ++pi;
-        } else if (pi < pat.size() && pat[pi] == u'*') {
-            starP = pi++;
-            starN = ni;
-        } else if (starP != TextView::npos) {
-            pi = starP + 1;
-            ni = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (pi < pat.size() && pat[pi] == u'*')
-        ++pi;
-    return pi == pat.size();
-}
-
 }  // namespace
 
 bool matchesPattern(TextView name, TextView pattern) {
     if (pattern == u"*.*") return true;
-    return matchFrom(name, 0, pattern, 0);
+    return matchesWildcard(name, pattern, [](char16_t a, char16_t b) { return a == b; });
 }
 
 Result<int32_t> getAttributes(TextView path) {

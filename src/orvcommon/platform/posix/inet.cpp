@@ -8,6 +8,7 @@
 // TLS record), so the bytes held ahead of the reader stay small however large
 // the body is.
 #include "orvcommon/platform/inet.hpp"
+#include "orvcommon/platform/handle_table.hpp"
 
 #include <curl/curl.h>
 
@@ -153,46 +154,7 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     return bytes;
 }
 
-using Entry = std::variant<std::shared_ptr<Session>, std::shared_ptr<UrlTransfer>>;
-
-// The process-wide handle table.
-class HandleTable {
-  public:
-    int32_t add(Entry entry) {
-        std::lock_guard guard(lock_);
-        for (;;) {
-            const int32_t handle = next_;
-            next_ = next_ == INT32_MAX ? 1 : next_ + 1;
-            if (entries_.emplace(handle, entry).second) return handle;
-        }
-    }
-    template <class T>
-    std::shared_ptr<T> find(int32_t handle) {
-        std::lock_guard guard(lock_);
-        auto it = entries_.find(handle);
-        if (it == entries_.end()) return nullptr;
-        auto* found = std::get_if<std::shared_ptr<T>>(&it->second);
-        return found ? *found : nullptr;
-    }
-    bool remove(int32_t handle) {
-        Entry removed;
-        std::lock_guard guard(lock_);
-        auto it = entries_.find(handle);
-        if (it == entries_.end()) return false;
-        removed = std::move(it->second);  // destroyed after the lock is released
-        entries_.erase(it);
-        return true;
-    }
-    size_t size() {
-        std::lock_guard guard(lock_);
-        return entries_.size();
-    }
-
-  private:
-    std::mutex lock_;
-    std::unordered_map<int32_t, Entry> entries_;
-    int32_t next_ = 1;
-};
+using HandleTable = HandleTableOf<Session, UrlTransfer>;
 
 HandleTable& table() {
     static HandleTable* instance = new HandleTable;  // outlives every static user

@@ -224,28 +224,6 @@ Status writeFully(HANDLE h, std::string_view bytes, size_t* written) {
 
 }  // namespace win32
 
-File::~File() {
-    close();
-}
-File::File(File&& o) noexcept
-    : handle_(o.handle_),
-      temporaryPrefix_(std::move(o.temporaryPrefix_)),
-      temporaryName_(std::move(o.temporaryName_)) {
-    o.handle_ = kClosed;
-    o.temporaryName_.clear();
-}
-File& File::operator=(File&& o) noexcept {
-    if (this != &o) {
-        close();
-        handle_ = o.handle_;
-        temporaryPrefix_ = std::move(o.temporaryPrefix_);
-        temporaryName_ = std::move(o.temporaryName_);
-        o.handle_ = kClosed;
-        o.temporaryName_.clear();
-    }
-    return *this;
-}
-
 Result<File> File::open(TextView path, OpenMode mode) {
     auto h = openHandle(win32::wide(path), mode);
     if (!h) return Failure{h.error()};
@@ -446,14 +424,6 @@ bool sameFile(HANDLE h, const wchar_t* path) {
 SharedLogFile::SharedLogFile(TextView path, TextView oldCopy)
     : path_(path), oldCopy_(oldCopy), prepared_(toNative(path)), preparedOld_(toNative(oldCopy)) {}
 
-Status SharedLogFile::append(std::string_view line, int64_t switchSize) {
-    return run(&line, switchSize);
-}
-
-Status SharedLogFile::rotate(int64_t switchSize) {
-    return run(nullptr, switchSize);
-}
-
 Status SharedLogFile::run(const std::string_view* line, int64_t switchSize) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         auto opened = openLog(prepared_, line != nullptr);
@@ -495,32 +465,11 @@ PathKind pathKind(TextView path) {
     return PathKind::File;
 }
 
-bool fileExists(TextView path) {
-    auto k = pathKind(path);
-    return k == PathKind::File || k == PathKind::Other;
-}
-bool folderExists(TextView path) {
-    return pathKind(path) == PathKind::Folder;
-}
-bool pathExists(TextView path) {
-    return pathKind(path) != PathKind::Missing;
-}
-
 Status renameReplace(TextView from, TextView to) {
     if (!sys.MoveFileExW(win32::wide(from).c_str(), win32::wide(to).c_str(),
                          MOVEFILE_REPLACE_EXISTING))
         return win32::lastFailure();
     return Status();
-}
-
-Status copyFile(TextView from, TextView to) {
-    auto in = File::open(from, OpenMode::Read);
-    if (!in) return Failure{in.error()};
-    auto bytes = in->readAll();
-    if (!bytes) return Failure{bytes.error()};
-    auto out = File::open(to, OpenMode::WriteTruncate);
-    if (!out) return Failure{out.error()};
-    return out->writeAll(*bytes);
 }
 
 Status removeFile(TextView path) {

@@ -7,6 +7,7 @@
 
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/files.hpp"
+#include "orvcommon/platform/paths.hpp"
 #include "orvcommon/platform/win32/win32_io.hpp"
 
 namespace orv::platform {
@@ -27,25 +28,7 @@ bool sameChar(char16_t a, char16_t b) {
 // Names on Windows do not tell case apart, and neither does the pattern.
 bool matchesPattern(TextView name, TextView pat) {
     if (pat == u"*.*") return true;
-    // Iterative matcher with one backtrack point for the last '*'.
-    size_t ni = 0, pi = 0, starP = TextView::npos, starN = 0;
-    while (ni < name.size()) {
-        if (pi < pat.size() && (pat[pi] == u'?' || sameChar(pat[pi], name[ni]))) {
-            ++ni;
-            ++pi;
-        } else if (pi < pat.size() && pat[pi] == u'*') {
-            starP = pi++;
-            starN = ni;
-        } else if (starP != TextView::npos) {
-            pi = starP + 1;
-            ni = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (pi < pat.size() && pat[pi] == u'*')
-        ++pi;
-    return pi == pat.size();
+    return matchesWildcard(name, pat, sameChar);
 }
 
 Result<int32_t> getAttributes(TextView path) {

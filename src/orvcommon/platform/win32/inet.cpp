@@ -5,6 +5,7 @@
 // Certificates are checked against the system's trust store (ORV_CA_BUNDLE
 // is a POSIX setting).
 #include "orvcommon/platform/inet.hpp"
+#include "orvcommon/platform/handle_table.hpp"
 #include "orvcommon/platform/threads.hpp"
 
 #include <windows.h>
@@ -30,7 +31,7 @@ std::atomic<long> gReceiveTimeoutSeconds{kReceiveTimeoutSeconds};
 struct LastFailure {
     std::string reason;
 };
-std::string& lastFailure() {
+std::string& failureReason() {
     return perThread<LastFailure>().reason;
 }
 
@@ -109,46 +110,7 @@ struct UrlTransfer {
     }
 };
 
-using Entry = std::variant<std::shared_ptr<Session>, std::shared_ptr<UrlTransfer>>;
-
-// The process-wide handle table.
-class HandleTable {
-  public:
-    int32_t add(Entry entry) {
-        std::lock_guard guard(lock_);
-        for (;;) {
-            const int32_t handle = next_;
-            next_ = next_ == INT32_MAX ? 1 : next_ + 1;
-            if (entries_.emplace(handle, entry).second) return handle;
-        }
-    }
-    template <class T>
-    std::shared_ptr<T> find(int32_t handle) {
-        std::lock_guard guard(lock_);
-        auto it = entries_.find(handle);
-        if (it == entries_.end()) return nullptr;
-        auto* found = std::get_if<std::shared_ptr<T>>(&it->second);
-        return found ? *found : nullptr;
-    }
-    bool remove(int32_t handle) {
-        Entry removed;
-        std::lock_guard guard(lock_);
-        auto it = entries_.find(handle);
-        if (it == entries_.end()) return false;
-        removed = std::move(it->second);  // destroyed after the lock is released
-        entries_.erase(it);
-        return true;
-    }
-    size_t size() {
-        std::lock_guard guard(lock_);
-        return entries_.size();
-    }
-
-  private:
-    std::mutex lock_;
-    std::unordered_map<int32_t, Entry> entries_;
-    int32_t next_ = 1;
-};
+using HandleTable = HandleTableOf<Session, UrlTransfer>;
 
 HandleTable& table() {
     static HandleTable* instance = new HandleTable;  // outlives every static user
@@ -190,9 +152,9 @@ int32_t openSession(std::string_view agent, AccessType access, std::string_view 
 }
 
 int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
-    lastFailure().clear();
+    failureReason().clear();
     const auto refuse = [](const char* why) {
-        lastFailure() = why;
+        failureReason() = why;
         return 0;
     };
     auto session = table().find<Session>(sessionHandle);
@@ -207,7 +169,7 @@ int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
     setTimeouts(session->handle);
     transfer->handle = InternetOpenUrlA(session->handle, address.c_str(), nullptr, 0, flags, 0);
     if (!transfer->handle) {
-        lastFailure() = describeFailure(GetLastError());
+        failureReason() = describeFailure(GetLastError());
         return 0;
     }
     transfer->session = std::move(session);
@@ -216,7 +178,7 @@ int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
 
 bool readUrl(int32_t handle, char* buffer, size_t size, size_t& bytesRead) {
     bytesRead = 0;
-    lastFailure().clear();
+    failureReason().clear();
     const auto transfer = table().find<UrlTransfer>(handle);
     if (!transfer) return false;
     std::lock_guard guard(transfer->lock);
@@ -228,7 +190,7 @@ bool readUrl(int32_t handle, char* buffer, size_t size, size_t& bytesRead) {
         const DWORD ask = static_cast<DWORD>(std::min<size_t>(size - bytesRead, kReadPiece));
         DWORD got = 0;
         if (!InternetReadFile(t.handle, buffer + bytesRead, ask, &got)) {
-            lastFailure() = describeFailure(GetLastError());
+            failureReason() = describeFailure(GetLastError());
             ok = false;
             break;
         }
@@ -265,7 +227,7 @@ std::optional<SessionInfo> describeSession(int32_t handle) {
 }
 
 const std::string& lastFailureReason() {
-    return lastFailure();
+    return failureReason();
 }
 
 void setReceiveTimeoutForTesting(std::optional<long> seconds) {

@@ -1,0 +1,60 @@
+// What the file services do the same way on every system, over each
+// backend's own calls.
+#include "orvcommon/platform/files.hpp"
+
+#include <utility>
+
+namespace orv::platform {
+
+File::~File() {
+    close();
+}
+File::File(File&& o) noexcept
+    : handle_(o.handle_),
+      temporaryPrefix_(std::move(o.temporaryPrefix_)),
+      temporaryName_(std::move(o.temporaryName_)) {
+    o.handle_ = kClosed;
+    o.temporaryName_.clear();
+}
+File& File::operator=(File&& o) noexcept {
+    if (this != &o) {
+        close();
+        handle_ = o.handle_;
+        temporaryPrefix_ = std::move(o.temporaryPrefix_);
+        temporaryName_ = std::move(o.temporaryName_);
+        o.handle_ = kClosed;
+        o.temporaryName_.clear();
+    }
+    return *this;
+}
+
+Status SharedLogFile::append(std::string_view line, int64_t switchSize) {
+    return run(&line, switchSize);
+}
+
+Status SharedLogFile::rotate(int64_t switchSize) {
+    return run(nullptr, switchSize);
+}
+
+bool fileExists(TextView path) {
+    auto k = pathKind(path);
+    return k == PathKind::File || k == PathKind::Other;
+}
+bool folderExists(TextView path) {
+    return pathKind(path) == PathKind::Folder;
+}
+bool pathExists(TextView path) {
+    return pathKind(path) != PathKind::Missing;
+}
+
+Status copyFile(TextView from, TextView to) {
+    auto in = File::open(from, OpenMode::Read);
+    if (!in) return Failure{in.error()};
+    auto bytes = in->readAll();
+    if (!bytes) return Failure{bytes.error()};
+    auto out = File::open(to, OpenMode::WriteTruncate);
+    if (!out) return Failure{out.error()};
+    return out->writeAll(*bytes);
+}
+
+}  // namespace orv::platform
