@@ -28,7 +28,7 @@ std::vector<std::string> crlfSplit(const std::string& text) {
     return out;
 }
 
-const RegValue* valueAt(const RegDocument& doc, TextView key, TextView name) {
+const RegValue* valueAt(const RegistryDocument& doc, TextView key, TextView name) {
     const RegKey* k = doc.find(key);
     return k ? k->find(name) : nullptr;
 }
@@ -59,7 +59,7 @@ TEST(RegFormat, ReadsEveryValueForm) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);
         std::vector<RegParseError> errors;
-        RegDocument doc = documentFromText(
+        RegistryDocument doc = documentFromText(
             std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\K]\r\n" + r.line + "\r\n", &errors);
         EXPECT_TRUE(errors.empty());
         const RegValue* v = valueAt(doc, u"HKEY_LOCAL_MACHINE\\K", u"a");  // names ignore case
@@ -81,7 +81,7 @@ TEST(RegFormat, AppliesDefaultValuesAndDeletesInOrder) {
                              "\"Gone\"=-\n"
                              "[-HKLM\\Soft\\App\\Sub]\n";
     std::vector<RegParseError> errors;
-    RegDocument doc = documentFromText(text, &errors);
+    RegistryDocument doc = documentFromText(text, &errors);
     EXPECT_TRUE(errors.empty());
     const Text key = u"HKEY_LOCAL_MACHINE\\Soft\\App";
     ASSERT_NE(valueAt(doc, key, u""), nullptr);
@@ -117,7 +117,7 @@ TEST(RegFormat, TextsDecodeByByteOrderMarkAndHeader) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<RegParseError> errors;
-        RegDocument doc = documentFromText(c.file, &errors);
+        RegistryDocument doc = documentFromText(c.file, &errors);
         EXPECT_TRUE(errors.empty());
         const RegValue* v = valueAt(doc, u"HKEY_CURRENT_USER\\K", u"S");
         ASSERT_NE(v, nullptr);
@@ -146,7 +146,7 @@ TEST(RegFormat, ValuesUnderADeletedKeyAreSkippedWithAWarning) {
     EXPECT_EQ(warned, (std::vector<size_t>{3, 4}));
     EXPECT_EQ(refused, (std::vector<size_t>{8}));
     EXPECT_EQ(regTextWarnings(text).size(), 2u);
-    RegDocument doc;
+    RegistryDocument doc;
     doc.setValue(u"HKEY_CURRENT_USER\\Old", {u"Before", kRegSz, regStringData(u"x")});
     applyOps(doc, parsed.ops);
     EXPECT_FALSE(doc.keyExists(u"HKEY_CURRENT_USER\\Old"));
@@ -171,7 +171,7 @@ TEST(RegFormat, ReportsUnreadableLinesAndKeepsTheRest) {
                              "[HKEY_LOCAL_MACHINE\\K\r\n"        // 10
                              "\"Also\"=\"2\"\r\n";               // 11
     std::vector<RegParseError> errors;
-    RegDocument doc = documentFromText(text, &errors);
+    RegistryDocument doc = documentFromText(text, &errors);
     std::vector<size_t> lines;
     for (const auto& e : errors)
         lines.push_back(e.line);
@@ -192,7 +192,7 @@ TEST(RegFormat, Utf16LittleEndianWithByteOrderMarkReadsLikeUtf8) {
                              "\"Multi\"=hex(7):61,00,00,00,\\\r\n  00,00\r\n"
                              "\"N\"=dword:00000003\r\n";
     std::vector<RegParseError> errors;
-    RegDocument fromUtf16 = documentFromText(utf16leWithBom(text), &errors);
+    RegistryDocument fromUtf16 = documentFromText(utf16leWithBom(text), &errors);
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(fromUtf16, documentFromText(text));
     const RegValue* v = valueAt(fromUtf16, u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Caf\u00e9", u"Name");
@@ -203,7 +203,7 @@ TEST(RegFormat, Utf16LittleEndianWithByteOrderMarkReadsLikeUtf8) {
 }
 
 TEST(RegFormat, WritesBackWhatItRead) {
-    RegDocument doc;
+    RegistryDocument doc;
     const Text key = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\App";
     doc.setValue(key, {u"", kRegSz, regStringData(u"default \"quoted\" \\ back")});
     doc.setValue(key, {u"Line\"Name", kRegSz, regStringData(u"two\r\nlines")});
@@ -216,7 +216,7 @@ TEST(RegFormat, WritesBackWhatItRead) {
     const std::string text = writeRegText(doc);
     EXPECT_EQ(text.rfind(kHeader, 0), 0u);
     std::vector<RegParseError> errors;
-    RegDocument again = documentFromText(text, &errors);
+    RegistryDocument again = documentFromText(text, &errors);
     EXPECT_TRUE(errors.empty());
     for (const RegKey& k : doc.keys()) {
         ASSERT_NE(again.find(k.path), nullptr) << toUtf8(k.path);
@@ -234,7 +234,7 @@ TEST(RegFormat, WritesBackWhatItRead) {
 }
 
 TEST(RegFormat, KeysAreWrittenInTreeOrderWhateverOrderTheyCameIn) {
-    RegDocument doc;
+    RegistryDocument doc;
     for (const char16_t* k :
          {u"HKEY_LOCAL_MACHINE\\b", u"HKEY_CURRENT_USER\\z", u"HKEY_LOCAL_MACHINE\\A b",
           u"HKEY_LOCAL_MACHINE\\a\\c", u"HKEY_LOCAL_MACHINE\\a"})
@@ -250,7 +250,7 @@ TEST(RegFormat, KeysAreWrittenInTreeOrderWhateverOrderTheyCameIn) {
 }
 
 TEST(RegFormat, KeysCompareWithoutCaseAndSubtreesStopAtNameBoundaries) {
-    RegDocument doc;
+    RegistryDocument doc;
     doc.ensure(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN");
     doc.ensure(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN\\LogSystem");
     doc.ensure(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELN2");

@@ -326,7 +326,7 @@ TEST(SettingsStore, TwoWritersAndAReaderNeverSeeATornFile) {
     int latest[2] = {-1, -1}, status[2] = {-1, -1}, reads = 0, bad = 0;
     while (status[0] < 0 || status[1] < 0) {
         std::vector<RegParseError> errors;
-        RegDocument doc = documentFromText(test::readBytes(box.store()), &errors);
+        RegistryDocument doc = documentFromText(test::readBytes(box.store()), &errors);
         const RegKey* key = doc.find(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Race");
         const RegValue* v = key ? key->find(u"V") : nullptr;
         const Text raw = v ? regDataText(v->data) : Text();
@@ -384,7 +384,7 @@ TEST(SettingsStore, ConcurrentConnectionSavesLoseNothing) {
     for (pid_t c : children)
         EXPECT_EQ(waitFor(c), 0);
     std::vector<RegParseError> errors;
-    RegDocument doc = documentFromText(test::readBytes(box.store()), &errors);
+    RegistryDocument doc = documentFromText(test::readBytes(box.store()), &errors);
     EXPECT_TRUE(errors.empty());
     const char16_t* names[] = {u"connectionDbName", u"connectionUser", u"connectionPassword"};
     int wrong = 0;

@@ -13,12 +13,12 @@ const RegValue* RegKey::find(TextView name) const {
     return nullptr;
 }
 
-const RegKey* RegDocument::find(TextView path) const {
+const RegKey* RegistryDocument::find(TextView path) const {
     auto it = index_.find(toUpper(path));
     return it == index_.end() ? nullptr : &keys_[it->second];
 }
 
-bool RegDocument::keyExists(TextView path) const {
+bool RegistryDocument::keyExists(TextView path) const {
     if (find(path)) return true;
     Text prefix = toUpper(path) + u"\\";
     for (const auto& [upper, pos] : index_)
@@ -27,7 +27,7 @@ bool RegDocument::keyExists(TextView path) const {
     return false;
 }
 
-RegKey& RegDocument::ensure(TextView path) {
+RegKey& RegistryDocument::ensure(TextView path) {
     Text upper = toUpper(path);
     auto it = index_.find(upper);
     if (it != index_.end()) return keys_[it->second];
@@ -36,7 +36,7 @@ RegKey& RegDocument::ensure(TextView path) {
     return keys_.back();
 }
 
-void RegDocument::setValue(TextView path, RegValue v) {
+void RegistryDocument::setValue(TextView path, RegValue v) {
     RegKey& k = ensure(path);
     for (RegValue& existing : k.values) {
         if (equalsIgnoreCase(existing.name, v.name)) {
@@ -48,7 +48,7 @@ void RegDocument::setValue(TextView path, RegValue v) {
     k.values.push_back(std::move(v));
 }
 
-bool RegDocument::deleteValue(TextView path, TextView name) {
+bool RegistryDocument::deleteValue(TextView path, TextView name) {
     auto it = index_.find(toUpper(path));
     if (it == index_.end()) return false;
     auto& vals = keys_[it->second].values;
@@ -61,7 +61,7 @@ bool RegDocument::deleteValue(TextView path, TextView name) {
     return false;
 }
 
-bool RegDocument::deleteKey(TextView path) {
+bool RegistryDocument::deleteKey(TextView path) {
     Text upper = toUpper(path);
     Text prefix = upper + u"\\";
     size_t before = keys_.size();
@@ -74,7 +74,7 @@ bool RegDocument::deleteKey(TextView path) {
     return true;
 }
 
-std::vector<const RegKey*> RegDocument::subtree(TextView path) const {
+std::vector<const RegKey*> RegistryDocument::subtree(TextView path) const {
     const Text upper = toUpper(path);
     const Text prefix = upper + u"\\";
     std::vector<const RegKey*> out;
@@ -86,7 +86,7 @@ std::vector<const RegKey*> RegDocument::subtree(TextView path) const {
     return out;
 }
 
-void RegDocument::reindex() {
+void RegistryDocument::reindex() {
     index_.clear();
     for (size_t i = 0; i < keys_.size(); ++i)
         index_.emplace(toUpper(keys_[i].path), i);
@@ -384,7 +384,7 @@ RegParse parseRegText(std::string_view bytes) {
     return out;
 }
 
-void applyOps(RegDocument& doc, const std::vector<RegOp>& ops) {
+void applyOps(RegistryDocument& doc, const std::vector<RegOp>& ops) {
     for (const RegOp& op : ops) {
         switch (op.kind) {
             case RegOp::EnsureKey:
@@ -403,9 +403,9 @@ void applyOps(RegDocument& doc, const std::vector<RegOp>& ops) {
     }
 }
 
-RegDocument documentFromText(std::string_view bytes, std::vector<RegParseError>* errors) {
+RegistryDocument documentFromText(std::string_view bytes, std::vector<RegParseError>* errors) {
     RegParse p = parseRegText(bytes);
-    RegDocument doc;
+    RegistryDocument doc;
     applyOps(doc, p.ops);
     if (errors) {
         // In the store itself a skipped line is one the store would lose on
@@ -520,7 +520,7 @@ std::string writeRegText(const std::vector<const RegKey*>& keys) {
     return out;
 }
 
-std::string writeRegText(const RegDocument& doc) {
+std::string writeRegText(const RegistryDocument& doc) {
     std::vector<const RegKey*> all;
     for (const RegKey& k : doc.keys())
         all.push_back(&k);

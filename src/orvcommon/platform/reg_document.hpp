@@ -25,7 +25,7 @@ struct RegKey {
 
 // Keys in the order they were first written; paths and value names compare
 // without regard to case, as the registry does.
-class RegDocument {
+class RegistryDocument {
   public:
     const std::vector<RegKey>& keys() const { return keys_; }
     const RegKey* find(TextView path) const;
@@ -39,7 +39,7 @@ class RegDocument {
     // The key and the keys below it, in document order (an export of it).
     std::vector<const RegKey*> subtree(TextView path) const;
 
-    friend bool operator==(const RegDocument& a, const RegDocument& b) {
+    friend bool operator==(const RegistryDocument& a, const RegistryDocument& b) {
         return a.keys_ == b.keys_;
     }
 
@@ -70,14 +70,15 @@ struct RegParse {
 // read are reported as errors and skipped; value lines under a deleted key
 // ([-key]) are skipped with a warning, as the registry editor skips them.
 RegParse parseRegText(std::string_view bytes);
-void applyOps(RegDocument& doc, const std::vector<RegOp>& ops);
+void applyOps(RegistryDocument& doc, const std::vector<RegOp>& ops);
 // The document the text describes. `errors` receives the lines that cannot
 // be read and the lines skipped on purpose alike.
-RegDocument documentFromText(std::string_view bytes, std::vector<RegParseError>* errors = nullptr);
+RegistryDocument documentFromText(std::string_view bytes,
+                                  std::vector<RegParseError>* errors = nullptr);
 
 // Writes the document as a version 5.00 export in UTF-8 with CR LF line
 // ends, keys in tree order (case-insensitive), values in document order.
-std::string writeRegText(const RegDocument& doc);
+std::string writeRegText(const RegistryDocument& doc);
 std::string writeRegText(const std::vector<const RegKey*>& keys);
 
 }  // namespace orv::platform

@@ -26,7 +26,7 @@ namespace {
 
 // The store as last read: shared and immutable.
 struct Snapshot {
-    RegDocument doc;
+    RegistryDocument doc;
     std::vector<RegParseError> errors;
 };
 using SnapshotPtr = std::shared_ptr<const Snapshot>;
@@ -218,7 +218,7 @@ void removeStaleReplacements(const Text& prefix) {
 // Applies `change` to the current store under the writers' lock and puts the
 // result in its place whole. `change` returns false to abandon the write
 // (nothing changes).
-Status modify(const std::function<bool(RegDocument&)>& change) {
+Status modify(const std::function<bool(RegistryDocument&)>& change) {
     const Text path = settingsStorePath();
     const Text folder = parentFolder(path);
     if (!folder.empty() && !folderExists(folder)) {
@@ -242,7 +242,7 @@ Status modify(const std::function<bool(RegDocument&)>& change) {
         return Failure{old.error()};
     }
     std::vector<RegParseError> errors;
-    RegDocument doc = documentFromText(bytes, &errors);
+    RegistryDocument doc = documentFromText(bytes, &errors);
     // Whatever a person wrote there by hand is not to be destroyed.
     if (old && !errors.empty()) return Failure{err::kPathFileAccess};
     if (!change(doc)) return Status();
@@ -288,7 +288,7 @@ bool storable(TextView keyPath, TextView name = {}) {
 
 Status writeValue(TextView keyPath, const RegValue& value) {
     if (!storable(keyPath, value.name)) return Failure{err::kInvalidArgument};
-    return modify([&](RegDocument& doc) {
+    return modify([&](RegistryDocument& doc) {
         doc.setValue(keyPath, value);
         return true;
     });
@@ -304,7 +304,7 @@ Status writeDwordValue(TextView keyPath, TextView name, uint32_t value) {
 
 Status createKey(TextView keyPath) {
     if (!storable(keyPath)) return Failure{err::kInvalidArgument};
-    return modify([&](RegDocument& doc) {
+    return modify([&](RegistryDocument& doc) {
         doc.ensure(keyPath);
         return true;
     });
@@ -312,12 +312,12 @@ Status createKey(TextView keyPath) {
 
 Status deleteValue(TextView keyPath, TextView name) {
     if (!storable(keyPath, name)) return Failure{err::kInvalidArgument};
-    return modify([&](RegDocument& doc) { return doc.deleteValue(keyPath, name); });
+    return modify([&](RegistryDocument& doc) { return doc.deleteValue(keyPath, name); });
 }
 
 Status deleteValues(TextView keyPath) {
     if (!storable(keyPath)) return Failure{err::kInvalidArgument};
-    return modify([&](RegDocument& doc) {
+    return modify([&](RegistryDocument& doc) {
         const RegKey* key = doc.find(keyPath);
         if (!key || key->values.empty()) return false;
         std::vector<Text> names;
@@ -331,7 +331,7 @@ Status deleteValues(TextView keyPath) {
 
 Status deleteKey(TextView keyPath) {
     if (!storable(keyPath)) return Failure{err::kInvalidArgument};
-    return modify([&](RegDocument& doc) { return doc.deleteKey(keyPath); });
+    return modify([&](RegistryDocument& doc) { return doc.deleteKey(keyPath); });
 }
 
 Status importText(std::string_view text, std::vector<StoreLineError>* errors) {
@@ -340,7 +340,7 @@ Status importText(std::string_view text, std::vector<StoreLineError>* errors) {
         if (errors) *errors = parsed.errors;
         return Failure{err::kInvalidArgument};
     }
-    return modify([&](RegDocument& doc) {
+    return modify([&](RegistryDocument& doc) {
         applyOps(doc, parsed.ops);
         return true;
     });

@@ -271,7 +271,7 @@ Status deleteKey(TextView keyPath) {
 // The key and everything below it, read from the registry into the export
 // text form.
 Result<std::string> exportKey(TextView keyPath) {
-    RegDocument doc;
+    RegistryDocument doc;
     const Text top = normaliseKeyPath(keyPath);
     std::vector<Text> pending{top};
     while (!pending.empty()) {
