@@ -14,8 +14,8 @@ namespace {
 using namespace orv;
 using namespace orv::platform;
 
-RegDocument storeOf(int keys) {
-    RegDocument doc;
+RegistryDocument storeOf(int keys) {
+    RegistryDocument doc;
     for (int i = 0; i < keys; ++i) {
         const Text key = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\App" + decimalText(i) + u"\\DbAccess";
         doc.setValue(key, {u"connectionDbName", kRegSz, regStringData(u"DATABASE01")});
@@ -39,7 +39,7 @@ class TempStore {
         std::string tmpl = (std::filesystem::temp_directory_path() / "orvbench-XXXXXX").string();
         dir_ = mkdtemp(tmpl.data());
         setSettingsStorePath(fromUtf8(dir_ + "/registry.reg"));
-        const RegDocument doc = storeOf(keys);
+        const RegistryDocument doc = storeOf(keys);
         (void)importText(writeRegText(doc), nullptr);
     }
     ~TempStore() {

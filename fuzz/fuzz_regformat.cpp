@@ -10,7 +10,8 @@
 namespace {
 
 // Same keys with the same values, whatever the order of the keys.
-bool sameContent(const orv::platform::RegDocument& a, const orv::platform::RegDocument& b) {
+bool sameContent(const orv::platform::RegistryDocument& a,
+                 const orv::platform::RegistryDocument& b) {
     if (a.keys().size() != b.keys().size()) return false;
     for (const auto& key : a.keys()) {
         const auto* other = b.find(key.path);
@@ -24,15 +25,15 @@ bool sameContent(const orv::platform::RegDocument& a, const orv::platform::RegDo
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace orv::platform;
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    RegDocument doc = documentFromText(bytes);
+    RegistryDocument doc = documentFromText(bytes);
     std::string written = writeRegText(doc);
     std::vector<RegParseError> errors;
-    RegDocument again = documentFromText(written, &errors);
+    RegistryDocument again = documentFromText(written, &errors);
     if (!errors.empty() || !sameContent(again, doc) || writeRegText(again) != written) std::abort();
     // An export of any key reads back as that key's part of the store.
     if (!doc.keys().empty()) {
         const RegKey& first = doc.keys().front();
-        RegDocument part = documentFromText(writeRegText(doc.subtree(first.path)), &errors);
+        RegistryDocument part = documentFromText(writeRegText(doc.subtree(first.path)), &errors);
         if (!errors.empty() || !part.find(first.path) || !(*part.find(first.path) == first))
             std::abort();
     }
