@@ -21,8 +21,12 @@ export WINEARCH="$ARCH"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
-WINE=wine
-[ "$ARCH" = win64 ] && command -v wine64 >/dev/null && WINE=wine64
+# The loader names the architecture (scripts/wine-arch.sh). The 32-bit suite
+# runs in a 32-bit prefix of its own, the 64-bit one in a 64-bit prefix.
+# shellcheck source=wine-arch.sh
+. "$(dirname "$0")/wine-arch.sh"
+why=$(wine_arch "$ARCH") || { echo "windows-test: $why" >&2; exit 2; }
+wine_arch "$ARCH"
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "windows-test: making the Wine prefix $WINEPREFIX"

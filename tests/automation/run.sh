@@ -10,6 +10,15 @@
 # goes through the same steps in the prefix's 32-bit side if Wine can run
 # 32-bit programs (scripts/win32-runnable.sh), and is skipped with its reason otherwise.
 #
+# Every Wine call names its architecture. Once wine32 is installed, a bare
+# reg, regsvr32 or cscript started through the plain `wine` is the 32-bit tool, which
+# sees syswow64 as its system folder and the 32-bit registry view; the 64-bit
+# DLL would then be registered, configured and called from the wrong side.
+# So the 64-bit suite runs its tools from system32 through the 64-bit loader
+# (wine64) with the 64-bit registry view (/reg:64), and the 32-bit suite its
+# tools from syswow64 with the 32-bit view (/reg:32), where the 32-bit
+# registration and settings live (under Wow6432Node in a 64-bit prefix).
+#
 # The prefix (about 20 s to create) and the compiled client are cached in
 # $ORV_AUTOMATION_DIR, by default a folder "automation" beside DLL. Every
 # script prints "PASS n" or "FAIL n" as its last line and exits with its
@@ -27,7 +36,7 @@ if [ $# -ge 2 ]; then dll32=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); fi
 base=${ORV_AUTOMATION_DIR:-$(dirname "$dll")/automation}
 mkdir -p "$base"
 base=$(cd "$base" && pwd)
-export WINEPREFIX="$base/wineprefix" WINEDEBUG=-all TZ=UTC
+export WINEPREFIX="$base/wineprefix" WINEARCH=win64 WINEDEBUG=-all TZ=UTC
 unset DISPLAY WAYLAND_DISPLAY ORV_TVPDF
 
 classes="ErrInfo FileUtility Funzioni NxInet RegistryUtility Reporting"
@@ -48,14 +57,22 @@ cleanup() {
 }
 trap cleanup EXIT
 
-winpath() { wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+# The architecture of the suite that runs: the loader, the system folder its
+# tools come from and the registry view they read and write.
+# shellcheck source=../../scripts/wine-arch.sh
+. "$repo/scripts/wine-arch.sh"
+use_arch() { wine_arch "$1" >/dev/null; }
+use_arch win64
+wreg() { "$WINE" "$SYS\\reg.exe" "$@" "$VIEW"; }
+# Unix path to Windows path: Wine maps / to the drive Z: in every prefix.
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 # Registry checks read one snapshot of the class keys (a query per key would
 # start Wine well over a hundred times). HKCR is HKLM\Software\Classes under
 # Wine, which does not merge the user's classes into it.
 snapshot() {
     : >"$run/snap.txt"
     for root in 'HKEY_LOCAL_MACHINE\Software\Classes' 'HKEY_CURRENT_USER\Software\Classes'; do
-        wine reg export "$root" "$run/snap.reg" /y >/dev/null 2>&1 &&
+        wreg export "$root" "$run/snap.reg" /y >/dev/null 2>&1 &&
             iconv -f UTF-16 -t UTF-8 "$run/snap.reg" | tr -d '\r' >>"$run/snap.txt"
     done
 }
@@ -83,22 +100,22 @@ regvalue() {
 }
 regexists() { grep -qixF "[$(fullkey "$1")]" "$run/snap.txt"; }
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "creating the Wine prefix $WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
+# The prefix has a 32-bit side only when wine32 was there when it was made:
+# it is made again when that changed (the stamp names what it was made with).
+with32=no
+bash "$repo/scripts/win32-runnable.sh" >/dev/null && with32=yes
+if [ "$(cat "$WINEPREFIX/.orv-win32" 2>/dev/null)" != "$with32" ]; then
+    rm -rf "$WINEPREFIX"
+    echo "creating the Wine prefix $WINEPREFIX (32-bit side: $with32)"
+    "$WINE" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
+    wineserver -w
+    echo "$with32" >"$WINEPREFIX/.orv-win32"
 fi
 
-# A fresh scratch folder and log folder per run; the settings the scripts
-# change are reset so that every run starts from the same registry.
+# A fresh scratch folder per run.
 run="$base/run"
 rm -rf "$run"
-mkdir -p "$run/log"
-wine reg delete 'HKLM\SOFTWARE\VELN' /f >/dev/null 2>&1
-wine reg delete 'HKLM\SOFTWARE\OrvAutomationTest' /f >/dev/null 2>&1
-wine reg delete 'HKLM\SOFTWARE\OrvAutomationClient' /f >/dev/null 2>&1
-export ORV_LOG
-ORV_LOG=$(winpath "$run/log")
-wine reg add 'HKLM\SOFTWARE\VELN\LogSystem' /v Path /t REG_SZ /d "$ORV_LOG" /f >/dev/null
+mkdir -p "$run"
 
 # Loopback HTTP origin and forwarding proxy for the internet script. They
 # serve until their input closes: the shell holds the fifo open on fd 3.
@@ -194,11 +211,24 @@ run_checked() {
     fail "$name: exit code $rc, last line '$last'"
 }
 
-run_suite() { # DLL BITS CSCRIPT REGSVR32
-    local dll=$1 bits=$2 cscript=$3 regsvr32=$4
+run_suite() { # DLL BITS CLIENT
+    local dll=$1 bits=$2 client=$3
+    local cscript="$SYS\\cscript.exe" regsvr32="$SYS\\regsvr32.exe"
     echo "== $bits: $dll"
+    # The settings the scripts change are reset in this architecture's
+    # registry view, so that every run starts from the same registry, and
+    # the main log goes to a folder of this run's own.
+    local key
+    for key in VELN OrvAutomationTest OrvAutomationClient; do
+        wreg delete "HKLM\\SOFTWARE\\$key" /f >/dev/null 2>&1
+    done
+    mkdir -p "$run/$bits/log"
+    export ORV_LOG
+    ORV_LOG=$(winpath "$run/$bits/log")
+    wreg add 'HKLM\SOFTWARE\VELN\LogSystem' /v Path /t REG_SZ /d "$ORV_LOG" /f >/dev/null ||
+        fail "reg add $VIEW of the log folder"
     : >"$run/clsids"
-    if ! wine "$regsvr32" /s "$(winpath "$dll")"; then
+    if ! "$WINE" "$regsvr32" /s "$(winpath "$dll")"; then
         fail "regsvr32 $dll"
         return
     fi
@@ -210,46 +240,54 @@ run_suite() { # DLL BITS CSCRIPT REGSVR32
         # The shared checks first, the sentinel and exit code last.
         cat "$here/common/checks.vbs" "$script" "$here/common/summary.vbs" >"$run/$bits/$name.vbs"
         run_checked "$name" env ORV_WORK="$(winpath "$run/$bits/$name")" \
-            wine "$cscript" //nologo "$(winpath "$run/$bits/$name.vbs")"
+            "$WINE" "$cscript" //nologo "$(winpath "$run/$bits/$name.vbs")"
     done
-    if [ "$bits" = win64 ]; then
+    if [ -f "$client" ]; then
         mkdir -p "$run/$bits/compiled_client"
         run_checked compiled_client env ORV_WORK="$(winpath "$run/$bits/compiled_client")" \
-            wine "$client"
+            "$WINE" "$client"
     fi
-    wine "$regsvr32" /u /s "$(winpath "$dll")" || fail "regsvr32 /u $dll"
+    "$WINE" "$regsvr32" /u /s "$(winpath "$dll")" || fail "regsvr32 /u $dll"
     check_unregistered HKCR
 
     # Per-user registration writes the classes to HKCU only. Wine does not
     # merge HKCU\Software\Classes into HKCR, so nothing is created from them.
     local user='HKCU\Software\Classes'
     : >"$run/clsids"
-    if wine "$regsvr32" /s /n /i:user "$(winpath "$dll")"; then
+    if "$WINE" "$regsvr32" /s /n /i:user "$(winpath "$dll")"; then
         check_registered "$dll" "$bits" "$user"
         regexists 'HKLM\Software\Classes\orvcommon.ErrInfo' && fail "per-user registration wrote HKLM"
         echo "registration for the user: checked"
     else
         fail "regsvr32 /n /i:user $dll"
     fi
-    wine "$regsvr32" /u /s /n /i:user "$(winpath "$dll")" || fail "regsvr32 /u /n /i:user $dll"
+    "$WINE" "$regsvr32" /u /s /n /i:user "$(winpath "$dll")" || fail "regsvr32 /u /n /i:user $dll"
     check_unregistered "$user"
 }
 
-# The compiled client, rebuilt when its source is newer.
-client="$base/compiled_client.exe"
-if [ ! -f "$client" ] || [ "$here/compiled_client.cpp" -nt "$client" ]; then
-    x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -static \
-        -o "$client" "$here/compiled_client.cpp" -lole32 -loleaut32 -luuid ||
-        fail "compiled_client.cpp does not build"
-fi
+# The compiled client for each architecture, rebuilt when its source is
+# newer: sets CLIENT.
+build_client() { # BITS COMPILER
+    CLIENT="$base/compiled_client_$1.exe"
+    if [ ! -f "$CLIENT" ] || [ "$here/compiled_client.cpp" -nt "$CLIENT" ]; then
+        "$2" -std=c++20 -O1 -Wall -Wextra -Werror -static \
+            -o "$CLIENT" "$here/compiled_client.cpp" -lole32 -loleaut32 -luuid ||
+            fail "compiled_client.cpp does not build for $1"
+    fi
+}
 
-run_suite "$dll" win64 cscript regsvr32
+use_arch win64
+build_client win64 x86_64-w64-mingw32-g++-posix
+run_suite "$dll" win64 "$CLIENT"
 
 if [ -n "$dll32" ]; then
-    if ! why=$(bash "$here/../../scripts/win32-runnable.sh"); then
+    if ! why=$(bash "$repo/scripts/win32-runnable.sh"); then
         echo "== win32: skipped, $why"
-    elif wine 'C:\windows\syswow64\cmd.exe' /c exit 0 >/dev/null 2>&1; then
-        run_suite "$dll32" win32 'C:\windows\syswow64\cscript.exe' 'C:\windows\syswow64\regsvr32.exe'
+    elif ! use_arch win32; then
+        fail "no 32-bit Wine loader although wine32 is installed"
+    elif "$WINE" "$SYS\\cmd.exe" /c exit 0 >/dev/null 2>&1; then
+        build_client win32 i686-w64-mingw32-g++-posix
+        run_suite "$dll32" win32 "$CLIENT"
     else
         fail "this Wine prefix cannot start its 32-bit cmd.exe"
     fi
