@@ -19,8 +19,14 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
 
-# Test executables run under Wine.
-find_program(ORV_WINE wine)
+# Test executables run under Wine, through the loader of their own
+# architecture: once wine32 is installed, the plain `wine` is the 32-bit
+# loader (Debian keeps the 64-bit one out of PATH).
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  find_program(ORV_WINE NAMES wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+else()
+  find_program(ORV_WINE NAMES wine PATHS /usr/lib/wine NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+endif()
 if(ORV_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${ORV_WINE})
 endif()
