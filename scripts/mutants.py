@@ -19,9 +19,23 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 KEYWORDS = {"return", "if", "while", "for", "switch", "throw", "delete", "case", "else", "do",
             "sizeof", "static_assert", "new", "co_return", "co_await", "co_yield", "goto"}
-# Test folders that also cover a source folder besides the one of the same name; None runs
-# every test (the platform layer sits under everything).
-EXTRA_TESTS = {"base": ["core"], "server": ["tools"], "platform": None}
+# Which tests cover a source: a folder of tests/ or one of its files (folder/name without
+# _test.cpp); the first pattern that matches wins. Other sources get the tests/ folder of their
+# own folder's name, and a source with neither gets every test.
+TEST_MAP = [
+    ("src/orvcommon/base/*", ["base", "core"]),
+    ("src/orvcommon/server/*", ["server", "tools/orv_tables"]),
+    ("src/orvcommon/platform/*report*", ["reporting"]),
+    ("src/orvcommon/platform/*inet*", ["inet"]),
+    ("src/orvcommon/platform/*locale*", ["core", "functions/installed_locale"]),
+    ("src/orvcommon/platform/*pdf_engine*", ["functions/pdf"]),
+    ("src/orvcommon/platform/*settings*", ["platform", "registry"]),
+    ("src/orvcommon/platform/*reg*", ["platform", "registry"]),
+    ("src/orvcommon/platform/*eventlog*", ["results"]),
+    ("src/orvcommon/platform/*module*", ["results"]),
+    ("src/orvcommon/platform/*", ["platform", "files"]),
+    ("engines/*", ["engines", "functions/pdf"]),
+]
 
 
 # ---------------------------------------------------------------- finding mutants
@@ -240,23 +254,24 @@ def build_tests(build, jobs, timeout):
                timeout=timeout)
 
 
-def test_map():
-    """Test folder -> the regex of its suites (ctest names are Suite.Case or Prefix/Suite.Case)."""
+def test_suites():
+    """The GoogleTest suites of each tests/ folder and of each test file (folder/name)."""
     suites = {}
     for test in sorted((ROOT / "tests").glob("*/*_test.cpp")):
-        names = re.findall(r"^(?:TEST|TEST_F|TEST_P|TYPED_TEST)\(\s*(\w+)", test.read_text(), re.M)
+        names = set(re.findall(r"^(?:TEST|TEST_F|TEST_P|TYPED_TEST)\(\s*(\w+)", read(test), re.M))
         suites.setdefault(test.parent.name, set()).update(names)
+        suites[f"{test.parent.name}/{test.name[:-len('_test.cpp')]}"] = names
     return suites
 
 
 def tests_for(path, suites):
+    """The ctest -R regex of the tests that cover path (None: every test). ctest names the
+    cases Suite.Case, or Prefix/Suite.Case/Parameter."""
     parts = Path(path).parts
-    folder = parts[0] if parts[0] == "engines" else parts[2]
-    extra = EXTRA_TESTS.get(folder, [])
-    if extra is None or folder not in suites:
-        return None
-    names = sorted(set().union(*(suites.get(f, set()) for f in [folder] + extra)))
-    return "(^|/)(" + "|".join(names) + r")\."
+    covering = [parts[0] if parts[0] == "engines" else parts[2]]
+    covering = next((tests for glob, tests in TEST_MAP if fnmatch.fnmatch(path, glob)), covering)
+    names = set().union(*(suites.get(t, set()) for t in covering))
+    return "(^|/)(" + "|".join(sorted(names)) + r")\." if names else None
 
 
 def run_tests(build, regex, jobs, timeout, exclude):
@@ -374,7 +389,7 @@ def main():
     print(f"mutants: clean build and tests {clean:.0f}s (tests {clean_tests:.0f}s); "
           f"{len(mutants)} mutants, {test_timeout:.0f}s for each one's tests")
 
-    suites, results, started = test_map(), [], time.monotonic()
+    suites, results, started = test_suites(), [], time.monotonic()
     try:
         for n, mu in enumerate(mutants, 1):
             t0 = time.monotonic()
