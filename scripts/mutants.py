@@ -292,7 +292,16 @@ def restore_leftovers(backups):
             print(f"mutants: restored {original.relative_to(ROOT)} from an interrupted run")
 
 
-def try_mutant(mu, build, backups, args, suites, exclude, test_timeout):
+def test_timeout(regex, durations, args):
+    """Three times what the same tests took unmutated, at least 30 s: a mutant that loops
+    forever costs little more than one that does not."""
+    if args.timeout:
+        return args.timeout
+    spent = sum(d for name, d in durations.items() if regex is None or re.search(regex, name))
+    return max(30.0, 3 * spent / args.jobs)
+
+
+def try_mutant(mu, build, backups, args, suites, clean):
     source = ROOT / mu["file"]
     saved = backups / mu["file"]
     saved.parent.mkdir(parents=True, exist_ok=True)
@@ -304,7 +313,8 @@ def try_mutant(mu, build, backups, args, suites, exclude, test_timeout):
         if code != 0:  # a build that times out is no test's merit
             return "uncompilable", "" if code is not None else "the build timed out"
         regex = tests_for(mu["file"], suites)
-        code, out = run_tests(build, regex, args.jobs, test_timeout, exclude)
+        timeout = test_timeout(regex, clean["durations"], args)
+        code, out = run_tests(build, regex, args.jobs, timeout, clean["exclude"])
         if code is None:
             return "timeout", ""
         failed = re.findall(r"^\s*\d+ - (\S+) \(", out, re.M)
@@ -348,7 +358,8 @@ def main():
     ap.add_argument("--build", default=str(ROOT / "build-mutants"), help="build folder")
     ap.add_argument("--jobs", type=int, default=2)
     ap.add_argument("--timeout", type=float, default=0,
-                    help="seconds for one mutant's tests (default: 3x the clean run, at least 30)")
+                    help="seconds for one mutant's tests (default: 3x the same tests unmutated, "
+                    "at least 30)")
     ap.add_argument("--build-timeout", type=float, default=900)
     args = ap.parse_args()
     args.report = args.report or str(Path(args.build) / "mutants-report.json")
@@ -379,21 +390,23 @@ def main():
         sys.exit(f"mutants: the unmutated sources do not build:\n{out[-3000:]}")
     tests_started = time.monotonic()
     code, out = run_tests(build, None, args.jobs, None, None)
-    clean_tests = time.monotonic() - tests_started
+    durations = {name: float(sec) for name, sec in
+                 re.findall(r"Test +#\d+: (\S+) .*? ([\d.]+) sec$", out, re.M)}
     failing = re.findall(r"^\s*\d+ - (\S+) \(", out, re.M)
     exclude = "^(" + "|".join(re.escape(t) for t in failing) + ")$" if failing else None
     if failing:
         print(f"mutants: these fail unmutated and are left out: {', '.join(failing)}")
     clean = time.monotonic() - started
-    test_timeout = args.timeout or max(30.0, 3 * clean_tests)
-    print(f"mutants: clean build and tests {clean:.0f}s (tests {clean_tests:.0f}s); "
-          f"{len(mutants)} mutants, {test_timeout:.0f}s for each one's tests")
+    tests_took = time.monotonic() - tests_started
+    print(f"mutants: clean build and tests {clean:.0f}s (tests {tests_took:.0f}s); "
+          f"{len(mutants)} mutants to try")
+    clean = {"exclude": exclude, "durations": durations}
 
     suites, results, started = test_suites(), [], time.monotonic()
     try:
         for n, mu in enumerate(mutants, 1):
             t0 = time.monotonic()
-            status, note = try_mutant(mu, build, backups, args, suites, exclude, test_timeout)
+            status, note = try_mutant(mu, build, backups, args, suites, clean)
             results.append(dict(mu, status=status, note=note,
                                 seconds=round(time.monotonic() - t0, 1)))
             spent = time.monotonic() - started
