@@ -264,18 +264,23 @@ def test_suites():
     return suites
 
 
-def tests_for(path, suites):
-    """The ctest -R regex of the tests that cover path (None: every test). ctest names the
-    cases Suite.Case, or Prefix/Suite.Case/Parameter."""
-    parts = Path(path).parts
-    covering = [parts[0] if parts[0] == "engines" else parts[2]]
-    covering = next((tests for glob, tests in TEST_MAP if fnmatch.fnmatch(path, glob)), covering)
-    names = set().union(*(suites.get(t, set()) for t in covering))
-    return "(^|/)(" + "|".join(sorted(names)) + r")\." if names else None
+def tests_for(paths, suites):
+    """The ctest -R regex of the tests that cover the paths (None: every test). ctest names
+    the cases Suite.Case, or Prefix/Suite.Case/Parameter."""
+    names = set()
+    for path in paths:
+        parts = Path(path).parts
+        covering = [parts[0] if parts[0] == "engines" else parts[2]]
+        covering = next((t for glob, t in TEST_MAP if fnmatch.fnmatch(path, glob)), covering)
+        found = set().union(*(suites.get(t, set()) for t in covering))
+        if not found:
+            return None
+        names |= found
+    return "(^|/)(" + "|".join(sorted(names)) + r")\."
 
 
-def run_tests(build, regex, jobs, timeout, exclude):
-    cmd = ["ctest", "--test-dir", str(build), "-j", str(jobs), "--stop-on-failure"]
+def run_tests(build, regex, jobs, timeout, exclude, stop=True):
+    cmd = ["ctest", "--test-dir", str(build), "-j", str(jobs)] + ["--stop-on-failure"] * stop
     cmd += ["-R", regex] if regex else []
     cmd += ["-E", exclude] if exclude else []
     return run(cmd, timeout=timeout)
@@ -312,7 +317,7 @@ def try_mutant(mu, build, backups, args, suites, clean):
         code, out = build_tests(build, args.jobs, args.build_timeout)
         if code != 0:  # a build that times out is no test's merit
             return "uncompilable", "" if code is not None else "the build timed out"
-        regex = tests_for(mu["file"], suites)
+        regex = tests_for([mu["file"]], suites)
         timeout = test_timeout(regex, clean["durations"], args)
         code, out = run_tests(build, regex, args.jobs, timeout, clean["exclude"])
         if code is None:
@@ -389,7 +394,9 @@ def main():
     if code != 0:
         sys.exit(f"mutants: the unmutated sources do not build:\n{out[-3000:]}")
     tests_started = time.monotonic()
-    code, out = run_tests(build, None, args.jobs, None, None)
+    suites = test_suites()  # the sample's tests only, so that a small sample starts soon
+    code, out = run_tests(build, tests_for({mu["file"] for mu in mutants}, suites), args.jobs,
+                          None, None, stop=False)
     durations = {name: float(sec) for name, sec in
                  re.findall(r"Test +#\d+: (\S+) .*? ([\d.]+) sec$", out, re.M)}
     failing = re.findall(r"^\s*\d+ - (\S+) \(", out, re.M)
@@ -402,7 +409,7 @@ def main():
           f"{len(mutants)} mutants to try")
     clean = {"exclude": exclude, "durations": durations}
 
-    suites, results, started = test_suites(), [], time.monotonic()
+    results, started = [], time.monotonic()
     try:
         for n, mu in enumerate(mutants, 1):
             t0 = time.monotonic()
