@@ -13,7 +13,8 @@ try the same mutants and their kill rates compare.
   scripts/mutants.py                       300 mutants, seed 1, report in build-mutants/
   scripts/mutants.py --files 'src/orvcommon/core/*.cpp' --sample 10 --list
 """
-import argparse, bisect, fnmatch, json, os, random, re, shutil, signal, subprocess, sys, time
+import argparse, bisect, fnmatch, json, os, random, re, selectors, shutil, signal, subprocess, sys
+import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -218,23 +219,38 @@ def describe(mu):
 
 # ---------------------------------------------------------------- building and testing
 
-def run(cmd, timeout=None, **kw):
-    """Runs cmd in its own process group (killed whole on timeout); (returncode or None, output)."""
-    proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
-                            start_new_session=True, **kw)
+def run(cmd, timeout=None, stop_at=None):
+    """Runs cmd in its own process group, killed whole on timeout or as soon as its output
+    matches stop_at; (returncode, or None on timeout, and the output)."""
+    proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            start_new_session=True)
+    deadline = time.monotonic() + timeout if timeout else None
+    out = ""
     try:
-        out, _ = proc.communicate(timeout=timeout)
-        return proc.returncode, out
-    except subprocess.TimeoutExpired:
-        os.killpg(proc.pid, signal.SIGKILL)
-        try:
-            return None, proc.communicate(timeout=10)[0]
-        except subprocess.TimeoutExpired:  # something outside the group holds the output
-            return None, ""
+        with selectors.DefaultSelector() as sel:
+            sel.register(proc.stdout, selectors.EVENT_READ)
+            while True:
+                left = None if deadline is None else deadline - time.monotonic()
+                if left is not None and left <= 0:
+                    os.killpg(proc.pid, signal.SIGKILL)
+                    proc.wait()
+                    return None, out
+                if not sel.select(left):
+                    continue
+                chunk = os.read(proc.stdout.fileno(), 65536).decode(errors="replace")
+                if not chunk:
+                    return proc.wait(), out
+                out += chunk
+                if stop_at and re.search(stop_at, out[-len(chunk) - 200:]):
+                    os.killpg(proc.pid, signal.SIGKILL)  # no need to wait for the slow tests
+                    proc.wait()
+                    return 1, out
     except BaseException:
         os.killpg(proc.pid, signal.SIGKILL)
         proc.wait()
         raise
+    finally:
+        proc.stdout.close()
 
 
 def configure(build):
@@ -283,7 +299,7 @@ def run_tests(build, regex, jobs, timeout, exclude, stop=True):
     cmd = ["ctest", "--test-dir", str(build), "-j", str(jobs)] + ["--stop-on-failure"] * stop
     cmd += ["-R", regex] if regex else []
     cmd += ["-E", exclude] if exclude else []
-    return run(cmd, timeout=timeout)
+    return run(cmd, timeout=timeout, stop_at=r"\*\*\*(Failed|Exception|Timeout)" if stop else None)
 
 
 # ---------------------------------------------------------------- the run
@@ -315,15 +331,20 @@ def try_mutant(mu, build, backups, args, suites, clean):
     try:
         source.write_bytes(apply(original.decode("utf-8"), mu).encode("utf-8"))
         code, out = build_tests(build, args.jobs, args.build_timeout)
-        if code != 0:  # a build that times out is no test's merit
-            return "uncompilable", "" if code is not None else "the build timed out"
+        if code is None:
+            return "uncompilable", "the build timed out"  # no test's merit
+        if code != 0:
+            error = re.search(r"error: (.*)", out)
+            return "uncompilable", error.group(1)[:120] if error else ""
         regex = tests_for([mu["file"]], suites)
         timeout = test_timeout(regex, clean["durations"], args)
         code, out = run_tests(build, regex, args.jobs, timeout, clean["exclude"])
         if code is None:
             return "timeout", ""
-        failed = re.findall(r"^\s*\d+ - (\S+) \(", out, re.M)
-        return ("killed", " ".join(failed[:3])) if code != 0 else ("survived", "")
+        failed = re.findall(r"Test +#\d+: (\S+) .*?\*\*\*(\w+)", out)
+        if code == 0:
+            return "survived", ""
+        return "killed", " ".join(f"{test} ({why})" for test, why in failed[:3])
     finally:
         source.write_bytes(original)
         saved.unlink()
@@ -432,4 +453,5 @@ def interrupted(*_):
 
 if __name__ == "__main__":
     signal.signal(signal.SIGTERM, interrupted)
+    signal.signal(signal.SIGINT, interrupted)  # also when started in the background
     main()
