@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """Mutation testing for the library and the engine: how many planted faults do the tests catch?
 
-One mutant at a time is written into a source file under src/ or engines/, the build folder of
-this tool (build-mutants, RelWithDebInfo, tests on, no sanitizers, warnings not errors) is
-rebuilt incrementally, and the tests that cover the file run. Each mutant ends as killed (a
-test failed), survived (every test passed), uncompilable or timeout. The file is always put
-back, also on Ctrl-C: a copy waits in <build>/mutants-backup until it is.
+One mutant at a time is written into a .cpp file under src/ or engines/ (a comparison flipped,
+&& and || swapped, an arithmetic operator replaced, an integer bumped by one, a call statement
+dropped, an if negated, a void function returning at once), the build folder of this tool
+(build-mutants: RelWithDebInfo, tests on, no sanitizers, warnings not errors) is rebuilt
+incrementally, and the tests that cover the file run, the first failure ending the run. Each
+mutant ends as killed (a test failed), survived (every test passed), uncompilable or timeout.
+The file is always put back, also on Ctrl-C: a copy waits in <build>/mutants-backup until it is.
 
 A fixed seed picks the sample, spread over the files by size, so two runs on the same sources
-try the same mutants and their kill rates compare.
+try the same mutants and their kill rates compare (the second one compiles from ccache).
 
   scripts/mutants.py                       300 mutants, seed 1, report in build-mutants/
   scripts/mutants.py --files 'src/orvcommon/core/*.cpp' --sample 10 --list
@@ -314,12 +316,12 @@ def restore_leftovers(backups):
 
 
 def test_timeout(regex, durations, args):
-    """Three times what the same tests took unmutated, at least 30 s: a mutant that loops
+    """Three times what the same tests took unmutated, at least 20 s: a mutant that loops
     forever costs little more than one that does not."""
     if args.timeout:
         return args.timeout
     spent = sum(d for name, d in durations.items() if regex is None or re.search(regex, name))
-    return max(30.0, 3 * spent / args.jobs)
+    return max(20.0, 3 * spent / args.jobs)
 
 
 def try_mutant(mu, build, backups, args, suites, clean):
@@ -385,7 +387,7 @@ def main():
     ap.add_argument("--jobs", type=int, default=2)
     ap.add_argument("--timeout", type=float, default=0,
                     help="seconds for one mutant's tests (default: 3x the same tests unmutated, "
-                    "at least 30)")
+                    "at least 20)")
     ap.add_argument("--build-timeout", type=float, default=900)
     args = ap.parse_args()
     args.report = args.report or str(Path(args.build) / "mutants-report.json")
