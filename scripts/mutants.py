@@ -352,11 +352,20 @@ def try_mutant(mu, build, backups, args, suites, clean):
         saved.unlink()
 
 
+def kill_rate(results):
+    """Killed or timed out, of the mutants that compiled; and how many compiled."""
+    ran = [r for r in results if r["status"] != "uncompilable"]
+    return 100.0 * sum(r["status"] != "survived" for r in ran) / len(ran) if ran else 0.0, len(ran)
+
+
+def key(mu):
+    return f"{mu['file']}:{mu['offset']}:{mu['kind']}:{mu['replacement']}"
+
+
 def report(results, args, seconds, total_found):
     counts = {s: sum(r["status"] == s for r in results)
               for s in ("killed", "survived", "uncompilable", "timeout")}
-    ran = counts["killed"] + counts["survived"] + counts["timeout"]
-    score = 100.0 * (counts["killed"] + counts["timeout"]) / ran if ran else 0.0
+    score, _ = kill_rate(results)
     summary = {"seed": args.seed, "sample": args.sample, "files": args.files, "tried": len(results),
                "mutants_found": total_found, "counts": counts, "kill_rate": round(score, 1),
                "seconds": round(seconds), "mutants": results}
@@ -364,14 +373,25 @@ def report(results, args, seconds, total_found):
             f"({total_found} found), {seconds / 60:.1f} min",
             "  " + ", ".join(f"{v} {k}" for k, v in counts.items()),
             f"  kill rate {score:.1f}% (killed or timed out, of those that compiled)"]
+    folders = sorted({Path(r["file"]).parent.as_posix() for r in results})
+    for folder in folders:
+        rate, ran = kill_rate([r for r in results if Path(r["file"]).parent.as_posix() == folder])
+        text.append(f"    {folder}: {rate:.0f}% of {ran}")
     survivors = [r for r in results if r["status"] == "survived"]
     text += ["survivors:"] + [f"  {r['file']}:{r['line']}: {r['kind']}: {describe(r)}"
                               for r in survivors] if survivors else []
+    if args.compare:  # the same sample before a change: what the change let through
+        earlier = json.loads(Path(args.compare).read_text())["mutants"]
+        before = {key(r): r["status"] for r in earlier}
+        lost = [r for r in survivors if before.get(key(r)) in ("killed", "timeout")]
+        text += [f"killed in {args.compare}, surviving now: {len(lost)}"]
+        text += [f"  {r['file']}:{r['line']}: {r['kind']}: {describe(r)}" for r in lost]
+        if sum(key(r) in before for r in results) < len(results):
+            text.append("  (the samples differ: the sources, the seed or --files changed)")
     print("\n".join(text))
-    if args.report:
-        Path(args.report).write_text(json.dumps(summary, indent=2) + "\n")
-        Path(args.report).with_suffix(".txt").write_text("\n".join(text) + "\n")
-        print(f"mutants: report in {args.report} and {Path(args.report).with_suffix('.txt')}")
+    Path(args.report).write_text(json.dumps(summary, indent=2) + "\n")
+    Path(args.report).with_suffix(".txt").write_text("\n".join(text) + "\n")
+    print(f"mutants: report in {args.report} and {Path(args.report).with_suffix('.txt')}")
 
 
 def main():
@@ -383,6 +403,8 @@ def main():
     ap.add_argument("--list", action="store_true", help="print the sample and stop")
     ap.add_argument("--report", help="JSON report, a text summary goes beside it as .txt "
                     "(default <build>/mutants-report.json)")
+    ap.add_argument("--compare", help="an earlier JSON report of the same sample: name the "
+                    "mutants it killed that survive now")
     ap.add_argument("--build", default=str(ROOT / "build-mutants"), help="build folder")
     ap.add_argument("--jobs", type=int, default=2)
     ap.add_argument("--timeout", type=float, default=0,
@@ -391,6 +413,8 @@ def main():
     ap.add_argument("--build-timeout", type=float, default=900)
     args = ap.parse_args()
     args.report = args.report or str(Path(args.build) / "mutants-report.json")
+    if args.compare and not Path(args.compare).is_file():
+        sys.exit(f"mutants: no report {args.compare} to compare with")
     build, backups = Path(args.build), Path(args.build) / "mutants-backup"
     restore_leftovers(backups)
 
