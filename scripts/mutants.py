@@ -394,6 +394,27 @@ def report(results, args, seconds, total_found):
     print(f"mutants: report in {args.report} and {Path(args.report).with_suffix('.txt')}")
 
 
+def unmutated_run(build, mutants, suites, args):
+    """Builds and runs the sample's tests once as they are: how long each test takes, and
+    which tests fail already (left out of every mutant's run)."""
+    print(f"mutants: building {build} and running the tests once unmutated")
+    started = time.monotonic()
+    code, out = build_tests(build, args.jobs, None)
+    if code != 0:
+        sys.exit(f"mutants: the unmutated sources do not build:\n{out[-3000:]}")
+    regex = tests_for({mu["file"] for mu in mutants}, suites)
+    code, out = run_tests(build, regex, args.jobs, None, None, stop=False)
+    durations = {name: float(sec) for name, sec in
+                 re.findall(r"Test +#\d+: (\S+) .*? ([\d.]+) sec$", out, re.M)}
+    failing = re.findall(r"^\s*\d+ - (\S+) \(", out, re.M)
+    if failing:
+        print(f"mutants: these fail unmutated and are left out: {', '.join(failing)}")
+    print(f"mutants: unmutated build and tests {time.monotonic() - started:.0f}s; "
+          f"{len(mutants)} mutants to try")
+    exclude = "^(" + "|".join(re.escape(t) for t in failing) + ")$" if failing else None
+    return {"exclude": exclude, "durations": durations}
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("--sample", type=int, default=300, help="how many mutants (default 300)")
@@ -406,7 +427,7 @@ def main():
     ap.add_argument("--compare", help="an earlier JSON report of the same sample: name the "
                     "mutants it killed that survive now")
     ap.add_argument("--build", default=str(ROOT / "build-mutants"), help="build folder")
-    ap.add_argument("--jobs", type=int, default=2)
+    ap.add_argument("--jobs", type=int, default=2, help="for the build and the tests")
     ap.add_argument("--timeout", type=float, default=0,
                     help="seconds for one mutant's tests (default: 3x the same tests unmutated, "
                     "at least 20)")
@@ -435,29 +456,10 @@ def main():
         print(f"mutants: {len(mutants)} sampled of {total_found} found in {len(files)} files")
         return
 
-    print(f"mutants: building {build} and running the tests once unmutated")
-    started = time.monotonic()
-    code, out = build_tests(build, args.jobs, None)
-    if code != 0:
-        sys.exit(f"mutants: the unmutated sources do not build:\n{out[-3000:]}")
-    tests_started = time.monotonic()
-    suites = test_suites()  # the sample's tests only, so that a small sample starts soon
-    code, out = run_tests(build, tests_for({mu["file"] for mu in mutants}, suites), args.jobs,
-                          None, None, stop=False)
-    durations = {name: float(sec) for name, sec in
-                 re.findall(r"Test +#\d+: (\S+) .*? ([\d.]+) sec$", out, re.M)}
-    failing = re.findall(r"^\s*\d+ - (\S+) \(", out, re.M)
-    exclude = "^(" + "|".join(re.escape(t) for t in failing) + ")$" if failing else None
-    if failing:
-        print(f"mutants: these fail unmutated and are left out: {', '.join(failing)}")
-    clean = time.monotonic() - started
-    tests_took = time.monotonic() - tests_started
-    print(f"mutants: clean build and tests {clean:.0f}s (tests {tests_took:.0f}s); "
-          f"{len(mutants)} mutants to try")
-    clean = {"exclude": exclude, "durations": durations}
-
-    results, started = [], time.monotonic()
+    suites, results, started = test_suites(), [], time.monotonic()
     try:
+        clean = unmutated_run(build, mutants, suites, args)
+        started = time.monotonic()
         for n, mu in enumerate(mutants, 1):
             t0 = time.monotonic()
             status, note = try_mutant(mu, build, backups, args, suites, clean)
