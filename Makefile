@@ -11,7 +11,7 @@ SHELL := /bin/bash
 .SHELLFLAGS := -o pipefail -c
 
 .PHONY: all deps configure build demo test package-test check-asan bench fuzz format format-check clean idl \
-        windows windows-test
+        windows windows-test mutants
 
 all: build
 
@@ -94,6 +94,13 @@ windows-test: windows build
 	else \
 	  echo "windows-test (win32): not run, $$why"; \
 	fi
+
+# Mutation testing: plants one fault at a time in src/ and engines/ (a fixed sample, 300 by
+# default), rebuilds build-mutants/ and runs the tests that cover the file; the report lists
+# the survivors. MUTANTS_ARGS passes options: MUTANTS_ARGS="--files 'src/orvcommon/core/*' --list".
+MUTANTS_ARGS ?=
+mutants: deps
+	@python3 scripts/mutants.py --jobs $(JOBS) $(MUTANTS_ARGS)
 
 # Regenerates the type library's IDL from the member tables (commit the result).
 idl: configure
