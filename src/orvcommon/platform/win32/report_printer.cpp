@@ -12,7 +12,7 @@
 #include <winspool.h>
 
 #include <algorithm>
-#include <cwctype>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -50,11 +50,7 @@ std::wstring defaultPrinter() {
 }
 
 bool endsWithPdf(const std::wstring& path) {
-    if (path.size() < 4) return false;
-    std::wstring ext = path.substr(path.size() - 4);
-    for (auto& c : ext)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return ext == L".pdf";
+    return path.size() >= 4 && _wcsicmp(path.c_str() + path.size() - 4, L".pdf") == 0;
 }
 
 // Resolves ORV_PRINTER; error 482 when it names no printer that exists.
