@@ -99,6 +99,10 @@ wine reg delete 'HKLM\SOFTWARE\OrvAutomationClient' /f >/dev/null 2>&1
 export ORV_LOG
 ORV_LOG=$(winpath "$run/log")
 wine reg add 'HKLM\SOFTWARE\VELN\LogSystem' /v Path /t REG_SZ /d "$ORV_LOG" /f >/dev/null
+# The reporting scripts: the form saves its page there at closeReport, and no
+# CUPS server answers, so that Wine lists no printer (482 at openReport).
+export ORV_PREVIEW_PNG CUPS_SERVER=127.0.0.1:9
+ORV_PREVIEW_PNG="$(winpath "$run")\\preview.png"
 
 # Loopback HTTP origin and forwarding proxy for the internet script. They
 # serve until their input closes: the shell holds the fifo open on fd 3.
