@@ -80,13 +80,15 @@ windows: deps
 	@bash scripts/windows-check-dll.sh $(WIN64_BUILD) $(WIN32_BUILD)
 
 # The platform backends compared (file names; functions, against the Linux
-# build's objects), then the 64-bit suite under Wine, and the 32-bit suite
+# build's objects), then the 64-bit suite under Wine, the report targets
+# under 64-bit Wine against the Linux build's preview, and the 32-bit suite
 # when this machine can run it (wine32 installed, a kernel that runs 32-bit
 # programs: scripts/win32-runnable.sh says which is missing).
 windows-test: windows build
 	@python3 scripts/check-platform.py sources
 	@python3 scripts/check-platform.py symbols $(BUILD) $(WIN64_BUILD)
 	@bash scripts/windows-test.sh $(WIN64_BUILD) win64
+	@bash scripts/windows-report-test.sh $(BUILD) $(WIN64_BUILD)
 	@bash tests/automation/run.sh $(WIN64_BUILD)/src/orvcommon/orvcommon.dll \
 	  $(WIN32_BUILD)/src/orvcommon/orvcommon.dll
 	@if why=$$(bash scripts/win32-runnable.sh); then \

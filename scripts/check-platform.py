@@ -29,11 +29,10 @@ PRIVATE = {
     "posix": {
         "posix_io.hpp": "the POSIX system-call table and error mapping",
         "report_cairo.hpp": "the cairo drawing shared by the two cairo report targets",
-        "report_form.cpp": "the preview form on cairo and X11",
-        "report_printer.cpp": "the printer target on cairo and CUPS",
     },
     "win32": {
         "win32_io.hpp": "the Win32 system-call table, error mapping and text conversions",
+        "report_gdi.hpp": "the GDI drawing shared by the two GDI report targets",
     },
 }
 

@@ -14,6 +14,8 @@ PACKAGES=(
   pkg-config libcairo2-dev libfontconfig-dev libx11-dev libcups2-dev fonts-liberation
   # What the tests render, print and read PDFs with.
   cups cups-client printer-driver-cups-pdf qpdf poppler-utils xvfb imagemagick
+  # The Windows report test: window titles (xwininfo), PostScript as text.
+  x11-utils ghostscript
   # Windows: the mingw-w64 cross compilers (the -posix thread model, for
   # std::thread) and Wine to run the cross-built suite. Wine's 32-bit half
   # needs the i386 architecture: scripts/install-wine32.sh tries it apart.

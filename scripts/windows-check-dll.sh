@@ -4,7 +4,7 @@
 # the published classes, and imports only system DLLs (libgcc, libstdc++ and
 # winpthreads are linked in statically).
 set -euo pipefail
-SYSTEM_DLLS='^(KERNEL32|ADVAPI32|WININET|USER32|SHELL32|msvcrt|ole32|OLEAUT32)\.dll$'
+SYSTEM_DLLS='^((KERNEL32|ADVAPI32|WININET|USER32|GDI32|SHELL32|msvcrt|ole32|OLEAUT32)\.dll|WINSPOOL\.DRV)$'
 # One exported member of each published class, the error helpers, and the
 # automation server's entry points.
 EXPORTS=(ErrInfo FileUtility RegistryUtility Funzioni Reporting NxInet RuntimeError

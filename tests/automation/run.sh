@@ -116,6 +116,8 @@ fi
 run="$base/run"
 rm -rf "$run"
 mkdir -p "$run"
+# No CUPS server answers, so that Wine lists no printer (482 at openReport).
+export CUPS_SERVER=127.0.0.1:9
 
 # Loopback HTTP origin and forwarding proxy for the internet script. They
 # serve until their input closes: the shell holds the fifo open on fd 3.
@@ -227,6 +229,10 @@ run_suite() { # DLL BITS CLIENT
     ORV_LOG=$(winpath "$run/$bits/log")
     wreg add 'HKLM\SOFTWARE\VELN\LogSystem' /v Path /t REG_SZ /d "$ORV_LOG" /f >/dev/null ||
         fail "reg add $VIEW of the log folder"
+    # The form saves its page there at closeReport (the script host cannot
+    # set a variable of its own process).
+    export ORV_PREVIEW_PNG
+    ORV_PREVIEW_PNG="$(winpath "$run/$bits")\\preview.png"
     : >"$run/clsids"
     if ! "$WINE" "$regsvr32" /s "$(winpath "$dll")"; then
         fail "regsvr32 $dll"
