@@ -10,7 +10,7 @@ set -uo pipefail
 build=${1:?usage: run-benchmarks.sh BENCH_BUILD [--smoke]}
 smoke=${2:-}
 args=()
-[ "$smoke" = --smoke ] && args=(--benchmark_min_time=0.001)
+[ "$smoke" = --smoke ] && args=(--benchmark_min_time=0.001 --benchmark_repetitions=1)
 failed=()
 for b in "$build"/bench/bench_*; do
     [ -x "$b" ] && [ -f "$b" ] || continue
