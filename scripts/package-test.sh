@@ -23,6 +23,7 @@ for f in platform/settings.hpp server/member_table.hpp results/trap.hpp; do
 done
 "$prefix/bin/orv" --version
 [ -f "$prefix/share/man/man1/orv.1" ] || { echo "FAIL: man page not installed"; exit 1; }
+[ -f "$prefix/share/doc/orvcommon/tvpdf-commands.md" ] || { echo "FAIL: PDF command language not installed"; exit 1; }
 
 lib=$(find "$prefix" -name 'liborvcommon.so.*.*' | head -n 1)
 
