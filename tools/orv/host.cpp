@@ -57,8 +57,9 @@ const char* const kOutputHelp =
     "As input, plain JSON works too: a string is a String, an integer a Long,\n"
     "a fraction a Double, true/false a Boolean, null a Null, [..] an Array.\n"
     "A call that raises a run-time error prints\n"
-    "{\"error\":{\"number\":N,\"description\":\"...\"}} and orv exits 1; a usage\n"
-    "error exits 2; otherwise 0, whatever a result object says.\n";
+    "{\"error\":{\"number\":N,\"description\":\"...\"}} and orv exits 1 (a type\n"
+    "mismatch adds \"argument\": the argument that does not convert, and why); a\n"
+    "usage error exits 2; otherwise 0, whatever a result object says.\n";
 
 }  // namespace orv::tool
 
