@@ -10,8 +10,8 @@ FUZZ_SECONDS ?= 30
 SHELL := /bin/bash
 .SHELLFLAGS := -o pipefail -c
 
-.PHONY: all deps configure build demo test package-test check-asan bench fuzz format format-check clean idl \
-        windows windows-test mutants
+.PHONY: all deps configure build demo test package-test check-asan bench bench-build bench-smoke fuzz format \
+        format-check clean idl windows windows-test mutants
 
 all: build
 
@@ -46,10 +46,19 @@ check-asan: deps
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
-bench: deps
+# Every benchmark program runs even when one fails; a benchmark that cannot
+# run says why ("ERROR OCCURRED") and the others go on.
+bench-build: deps
 	@cmake -S . -B $(BENCH_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DORV_BUILD_TESTS=OFF -DORV_BUILD_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
-	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
+
+bench: bench-build
+	@bash scripts/run-benchmarks.sh $(BENCH_BUILD)
+
+# One short pass of every benchmark (CI): fails when a benchmark program
+# fails or a benchmark reports an error.
+bench-smoke: bench-build
+	@bash scripts/run-benchmarks.sh $(BENCH_BUILD) --smoke
 
 # Every fuzz target for FUZZ_SECONDS seconds each (clang's libFuzzer).
 fuzz: deps

@@ -26,3 +26,7 @@ else()
 endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/orvcommon.pc.in ${PROJECT_BINARY_DIR}/orvcommon.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/orvcommon.pc DESTINATION ${ORV_PC_DIR} COMPONENT devel)
+
+# The PDF engine's command language, beside the man page's pointers to it.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/tvpdf-commands.md DESTINATION ${CMAKE_INSTALL_DOCDIR}
+        COMPONENT runtime)

@@ -23,11 +23,6 @@ work="${ORV_DEMO_DIR:-$build/demo}"
 rm -rf "$work"
 mkdir -p "$work"
 export ORV_REGISTRY="$work/registry.reg"
-# `orv` carries the library inside it, so the PDF engine is not beside it:
-# name the one built beside liborvcommon.so.
-if [ -z "${ORV_TVPDF:-}" ] && [ -f "$build/src/orvcommon/libtvpdf.so" ]; then
-    export ORV_TVPDF="$build/src/orvcommon/libtvpdf.so"
-fi
 # createPdfStream leaves its command and PDF files in the temporary folder.
 export TMPDIR="$work"
 

@@ -23,6 +23,7 @@ for f in platform/settings.hpp server/member_table.hpp results/trap.hpp; do
 done
 "$prefix/bin/orv" --version
 [ -f "$prefix/share/man/man1/orv.1" ] || { echo "FAIL: man page not installed"; exit 1; }
+[ -f "$prefix/share/doc/orvcommon/tvpdf-commands.md" ] || { echo "FAIL: PDF command language not installed"; exit 1; }
 
 lib=$(find "$prefix" -name 'liborvcommon.so.*.*' | head -n 1)
 
@@ -32,6 +33,12 @@ lib=$(find "$prefix" -name 'liborvcommon.so.*.*' | head -n 1)
 printf 'TEXT 0 10 "installed engine"\r\n' >"$work/page.txt"
 "$prefix/bin/tvpdf" "$work/page.txt" "$work/page.pdf"
 head -c 5 "$work/page.pdf" | grep -q '^%PDF-' || { echo "FAIL: tvpdf wrote no PDF"; exit 1; }
+# The installed `orv` carries the library inside it and finds the engine in
+# the installation's library folder with nothing set.
+(cd "$work" && env -u ORV_TVPDF TMPDIR="$work" "$prefix/bin/orv" call --format json \
+    Funzioni.createPdfStream 'TEXT 0 10 "installed orv"' :empty) >"$work/orv-pdf.out"
+grep -q '"numberInfo":0,' "$work/orv-pdf.out" && grep -q '"hex":"255044462d' "$work/orv-pdf.out" \
+    || { echo "FAIL: the installed orv did not find its PDF engine"; head -c 400 "$work/orv-pdf.out"; exit 1; }
 echo "PDF engine installed: ok"
 total=$(nm -D --defined-only "$lib" | grep -vc ' A ' || true)
 foreign=$(nm -DC --defined-only "$lib" | grep -v ' A ' | grep -vc ' orv::\| for orv::' || true)
@@ -65,3 +72,8 @@ pcdir=$(dirname "$(find "$prefix" -name orvcommon.pc | head -n 1)")
 flags=$(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs orvcommon)
 c++ -std=c++20 -Wall -Wextra -Werror "$src/examples/client/main.cpp" $flags -o "$work/pc-client"
 run_client pkg-config "$work/pc-client"
+# As the README says: with the library folder as run path it starts on its own.
+c++ -std=c++20 "$src/examples/client/main.cpp" $flags \
+    -Wl,-rpath,"$(PKG_CONFIG_PATH="$pcdir" pkg-config --variable=libdir orvcommon)" -o "$work/rpath-client"
+(cd "$work" && rm -f prices.csv && "$work/rpath-client" prices.csv) | grep -q '^  Pear; Williams | 7$'
+echo "client built with pkg-config and its run path: ok"

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "orvcommon/version.hpp"
@@ -62,7 +64,12 @@ TEST(OrvTool, ExitCodes) {
         {"call ErrInfo.ErrInfo 7 d long:40000 loc", 1,
          "{\"error\":{\"number\":6,\"description\":\"Overflow\"}}\n"},
         {"call ErrInfo.ErrInfo abc d 1 loc", 1,
-         "{\"error\":{\"number\":13,\"description\":\"Type mismatch\"}}\n"},
+         "{\"error\":{\"number\":13,\"description\":\"Type mismatch\",\"argument\":"
+         "\"argument 1 (lNumberInfo As Long): \\\"abc\\\" is not a number\"}}\n"},
+        // An enumeration member's name stands for its value.
+        {"call Funzioni.getBoolForDB dbengineMSACCESS", 0,
+         "{\"result\":{\"type\":\"Integer\",\"value\":1},\"args\":[{\"type\":\"Long\","
+         "\"value\":2}]}\n"},
         {"call ErrInfo.ErrInfo 7 d", 1,
          "{\"error\":{\"number\":449,\"description\":\"Argument not optional\"}}\n"},
         {"call NxGlobal.anything", 1, nullptr},
@@ -121,6 +128,17 @@ TEST(OrvTool, MistakesAreNamed) {
         {"reg import /nonexistent/x.reg", "", 1,
          "cannot open /nonexistent/x.reg: No such file or directory"},
         {"help nosuch", "", 2, "unknown command 'nosuch'"},
+        {"list Funzoni", "", 2,
+         "no class, enumeration or record named 'Funzoni'; nearest: Funzioni"},
+        // A type mismatch names the argument; a script's run-time errors name its line.
+        {"call FileUtility.writeFile n.txt zero x", "", 1,
+         "orv call: argument 2 (attributeFile As Long): \"zero\" is not a number"},
+        {"run -", newF + "\n{\"call\":\"f.writeFile\",\"args\":[\"n.txt\",\"zero\",\"x\"]}\n", 1,
+         "orv run: line 3: argument 2 (attributeFile As Long)"},
+        {"run -",
+         "{\"new\":\"ErrInfo\",\"as\":\"e\"}\n{\"call\":\"e.ErrInfo\",\"args\":[1,\"d\",70000,"
+         "\"l\"]}\n",
+         1, "orv run: line 2: error 6: Overflow"},
         // Values that cannot be built: an error of the call (never an abort),
         // or a usage error for what no array can be.
         {"run -",
@@ -188,6 +206,18 @@ TEST(OrvTool, TextFormatShowsResultsReadably) {
               "    2: \"b;c\"\n"
               "  lNumFieldFound = 2 (Long)\n");
 
+    // A byte string shows its length and how it starts, never every byte.
+    for (const auto& [hex, shown] :
+         {std::pair<std::string, std::string>{"255044462d312e350a" + std::string(2200, 'a'),
+                                              "bytes, 1,109: %PDF-1.5 ..."},
+          {"00ff41", "bytes, 3: hex 00ff41"}}) {
+        ToolRun r =
+            orv("call --format text Funzioni.getNumberForDB 1 "
+                "'json:{\"type\":\"ByteString\",\"hex\":\"" +
+                hex + "\"}'");
+        EXPECT_NE(r.out.find("  vntValue = " + shown + "\n"), std::string::npos) << r.out;
+    }
+
     const std::string script =
         "# notes before the first step are not told\n"
         "# --- A table\n"
@@ -221,6 +251,30 @@ TEST(OrvTool, TextFormatShowsResultsReadably) {
     ToolRun json = orv("run --narrate -", script);
     EXPECT_EQ(json.out.find("A table"), std::string::npos);
     EXPECT_EQ(json.out.rfind("{\"result\":", 0), 0u) << json.out;
+}
+
+// Found through PATH and run from another folder with nothing configured:
+// `orv` finds the PDF engine the build made, and its main log goes beside
+// the executable, not into the current folder.
+TEST(OrvTool, FoundThroughPathItFindsItsEngineAndLogFolder) {
+    test::Sandbox box(false);
+    const std::string here = box.path("elsewhere");
+    std::filesystem::create_directory(here);
+    const std::string tool = ORV_TOOL_PATH;
+    const std::string cmd = "cd '" + here + "' && env -u ORV_TVPDF TMPDIR='" + here + "' PATH='" +
+                            tool.substr(0, tool.rfind('/')) +
+                            "':\"$PATH\" sh -c 'orv call Funzioni.createPdfStream "
+                            "\"TEXT 10 10 \\\"x\\\"\" :empty; orv call FileUtility.readFile nope "
+                            ":empty' >'" +
+                            box.path("out.txt") + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string out = test::readBytes(box.path("out.txt"));
+    EXPECT_NE(out.find("{\"result\":{\"type\":\"ErrInfo\",\"value\":{\"numberInfo\":0,"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("{\"type\":\"ByteString\",\"hex\":\"255044462d"), std::string::npos) << out;
+    EXPECT_NE(out.find("\"numberInfo\":53,"), std::string::npos) << out;
+    EXPECT_FALSE(std::filesystem::exists(here + "/orvmira.log"));
 }
 
 TEST(OrvTool, RunPassesVariablesByReferenceAcrossCalls) {
@@ -280,7 +334,18 @@ TEST(OrvTool, ListShowsSlotsKindsAndParameters) {
     EXPECT_NE(r.out.find(" 17 "), std::string::npos);
     EXPECT_NE(r.out.find("Optional ByVal sErrLogName As Variant"), std::string::npos);
     ToolRun all = orv("list");
-    EXPECT_NE(all.out.find("class NxGlobal  (not creatable)"), std::string::npos);
+    EXPECT_NE(all.out.find("class NxGlobal  (a name clients may refer to: no members, not "
+                           "creatable)"),
+              std::string::npos);
+    // Enumerations and records are listed too, and each one by its name.
+    EXPECT_NE(all.out.find("\nenumeration typeOutputReport  ("), std::string::npos);
+    EXPECT_NE(all.out.find("\nrecord SYSTEMTIME  ("), std::string::npos);
+    ToolRun engines = orv("list typedatabaseengine");
+    EXPECT_EQ(engines.exitCode, 0);
+    EXPECT_NE(engines.out.find("\n  dbengineORACLE     1\n  dbengineMSACCESS   2\n"
+                               "  dbengineSQLSERVER  3\n"),
+              std::string::npos)
+        << engines.out;
     EXPECT_EQ(orv("call --help").exitCode, 0);
     EXPECT_EQ(orv("--help").exitCode, 0);
 }

@@ -124,6 +124,26 @@ TEST(Values, CommandLineArguments) {
         SCOPED_TRACE(bad);
         EXPECT_THROW(parseArgument(bad), UsageError);
     }
+    // A date of the right form says which part does not exist.
+    struct Why {
+        const char* arg;
+        const char* message;
+    } whys[] = {
+        {"date:2023-02-30", "2023-02-30 is not a date: 2023-02 has no day 30 (it has 28 days)"},
+        {"date:2024-02-30", "(it has 29 days)"},
+        {"date:2026-13-01", "there is no month 13"},
+        {"date:2026-01-01T24:00:00", "24:00:00 is not a time of day"},
+        {"date:04/12/2026", "not an ISO date (YYYY-MM-DD"},
+    };
+    for (const auto& w : whys) {
+        SCOPED_TRACE(w.arg);
+        try {
+            parseArgument(w.arg);
+            ADD_FAILURE() << "accepted";
+        } catch (const UsageError& e) {
+            EXPECT_NE(std::string(e.what()).find(w.message), std::string::npos) << e.what();
+        }
+    }
 }
 
 }  // namespace

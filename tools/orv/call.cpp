@@ -89,6 +89,9 @@ int run(const std::vector<std::string>& args) {
                 ptrs.push_back(&v);
                 shown.push_back(&v);
             }
+            takeEnumerationNames(server::findMember(server::classOf(object), fromUtf8(memberName),
+                                                    server::MemberKind::Method),
+                                 ptrs);
             const Variant result =
                 server::invoke(object, fromUtf8(memberName), server::MemberKind::Method, ptrs);
             if (format == Format::Json) {
@@ -109,8 +112,16 @@ int run(const std::vector<std::string>& args) {
         } catch (const UsageError&) {
             throw;
         } catch (const std::exception& thrown) {
+            std::vector<const Variant*> passed;
+            if (current == memberName)
+                for (const Variant& v : values)
+                    passed.push_back(&v);
+            else
+                for (size_t i = 0; i < sets.size(); ++i)
+                    if (sets[i].first == current) passed = {&setValues[i]};
             reportFailure(std::cout, std::cerr, format, "orv call", asRuntimeError(thrown),
-                          building, cls, object ? &server::classOf(object) : nullptr, current);
+                          building, cls, object ? &server::classOf(object) : nullptr, current,
+                          passed);
             return 1;
         }
     } catch (const UsageError& e) {

@@ -4,6 +4,7 @@
 
 #include "orvcommon/platform/console.hpp"
 #include "orvcommon/server/member_table.hpp"
+#include "orvcommon/server/type_library.hpp"
 
 namespace orv::tool {
 
@@ -56,8 +57,9 @@ const char* const kOutputHelp =
     "As input, plain JSON works too: a string is a String, an integer a Long,\n"
     "a fraction a Double, true/false a Boolean, null a Null, [..] an Array.\n"
     "A call that raises a run-time error prints\n"
-    "{\"error\":{\"number\":N,\"description\":\"...\"}} and orv exits 1; a usage\n"
-    "error exits 2; otherwise 0, whatever a result object says.\n";
+    "{\"error\":{\"number\":N,\"description\":\"...\"}} and orv exits 1 (a type\n"
+    "mismatch adds \"argument\": the argument that does not convert, and why); a\n"
+    "usage error exits 2; otherwise 0, whatever a result object says.\n";
 
 }  // namespace orv::tool
 
@@ -160,6 +162,45 @@ std::string table(const VariantArray& a, const std::string& indent) {
     return out;
 }
 
+// 16369 -> "16,369"
+std::string grouped(size_t n) {
+    std::string digits = std::to_string(n), out;
+    for (size_t k = 0; k < digits.size(); ++k) {
+        if (k && (digits.size() - k) % 3 == 0) out += ',';
+        out += digits[k];
+    }
+    return out;
+}
+
+// A byte string shortened for reading: its length and how it starts, the
+// leading printable bytes as text ("bytes, 16,369: %PDF-1.5 ..."), else the
+// first bytes in hexadecimal. JSON output carries every byte.
+std::string bytesText(const std::string& bytes) {
+    constexpr size_t kShown = 32;
+    std::string out = "bytes, " + grouped(bytes.size());
+    if (bytes.empty()) return out;
+    size_t printable = 0;
+    while (printable < bytes.size() && printable < kShown &&
+           static_cast<unsigned char>(bytes[printable]) >= 0x20 &&
+           static_cast<unsigned char>(bytes[printable]) < 0x7f)
+        ++printable;
+    std::string head;
+    size_t shown = printable;
+    if (printable > 0) {
+        head = bytes.substr(0, printable);
+    } else {
+        static const char kHex[] = "0123456789abcdef";
+        shown = std::min<size_t>(bytes.size(), kShown / 2);
+        head = "hex ";
+        for (size_t k = 0; k < shown; ++k) {
+            const auto b = static_cast<unsigned char>(bytes[k]);
+            head += kHex[b >> 4];
+            head += kHex[b & 15];
+        }
+    }
+    return out + ": " + head + (shown < bytes.size() ? " ..." : "");
+}
+
 }  // namespace
 
 Format defaultFormat() {
@@ -195,10 +236,7 @@ std::string textValue(const Variant& v, const std::string& indent) {
         case VarType::Error:
             return "Missing";
         case VarType::String:
-            if (v.is<ByteString>()) {
-                const nlohmann::ordered_json j = toJson(v);
-                return "bytes " + j["hex"].get<std::string>();
-            }
+            if (v.is<ByteString>()) return bytesText(v.get<ByteString>().bytes);
             return quoted(*v.text());
         case VarType::Boolean:
             return v.get<bool>() ? "True" : "False";
@@ -293,21 +331,116 @@ std::vector<std::string> nearestNames(const std::string& asked,
     return out;
 }
 
-void reportFailure(std::ostream& out, std::ostream& err, Format format, const std::string& tool,
-                   const RuntimeError& e, const std::string& building, const std::string& className,
-                   const server::ClassInfo* cls, const std::string& memberName) {
-    if (format == Format::Json)
-        out << dumpLine(errorJson(e)) << std::endl;
-    else
-        printTextError(out, e);
-    out.flush();
-    if (!building.empty())
-        err << tool << ": " << building << ": " << toUtf8(e.description()) << "\n";
-    else
-        explainFailure(err, tool, e, className, cls, memberName);
+std::string argumentMismatch(const server::Member& member,
+                             const std::vector<const Variant*>& args) {
+    for (size_t i = 0; i < args.size() && i < member.params.size(); ++i) {
+        const server::Param& p = member.params[i];
+        if (args[i]->isMissing()) continue;
+        try {
+            (void)server::coerce(*args[i], p.type);
+            continue;
+        } catch (const RuntimeError& e) {
+            if (e.number() != err::kTypeMismatch) continue;
+        }
+        std::string why;
+        switch (p.type.code) {
+            case server::TypeCode::Integer:
+            case server::TypeCode::Long:
+            case server::TypeCode::Single:
+            case server::TypeCode::Double:
+            case server::TypeCode::Currency:
+            case server::TypeCode::Byte:
+            case server::TypeCode::Decimal:
+                why = "is not a number";
+                for (const auto& e : server::enumerations())
+                    if (equalsIgnoreCase(e.name, p.type.name))
+                        why += " nor a member of " + toUtf8(e.name) + " (orv list " +
+                               toUtf8(e.name) + " shows them)";
+                break;
+            case server::TypeCode::Date:
+                why = "is not a date";
+                break;
+            case server::TypeCode::Boolean:
+                why = "is not True or False";
+                break;
+            case server::TypeCode::Object:
+                why = std::string("is not an object of class ") + toUtf8(p.type.name);
+                break;
+            case server::TypeCode::StringArray:
+            case server::TypeCode::VariantArray:
+                why = std::string("is not an array of ") +
+                      (p.type.code == server::TypeCode::StringArray ? "String" : "Variant");
+                break;
+            case server::TypeCode::Record:
+                why = std::string("is not a ") + toUtf8(server::typeName(p.type)) +
+                      " record (an array of its fields)";
+                break;
+            default:
+                why = std::string("does not convert to ") + toUtf8(server::typeName(p.type));
+        }
+        std::string value = textValue(*args[i], "");
+        if (const size_t nl = value.find('\n'); nl != std::string::npos)
+            value = value.substr(0, nl);
+        return "argument " + std::to_string(i + 1) + " (" + toUtf8(p.name) + " As " +
+               toUtf8(server::typeName(p.type)) + "): " + value + " " + why;
+    }
+    return "";
 }
 
-void explainFailure(std::ostream& err, const std::string& tool, const RuntimeError& e,
+void takeEnumerationNames(const server::Member& member, const std::vector<Variant*>& args) {
+    for (size_t i = 0; i < args.size() && i < member.params.size(); ++i) {
+        if (!args[i]) continue;
+        Variant& a = *args[i];
+        switch (member.params[i].type.code) {
+            case server::TypeCode::Integer:
+            case server::TypeCode::Long:
+            case server::TypeCode::Single:
+            case server::TypeCode::Double:
+            case server::TypeCode::Currency:
+            case server::TypeCode::Byte:
+            case server::TypeCode::Decimal:
+                break;
+            default:
+                continue;
+        }
+        if (!a.isString() || a.is<ByteString>()) continue;
+        const Text name = *a.text();
+        for (const auto& e : server::enumerations())
+            for (const auto& m : e.members)
+                if (equalsIgnoreCase(m.name, name)) a = Variant(m.value);
+    }
+}
+
+bool reportFailure(std::ostream& out, std::ostream& err, Format format, const std::string& tool,
+                   const RuntimeError& e, const std::string& building, const std::string& className,
+                   const server::ClassInfo* cls, const std::string& memberName,
+                   const std::vector<const Variant*>& args) {
+    // A type mismatch names the argument that does not convert, and why.
+    std::string mismatch;
+    if (e.number() == err::kTypeMismatch && building.empty() && cls)
+        for (const server::Member& m : cls->members)
+            if (mismatch.empty() && equalsIgnoreCase(m.name, fromUtf8(memberName)))
+                mismatch = argumentMismatch(m, args);
+    if (format == Format::Json) {
+        nlohmann::ordered_json j = errorJson(e);
+        if (!mismatch.empty()) j["error"]["argument"] = mismatch;
+        out << dumpLine(j) << std::endl;
+    } else {
+        printTextError(out, e);
+    }
+    out.flush();
+    if (!building.empty()) {
+        err << tool << ": " << building << ": " << toUtf8(e.description()) << "\n";
+        return true;
+    }
+    if (!mismatch.empty()) {
+        err << tool << ": " << mismatch << "\n";
+        return true;
+    }
+    return explainFailure(err, tool, e, className, cls, memberName);
+}
+
+bool explainFailure(std::ostream& err, const std::string& tool, const RuntimeError& e,
                     const std::string& className, const server::ClassInfo* cls,
                     const std::string& memberName) {
     const auto nearest = [](const std::vector<std::string>& n) {
@@ -320,16 +453,16 @@ void explainFailure(std::ostream& err, const std::string& tool, const RuntimeErr
         const server::ClassInfo* found = server::findClass(fromUtf8(bare));
         if (found && !found->creatable) {
             err << tool << ": class " << toUtf8(found->name) << " cannot be created\n";
-            return;
+            return true;
         }
         std::vector<std::string> names;
         for (const server::ClassInfo* c : server::classes())
             if (c->creatable) names.push_back(toUtf8(c->name));
         err << tool << ": no class named '" << className << "'"
             << nearest(nearestNames(bare, names)) << "\n";
-        return;
+        return true;
     }
-    if (!cls) return;
+    if (!cls) return false;
     std::vector<std::string> names;
     const server::Member* member = nullptr;
     for (const server::Member& m : cls->members) {
@@ -341,11 +474,15 @@ void explainFailure(std::ostream& err, const std::string& tool, const RuntimeErr
     if (e.number() == 438 && !member) {
         err << tool << ": " << toUtf8(cls->name) << " has no member '" << memberName << "'"
             << nearest(nearestNames(memberName, names)) << "\n";
-    } else if ((e.number() == 449 || e.number() == 450) && member) {
+        return true;
+    }
+    if ((e.number() == 449 || e.number() == 450) && member) {
         err << tool << ": "
             << (e.number() == 449 ? "a required argument is missing" : "too many arguments")
             << "; the parameters are " << toUtf8(cls->name) << "." << signature(*member) << "\n";
+        return true;
     }
+    return false;
 }
 
 }  // namespace orv::tool

@@ -50,17 +50,31 @@ std::vector<std::string> nearestNames(const std::string& asked,
 // After a failed creation or call: tells on `err` which name was not found
 // and the nearest existing names (errors 429 and 438), or the member's
 // parameter list (wrong argument count, errors 449 and 450). `cls` is the
-// object's class when known.
-void explainFailure(std::ostream& err, const std::string& tool, const RuntimeError& e,
+// object's class when known. False when there was nothing to tell.
+bool explainFailure(std::ostream& err, const std::string& tool, const RuntimeError& e,
                     const std::string& className, const server::ClassInfo* cls,
                     const std::string& memberName);
 
+// For a type mismatch (error 13) of a call of `member` with `args`: the
+// first argument that does not convert to its parameter's type, and why
+// ("argument 2 (lAttributeFile As Long): \"zero\" is not a number"); "" when
+// every argument converts (the error came from inside the operation).
+std::string argumentMismatch(const server::Member& member, const std::vector<const Variant*>& args);
+
 // A failed call as `call` and `run` report it: the error on `out` in the
-// chosen format, then on `err` the argument that was being built when there
-// is one, else what explainFailure says.
-void reportFailure(std::ostream& out, std::ostream& err, Format format, const std::string& tool,
+// chosen format (with the argument that does not convert, for a type
+// mismatch, as "argument" in JSON), then on `err` the argument that was
+// being built when there is one, else the argument that does not convert,
+// else what explainFailure says. False when nothing was said on `err`.
+bool reportFailure(std::ostream& out, std::ostream& err, Format format, const std::string& tool,
                    const RuntimeError& e, const std::string& building, const std::string& className,
-                   const server::ClassInfo* cls, const std::string& memberName);
+                   const server::ClassInfo* cls, const std::string& memberName,
+                   const std::vector<const Variant*>& args = {});
+
+// Arguments that name a member of a published enumeration
+// ("dbengineORACLE") become its value where the parameter is a number;
+// null entries are left alone.
+void takeEnumerationNames(const server::Member& member, const std::vector<Variant*>& args);
 
 // The argument syntax, shared by the help texts.
 extern const char* const kArgumentHelp;

@@ -34,9 +34,10 @@ void usage(std::ostream& out) {
             << c.summary << "\n";
     out << "\n'orv COMMAND --help' describes a command.\n";
     out << "\ncall and run print readable text on a terminal and JSON lines otherwise;\n"
-           "--format text|json chooses. Exit code 0 on success (whatever a result object\n"
-           "says), 1 when a call raised a run-time error or an operation failed, 2 on a\n"
-           "usage error.\n";
+           "--format text|json chooses. Exit code 0 when the call returned, whatever its\n"
+           "result object says (a failure the operation traps, such as a missing file, is\n"
+           "in the result object), 1 when a call raised a run-time error, 2 on a usage\n"
+           "error.\n";
     out << "\nArguments of 'orv call' are plain text (a String) or TYPE:VALUE with TYPE one\n"
            "of str int long single double cur dec bool byte date, or :empty, :null,\n"
            ":missing, or json: and a typed JSON value. Examples:\n"

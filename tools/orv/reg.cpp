@@ -1,5 +1,6 @@
 // `orv reg`: looks after the settings store from the command line, in the
 // manner of the Windows `reg` command (query, add, delete, export, import).
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "command.hpp"
+#include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/reg_text.hpp"
 #include "orvcommon/platform/registry_values.hpp"
 #include "orvcommon/platform/settings.hpp"
@@ -110,7 +112,20 @@ Args parseArgs(const std::string& op, const std::vector<std::string>& in) {
 // The key argument as a full path; a usage error names what is wrong.
 Text keyArgument(const std::string& arg) {
     Text path = normaliseKeyPath(fromUtf8(arg));
-    if (path.empty()) throw UsageError{"unknown root in key " + arg};
+    if (path.empty()) {
+        // HKLM/SOFTWARE/VELN: the separator, not the root, is what is wrong.
+        if (arg.find('/') != std::string::npos && arg.find('\\') == std::string::npos) {
+            std::string fixed = arg;
+            std::replace(fixed.begin(), fixed.end(), '/', '\\');
+            throw UsageError{"unknown root in key " + arg +
+                             ": keys are written with backslashes, as in '" + fixed + "'"};
+        }
+        std::string known;
+        for (const RegRoot& r : regRoots())
+            known += (known.empty() ? "" : ", ") + toUtf8(r.shortName);
+        throw UsageError{"unknown root in key " + arg + " (known: " + known +
+                         ", or the full names)"};
+    }
     if (!regKeyPathStorable(path)) throw UsageError{"invalid key name " + arg};
     return path;
 }
@@ -164,6 +179,15 @@ int store(const std::string& what, const Status& r) {
 }
 
 int keyNotFound(const Text& path) {
+#ifndef _WIN32
+    // The store file itself may be what is missing.
+    if (!fileExists(settingsStorePath())) {
+        std::cerr << "orv reg: key " << toUtf8(path) << " not found: the store file "
+                  << toUtf8(settingsStorePath())
+                  << " does not exist (ORV_REGISTRY or --store PATH names the store to use)\n";
+        return kFailed;
+    }
+#endif
     std::cerr << "orv reg: key " << toUtf8(path) << " not found in " << toUtf8(settingsStorePath())
               << "\n";
     return kFailed;

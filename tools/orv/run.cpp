@@ -90,7 +90,9 @@ struct Script {
                     Variant value = isVar(line["value"]) ? var(varName(line["value"]))
                                                          : fromJson(line["value"]);
                     building.clear();
-                    server::invoke(o, field, server::MemberKind::PropertyPut, {&value});
+                    keepOnFailure({&value}, [&] {
+                        server::invoke(o, field, server::MemberKind::PropertyPut, {&value});
+                    });
                 },
                 "", &server::classOf(o), parts.second);
         }
@@ -123,13 +125,21 @@ struct Script {
                         }
                     }
                     building.clear();
-                    std::vector<Variant*> ptrs;
-                    for (size_t i = 0; i < refs.size(); ++i)
+                    std::vector<Variant*> ptrs, given;
+                    for (size_t i = 0; i < refs.size(); ++i) {
                         ptrs.push_back(refs[i].empty() ? &literals[i] : &vars[refs[i]]);
+                        given.push_back(refs[i].empty() ? &literals[i] : nullptr);
+                    }
                     if (format == Format::Text)
                         std::cout << callText(obj, parts.second, args, refs, ptrs) << "\n";
-                    Variant result =
-                        server::invoke(o, memberName, server::MemberKind::Method, ptrs);
+                    // Enumeration names given as values (never a variable's).
+                    takeEnumerationNames(server::findMember(server::classOf(o), memberName,
+                                                            server::MemberKind::Method),
+                                         given);
+                    Variant result;
+                    keepOnFailure({ptrs.begin(), ptrs.end()}, [&] {
+                        result = server::invoke(o, memberName, server::MemberKind::Method, ptrs);
+                    });
                     if (format == Format::Json) {
                         std::vector<const Variant*> shown(ptrs.begin(), ptrs.end());
                         std::cout << dumpLine(callOutput(result, shown)) << std::endl;
@@ -159,6 +169,23 @@ struct Script {
         throw UsageError("a line needs \"new\", \"set\" or \"call\"");
     }
 
+    // A value as the call line shows it: a long text keeps its start and
+    // says how long it is, so that the line stays readable.
+    static std::string shortened(const json& value) {
+        constexpr size_t kKept = 48;
+        std::string d = value.dump(-1, ' ', false, json::error_handler_t::replace);
+        if (!value.is_string() || d.size() <= kKept + 16) return d;
+        size_t cut = kKept;
+        while (cut > 1 && (static_cast<unsigned char>(d[cut]) & 0xC0) == 0x80)
+            --cut;  // not inside a UTF-8 sequence
+        size_t slashes = 0;
+        while (slashes < cut && d[cut - 1 - slashes] == '\\')
+            ++slashes;
+        if (slashes % 2) --cut;  // not inside an escape
+        return d.substr(0, cut) + "...\" (" +
+               std::to_string(fromUtf8(value.get<std::string>()).size()) + " characters)";
+    }
+
     // "f.readFile(\"prices.csv\", text)": the call with its variables by name
     // and its other arguments as values, on one line.
     static std::string callText(const std::string& obj, const std::string& member, const json& args,
@@ -172,7 +199,7 @@ struct Script {
                 continue;
             }
             if (args[i].is_primitive()) {
-                s += args[i].dump();
+                s += shortened(args[i]);
                 continue;
             }
             // Tables and records stay on the call's one line.
@@ -184,25 +211,50 @@ struct Script {
         return s + ")";
     }
 
+    // Runs a call; when it fails, keeps a copy of the arguments it was given
+    // (the script's own values go out of scope) so the report can say which
+    // one did not convert.
+    template <class F>
+    void keepOnFailure(const std::vector<const Variant*>& args, F&& call) {
+        try {
+            call();
+        } catch (const RuntimeError&) {
+            for (const Variant* a : args)
+                failedArgs.push_back(*a);
+            throw;
+        }
+    }
+
     // Runs one line's work; a run-time error (or any other failure, as
-    // asRuntimeError numbers it) is printed and ends the script.
+    // asRuntimeError numbers it) is printed with the script's line number
+    // and ends the script.
     template <class F>
     bool guarded(F&& f, const std::string& className, const server::ClassInfo* cls,
                  const std::string& memberName) {
         building.clear();
+        failedArgs.clear();
         try {
             f();
             return true;
         } catch (const UsageError&) {
             throw;
         } catch (const std::exception& thrown) {
-            reportFailure(std::cout, std::cerr, format, "orv run", asRuntimeError(thrown), building,
-                          className, cls, memberName);
+            const RuntimeError e = asRuntimeError(thrown);
+            const std::string where = "orv run: line " + std::to_string(line);
+            std::vector<const Variant*> args;
+            for (const Variant& a : failedArgs)
+                args.push_back(&a);
+            if (!reportFailure(std::cout, std::cerr, format, where, e, building, className, cls,
+                               memberName, args))
+                std::cerr << where << ": error " << e.number() << ": " << toUtf8(e.description())
+                          << "\n";
         }
         return false;
     }
 
-    std::string building;  // the value being built when an error came, if any
+    std::string building;             // the value being built when an error came, if any
+    std::vector<Variant> failedArgs;  // the arguments of the call that failed
+    size_t line = 0;                  // the script line being run
 };
 
 int run(const std::vector<std::string>& args) {
@@ -270,6 +322,7 @@ int run(const std::vector<std::string>& args) {
             } catch (const json::exception& e) {
                 throw UsageError(std::string("bad JSON: ") + e.what());
             }
+            script.line = number;
             if (!script.step(j)) return 1;
         } catch (const UsageError& e) {
             std::cerr << "orv run: line " << number << ": " << e.what() << "\n";

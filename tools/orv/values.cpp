@@ -130,33 +130,34 @@ std::string stringValue(const json& j, const char* key, const char* type) {
     return v.get<std::string>();
 }
 
-// "YYYY-MM-DD" or "YYYY-MM-DDTHH:MM:SS" (a space instead of the T too).
-std::optional<double> parseIsoDate(std::string_view s) {
+// "YYYY-MM-DD" or "YYYY-MM-DDTHH:MM:SS" (a space instead of the T too). A
+// text of that form whose day or time does not exist is told apart from
+// one of another form.
+double dateValue(std::string_view s) {
     DateTimeParts p;
     int consumed = 0;
     char sep = 0;
-    std::string z(s);
+    const std::string z(s);
+    const auto notIso = [&] { bad("not an ISO date (YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS): " + z); };
     if (std::sscanf(z.c_str(), "%4d-%2d-%2d%n", &p.year, &p.month, &p.day, &consumed) != 3 ||
         consumed != 10)
-        return std::nullopt;
+        notIso();
     if (z.size() > 10) {
         int more = 0;
         if (std::sscanf(z.c_str() + 10, "%c%2d:%2d:%2d%n", &sep, &p.hour, &p.minute, &p.second,
                         &more) != 4 ||
             (sep != 'T' && sep != ' ') || 10 + static_cast<size_t>(more) != z.size() || more != 9)
-            return std::nullopt;
+            notIso();
     }
-    if (p.year < 100 || p.year > 9999 || p.month < 1 || p.month > 12 || p.day < 1 ||
-        p.day > daysInMonth(p.year, p.month) || p.hour > 23 || p.minute > 59 || p.second > 59 ||
-        p.hour < 0 || p.minute < 0 || p.second < 0)
-        return std::nullopt;
+    if (p.year < 100 || p.year > 9999)
+        bad("the year of " + z + " is outside 100 to 9999, the years a date can hold");
+    if (p.month < 1 || p.month > 12) bad(z + " is not a date: there is no month " + z.substr(5, 2));
+    if (p.day < 1 || p.day > daysInMonth(p.year, p.month))
+        bad(z + " is not a date: " + z.substr(0, 7) + " has no day " + z.substr(8, 2) +
+            " (it has " + std::to_string(daysInMonth(p.year, p.month)) + " days)");
+    if (p.hour < 0 || p.hour > 23 || p.minute < 0 || p.minute > 59 || p.second < 0 || p.second > 59)
+        bad(z + " is not a date: " + z.substr(11) + " is not a time of day");
     return oleFromParts(p);
-}
-
-double dateValue(std::string_view s) {
-    auto d = parseIsoDate(s);
-    if (!d) bad("not an ISO date (YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS): " + std::string(s));
-    return *d;
 }
 
 Decimal decimalValue(std::string_view s) {

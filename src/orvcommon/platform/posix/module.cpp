@@ -1,4 +1,5 @@
 #include <dlfcn.h>
+#include <errno.h>
 #include <limits.h>
 #include <stdlib.h>
 
@@ -23,8 +24,12 @@ ModuleInfo probe() {
     Dl_info dl{};
     if (posix::sys.dladdr(reinterpret_cast<void*>(&anchor), &dl) == 0 || !dl.dli_fname) return info;
     std::string path = dl.dli_fname;
+    // For the main program the loader reports the name it was started by
+    // (a bare "orv" when found through PATH): the kernel knows its file.
+    const bool mainProgram = path == program_invocation_name;
     char resolved[PATH_MAX];
-    if (posix::sys.realpath(path.c_str(), resolved)) path = resolved;
+    if (posix::sys.realpath(mainProgram ? "/proc/self/exe" : path.c_str(), resolved))
+        path = resolved;
     auto slash = path.find_last_of('/');
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     info.folder = fromUtf8(slash == std::string::npos ? "."
