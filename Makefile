@@ -11,7 +11,7 @@ SHELL := /bin/bash
 .SHELLFLAGS := -o pipefail -c
 
 .PHONY: all deps configure build demo test package-test check-asan bench fuzz format format-check clean idl \
-        windows windows-test
+        windows windows-test windows-dist
 
 all: build
 
@@ -94,6 +94,11 @@ windows-test: windows build
 	else \
 	  echo "windows-test (win32): not run, $$why"; \
 	fi
+
+# One zip per architecture in dist/: the DLL, the PDF engine, orv.exe, the
+# IDL and README-Windows.txt.
+windows-dist: windows
+	@bash scripts/windows-dist.sh $(WIN64_BUILD) $(WIN32_BUILD)
 
 # Regenerates the type library's IDL from the member tables (commit the result).
 idl: configure

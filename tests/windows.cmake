@@ -12,6 +12,8 @@ add_library(orv_fake_engine SHARED engine_fixture/fake_engine.cpp)
 add_library(orv_fake_engine_no_entry SHARED engine_fixture/fake_engine.cpp)
 target_compile_definitions(orv_fake_engine_no_entry PRIVATE ORV_FAKE_NO_ENTRY)
 set_target_properties(orv_fake_engine orv_fake_engine_no_entry PROPERTIES PREFIX "")
+target_link_options(orv_fake_engine PRIVATE -Wl,--kill-at)
+target_link_options(orv_fake_engine_no_entry PRIVATE -Wl,--kill-at)
 add_dependencies(orv_tests orv_fake_engine orv_fake_engine_no_entry)
 target_compile_definitions(orv_tests PRIVATE
   ORV_SOURCE_DIR="Z:${PROJECT_SOURCE_DIR}"
