@@ -19,3 +19,8 @@ target_compile_definitions(orv_tests PRIVATE
   ORV_SOURCE_DIR="Z:${PROJECT_SOURCE_DIR}"
   ORV_FAKE_ENGINE="Z:$<TARGET_FILE:orv_fake_engine>"
   ORV_FAKE_ENGINE_NO_ENTRY="Z:$<TARGET_FILE:orv_fake_engine_no_entry>")
+# Our engine beside the test executable, which carries the library's objects:
+# "beside the library" is there.
+add_dependencies(orv_tests tvpdf)
+add_custom_command(TARGET orv_tests POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:tvpdf> $<TARGET_FILE_DIR:orv_tests>/)
