@@ -11,7 +11,7 @@ SHELL := /bin/bash
 .SHELLFLAGS := -o pipefail -c
 
 .PHONY: all deps configure build demo test package-test check-asan bench bench-build bench-smoke fuzz format \
-        format-check clean idl windows windows-test mutants
+        format-check clean idl windows windows-test windows-dist mutants
 
 all: build
 
@@ -112,6 +112,11 @@ windows-test: windows build
 MUTANTS_ARGS ?=
 mutants: deps
 	@python3 scripts/mutants.py --jobs $(JOBS) $(MUTANTS_ARGS)
+
+# One zip per architecture in dist/: the DLL, the PDF engine, orv.exe, the
+# IDL and README-Windows.txt.
+windows-dist: windows
+	@bash scripts/windows-dist.sh $(WIN64_BUILD) $(WIN32_BUILD)
 
 # Regenerates the type library's IDL from the member tables (commit the result).
 idl: configure

@@ -1,4 +1,5 @@
-// Feeds arbitrary command files (code page 1252 bytes) to the tvpdf parser:
+// Feeds arbitrary command files (code page 1252 or UTF-8 bytes, as the
+// engine reads them) to the tvpdf parser:
 // no crash; a failure is a syntax error whose message names a line of the
 // input and fits the engine's message buffer; a success has one command
 // per non-blank, non-comment line at most and a page per NEWPAGE.
@@ -10,7 +11,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text =
-        tvpdf::utf8FromCp1252(std::string_view(reinterpret_cast<const char*>(data), size));
+        tvpdf::decodeCommandFile(std::string_view(reinterpret_cast<const char*>(data), size));
     size_t lines = 1;
     for (char c : text)
         lines += c == '\n';

@@ -22,6 +22,9 @@ PACKAGES=(
   # The type library: mingw's IDL compiler (mingw-w64-tools) with Wine's IDL
   # headers and stdole2.tlb (libwine-dev).
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools wine wine64 libwine-dev
+  # The PDF engine compresses with zlib: Debian's on Linux, a static one in
+  # Tvpdf.dll; windows-dist zips the Windows files.
+  zlib1g-dev libz-mingw-w64-dev zip
 )
 
 missing=()

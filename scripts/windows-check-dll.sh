@@ -46,6 +46,52 @@ check() {
     || status=1
   echo "windows-check: $dll: $(grep -E '^Magic' <<<"$dump" | awk '{print $3}'), $count exports, imports $(tr '\n' ' ' <<<"$imports")"
 }
+# Our PDF engine beside the DLL: Tvpdf.dll and tvpdf.exe of the same
+# architecture, importing only system DLLs (GDI32 for the fonts; zlib is
+# linked in), Tvpdfrun exported undecorated; on i686 the entry point is
+# __stdcall: the first return of its code pops its 12 bytes of arguments.
+check_engine() {
+  local build=$1 triple=$2 magic=$3 dir dll dump
+  dir="$build/src/orvcommon"
+  dll="$dir/Tvpdf.dll"
+  for f in "$dll" "$dir/tvpdf.exe"; do
+    if [ ! -f "$f" ]; then
+      echo "windows-check: $f is missing" >&2
+      status=1
+      return
+    fi
+    dump=$("$triple-objdump" -p "$f")
+    grep -qE "^Magic[[:space:]]+$magic" <<<"$dump" || { echo "windows-check: $f is not $magic" >&2; status=1; }
+    local bad
+    bad=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump" | sort -u | grep -viE "$SYSTEM_DLLS|^GDI32\.dll$" || true)
+    [ -z "$bad" ] || { echo "windows-check: $f imports non-system DLLs: $bad" >&2; status=1; }
+  done
+  dump=$("$triple-objdump" -p "$dll")
+  local names
+  names=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$dump" | sed -n 's/^[[:space:]]*\[ *[0-9]*\] //p')
+  if [ "$names" != "Tvpdfrun" ]; then
+    echo "windows-check: $dll exports \"$names\", not Tvpdfrun alone and undecorated" >&2
+    status=1
+    return
+  fi
+  local pops="64-bit"
+  if [ "$magic" = 010b ]; then
+    local base rva start first
+    base=$(awk '/^ImageBase/ {print $2}' <<<"$dump")
+    rva=$(awk '/Export RVA/ {print $(NF-2); exit}' <<<"$dump")
+    start=$(printf '0x%x' $((0x$base + 0x$rva)))
+    first=$("$triple-objdump" -d --no-show-raw-insn --start-address="$start" \
+      --stop-address=$((start + 4096)) "$dll" | grep -m1 -E '[[:space:]]ret[lq]?([[:space:]]|$)' || true)
+    if ! grep -qE 'ret[lq]?[[:space:]]+\$?0xc\b' <<<"$first"; then
+      echo "windows-check: $dll: Tvpdfrun returns with \"${first##*:}\", not ret \$0xc" >&2
+      status=1
+    fi
+    pops="returns with${first##*:}"
+  fi
+  echo "windows-check: $dll: Tvpdfrun exported undecorated, $pops"
+}
 check "${1:?64-bit build}" x86_64-w64-mingw32 '020b'
 check "${2:?32-bit build}" i686-w64-mingw32 '010b'
+check_engine "$1" x86_64-w64-mingw32 '020b'
+check_engine "$2" i686-w64-mingw32 '010b'
 exit $status

@@ -101,3 +101,9 @@ if [ -f "$ORV" ]; then
   fi
   echo "windows-test ($ARCH): orv.exe keeps non-ASCII arguments"
 fi
+
+# Our PDF engine, Tvpdf.dll, through createPdfFile against the Linux engine
+# (64-bit: wine64).
+if [ "$ARCH" = win64 ]; then
+  bash "$(dirname "$0")/windows-pdf-test.sh" "$BUILD"
+fi

@@ -12,8 +12,15 @@ add_library(orv_fake_engine SHARED engine_fixture/fake_engine.cpp)
 add_library(orv_fake_engine_no_entry SHARED engine_fixture/fake_engine.cpp)
 target_compile_definitions(orv_fake_engine_no_entry PRIVATE ORV_FAKE_NO_ENTRY)
 set_target_properties(orv_fake_engine orv_fake_engine_no_entry PROPERTIES PREFIX "")
+target_link_options(orv_fake_engine PRIVATE -Wl,--kill-at)
+target_link_options(orv_fake_engine_no_entry PRIVATE -Wl,--kill-at)
 add_dependencies(orv_tests orv_fake_engine orv_fake_engine_no_entry)
 target_compile_definitions(orv_tests PRIVATE
   ORV_SOURCE_DIR="Z:${PROJECT_SOURCE_DIR}"
   ORV_FAKE_ENGINE="Z:$<TARGET_FILE:orv_fake_engine>"
   ORV_FAKE_ENGINE_NO_ENTRY="Z:$<TARGET_FILE:orv_fake_engine_no_entry>")
+# Our engine beside the test executable, which carries the library's objects:
+# "beside the library" is there.
+add_dependencies(orv_tests tvpdf)
+add_custom_command(TARGET orv_tests POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:tvpdf> $<TARGET_FILE_DIR:orv_tests>/)

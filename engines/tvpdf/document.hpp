@@ -11,6 +11,17 @@
 #include <string_view>
 #include <vector>
 
+#ifdef _WIN32
+#define TVPDF_CALL __stdcall
+#define TVPDF_EXPORT
+#else
+#define TVPDF_CALL
+#define TVPDF_EXPORT __attribute__((visibility("default")))
+#endif
+
+// The engine's entry point (entry.cpp).
+extern "C" int16_t TVPDF_CALL Tvpdfrun(const char* commandFile, const char* pdfFile, char* message);
+
 namespace tvpdf {
 
 // Return codes of the entry point and the command.
@@ -86,7 +97,8 @@ struct Document {
 // The names of the commands, in the order the reference lists them.
 std::vector<std::string> commandNames();
 
-// Parses UTF-8 command text. Throws Error (code kSyntax).
+// Parses UTF-8 command text. A line holding a character that code page
+// 1252 lacks is refused. Throws Error (code kSyntax).
 Document parse(std::string_view text);
 
 // Draws `doc` into a PDF at `pdfPath` (UTF-8). Fonts and images are looked
@@ -98,7 +110,18 @@ void render(const Document& doc, const std::string& baseFolder, const std::strin
 std::string utf8FromCp1252(std::string_view bytes);
 std::string cp1252FromUtf8(std::string_view utf8);
 
-// Reads the command file at `commandPath` (code page 1252 bytes), parses it
+// Reads the UTF-8 character at `s[i]` into `c` and moves `i` past it; on
+// a byte that starts no valid sequence, moves one byte and returns false.
+bool nextUtf8(std::string_view s, size_t& i, char32_t& c);
+// True when code page 1252 has the character.
+bool inCp1252(char32_t c);
+
+// A command file's bytes as UTF-8 text: UTF-8 when they start with its
+// byte-order mark (dropped) or are valid UTF-8 with at least one
+// multi-byte sequence, else code page 1252.
+std::string decodeCommandFile(std::string_view bytes);
+
+// Reads the command file at `commandPath` (decodeCommandFile), parses it
 // and renders it to `pdfPath`. Throws Error.
 void run(const std::string& commandPath, const std::string& pdfPath);
 

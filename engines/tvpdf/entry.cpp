@@ -1,4 +1,6 @@
-// The engine's entry point: paths and message in code page 1252.
+// The engine's entry point: paths and message in code page 1252. On
+// Windows it is a WINAPI (__stdcall) function exported undecorated as
+// Tvpdfrun (tvpdf.def), the way clients of such engines declare it.
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -18,9 +20,8 @@ void report(char* buffer, const std::string& message) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int16_t Tvpdfrun(const char* commandFile,
-                                                                   const char* pdfFile,
-                                                                   char* message) {
+extern "C" TVPDF_EXPORT int16_t TVPDF_CALL Tvpdfrun(const char* commandFile, const char* pdfFile,
+                                                    char* message) {
     try {
         if (!commandFile || !pdfFile)
             tvpdf::fail(tvpdf::kIo, 0, "No command file or PDF file given");

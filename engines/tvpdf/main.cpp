@@ -1,25 +1,26 @@
 // tvpdf COMMANDFILE PDFFILE: runs the engine's entry point and exits with
 // its code, printing its message on failure.
-#include <cairo.h>
-#include <fontconfig/fontconfig.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "document.hpp"
-
-extern "C" int16_t Tvpdfrun(const char* commandFile, const char* pdfFile, char* message);
+#include "system.hpp"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: tvpdf COMMANDFILE PDFFILE\n");
         return 64;
     }
+#ifdef _WIN32
+    // The command line comes in the ANSI code page, taken as 1252.
+    const std::string cmd = argv[1], pdf = argv[2];
+#else
     // The entry point takes code page 1252 paths; the command line is UTF-8.
     const std::string cmd = tvpdf::cp1252FromUtf8(argv[1]);
     const std::string pdf = tvpdf::cp1252FromUtf8(argv[2]);
+#endif
     char message[150];
     std::memset(message, ' ', sizeof message);
     const int16_t code = Tvpdfrun(cmd.c_str(), pdf.c_str(), message);
@@ -27,9 +28,7 @@ int main(int argc, char** argv) {
         const std::string text(message, strnlen(message, sizeof message));
         std::fprintf(stderr, "tvpdf: %s\n", tvpdf::utf8FromCp1252(text).c_str());
     }
-    // The command owns its process: hand back cairo's and fontconfig's
-    // caches before leaving.
-    cairo_debug_reset_static_data();
-    FcFini();
+    // The command owns its process: hand back the font lookup's caches.
+    tvpdf::sys::releaseSystemResources();
     return code;
 }

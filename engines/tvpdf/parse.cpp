@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "document.hpp"
@@ -322,6 +323,16 @@ Document parse(std::string_view text) {
             fail(kSyntax, lineNo, "NUL byte in the line");
         const size_t first = line.find_first_not_of(" \t\r");
         if (first == std::string_view::npos || line[first] == '#') continue;
+        for (size_t i = 0; i < line.size();) {
+            char32_t c = 0;
+            if (!nextUtf8(line, i, c)) c = 0xFFFD;
+            if (!inCp1252(c)) {
+                char code[16];
+                std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+                fail(kSyntax, lineNo,
+                     std::string("character ") + code + " is not in code page 1252");
+            }
+        }
         doc.commands.push_back(command(split(line, lineNo), lineNo, st));
     }
     doc.pageCount = st.pages;

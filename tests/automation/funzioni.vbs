@@ -187,14 +187,14 @@ Check "code 255 cannot shift", Fields(r) & "|" & enc, "5|Invalid procedure call 
 Set r = f.simpleDecrypt(vbTab, dec)
 Check "tab cannot unshift", r.numberInfo, 5
 
-' --- PDF without an engine: file not found, naming the engine
-Dim pdf
-before = LineCount(mainLog)
+' --- PDF through our engine, Tvpdf.dll beside the DLL (no configuration)
+Dim pdf, cmdFile
+Set cmdFile = fso.CreateTextFile(fso.BuildPath(work, "cmd.txt"), True)
+cmdFile.WriteLine "TEXT 10 20 ""Delivery note 7"""
+cmdFile.Close
 Set r = f.createPdfFile(fso.BuildPath(work, "cmd.txt"), fso.BuildPath(work, "out.pdf"))
-Check "no engine for a file", r.numberInfo & "|" & r.typeInfo & "|" & r.locationInfo & "|" & r.classInfo, "53|1|createPdfFile|orvcommon"
-Check "engine named", InStr(r.descriptionInfo, "Tvpdf.dll") > 0, True
-Check "no engine logged", LineCount(mainLog), before + 1
+Check "engine beside the DLL", r.numberInfo & "|" & fso.FileExists(fso.BuildPath(work, "out.pdf")), "0|True"
 pdf = "kept"
-Set r = f.createPdfStream("%command", pdf)
-Check "no engine for a stream", r.numberInfo & "|" & r.locationInfo & "|" & pdf, "53|createPdfStream|kept"
+Set r = f.createPdfStream("TEXT 10 20 ""x""", pdf)
+Check "stream through the engine", r.numberInfo & "|" & (TypeName(pdf) <> "String"), "0|True"
 

@@ -64,18 +64,22 @@ int16_t run(const char* cmd, const char* pdf, char* message) {
 
 }  // namespace
 
+// On Windows engines are WINAPI functions exported undecorated (the
+// library links this one with --kill-at).
 #ifdef _WIN32
 #define FAKE_EXPORT __declspec(dllexport)
+#define FAKE_CALL __stdcall
 #else
 #define FAKE_EXPORT __attribute__((visibility("default")))
+#define FAKE_CALL
 #endif
 
 #ifdef ORV_FAKE_NO_ENTRY
-extern "C" FAKE_EXPORT int16_t Tvpdfrun_missing(const char* c, const char* p, char* m) {
+extern "C" FAKE_EXPORT int16_t FAKE_CALL Tvpdfrun_missing(const char* c, const char* p, char* m) {
     return run(c, p, m);
 }
 #else
-extern "C" FAKE_EXPORT int16_t Tvpdfrun(const char* c, const char* p, char* m) {
+extern "C" FAKE_EXPORT int16_t FAKE_CALL Tvpdfrun(const char* c, const char* p, char* m) {
     return run(c, p, m);
 }
 #endif

@@ -2,10 +2,12 @@
 // pdftoppm and read back with pdftotext, and every example of its reference.
 #include <cairo.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <regex>
 #include <set>
 
@@ -81,11 +83,19 @@ TEST(Tvpdf, EveryErrorNamesItsCauseAndFitsTheBuffer) {
         {"\nFONT \"Nofont\" 9", Res, "Line 2: font not found: \"Nofont\""},
         {"IMAGE 1 1 1 1 \"missing.png\"", Res, "Line 1: image not found: \"missing.png\""},
         {"IMAGE 1 1 1 1 \"in.cmd\"", Res, "Line 1: not a readable PNG image: \"in.cmd\""},
+        // Only regular files are images: a FIFO is never waited on.
+        {"IMAGE 1 1 1 1 \"fifo.png\"", Res, "Line 1: not a readable PNG image: \"fifo.png\""},
+        {"IMAGE 1 1 1 1 \"folder.png\"", Res, "Line 1: not a readable PNG image: \"folder.png\""},
+        // A UTF-8 file: its characters must exist in code page 1252.
+        {"TEXT 1 1 \"\xC3\xA0\"\n\nTEXT 1 1 \"\xE4\xB8\xAD\"", Syn,
+         "Line 3: character U+4E2D is not in code page 1252"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
         test::Sandbox box(false);
         test::writeBytes(box.path("out.pdf"), "old");
+        ASSERT_EQ(mkfifo(box.path("fifo.png").c_str(), 0600), 0);
+        ASSERT_EQ(mkdir(box.path("folder.png").c_str(), 0700), 0);
         tvpdf::Code code = tvpdf::kOk;
         const std::string message = render(box, c.commands, "out.pdf", &code);
         EXPECT_EQ(message, c.message);
@@ -160,6 +170,10 @@ TEST(Tvpdf, MarksLandWhereTheCommandsPutThem) {
         "TEXT 100 200 \"Left\"\r\nTEXT 400 230 \"Right\" RIGHT\r\nTEXT 300 260 \"Middle\" "
         "CENTER\r\n"
         "TEXTBLOCK 100 600 120 \"alpha beta gamma delta epsilon zeta eta theta iota\"\r\n"
+        "TEXTBLOCK 300 600 150 \"one two three four five six seven eight nine ten eleven twelve "
+        "thirteen fourteen fifteen sixteen\" "
+        "JUSTIFY\r\n"
+        "FONT \"Arial\" 48\r\nTEXT 300 400 \"\xC4\xC4\"\r\nFONT \"Arial\" 12\r\n"
         "MARGINS 50 700 0 0\r\nTEXT 0 20 \"Shifted\"\r\n"
         "NEWPAGE\r\nFONT \"Courier New\" 10\r\nTEXT 10 10 \"Page {PAGE} of {PAGES}\"\r\n";
     ASSERT_EQ(render(box, commands), "");
@@ -185,6 +199,28 @@ TEST(Tvpdf, MarksLandWhereTheCommandsPutThem) {
     EXPECT_EQ(colour(350, 110), "333");
     EXPECT_GT(img->darkIn(100, 460, 260, 502), 1000);  // the 48-point text
     EXPECT_EQ(img->darkIn(300, 460, 500, 502), 0);
+    // "\xC4" is made of two glyphs (A and the dieresis): both drawn.
+    EXPECT_GT(img->darkIn(300, 370, 380, 400), 300);
+    EXPECT_GT(img->darkIn(300, 355, 380, 366), 20);
+    // Justified lines, measured on the drawn glyphs: every line but the
+    // last starts at 300 and ends at 450 (12-point lines, 14.4 apart).
+    std::vector<std::pair<int, int>> lines;  // first and last dark column
+    for (int band = 0; band < 5; ++band) {
+        int first = 1000, last = -1;
+        for (int y = 600 + band * 144 / 10; y < 600 + (band + 1) * 144 / 10; ++y)
+            for (int x = 290; x < 470; ++x)
+                if (img->dark(x, y)) {
+                    first = std::min(first, x);
+                    last = std::max(last, x);
+                }
+        if (last >= 0) lines.emplace_back(first, last);
+    }
+    ASSERT_GE(lines.size(), 3u);
+    for (size_t i = 0; i + 1 < lines.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_NEAR(lines[i].first, 300, 1.5);
+        EXPECT_NEAR(lines[i].second, 449, 1.5);
+    }
 
     const auto words = test::pdfWords(pdf);
     const auto at = [&](int page, const char* w) {
@@ -221,6 +257,130 @@ TEST(Tvpdf, MarksLandWhereTheCommandsPutThem) {
     const test::CommandResult fonts = shell("pdffonts '" + pdf + "'");
     EXPECT_NE(fonts.output.find("LiberationSans"), std::string::npos);
     EXPECT_NE(fonts.output.find("LiberationMono"), std::string::npos);
+}
+
+// Documents of every feature, each checked by tools that are not ours:
+// qpdf finds no fault (not even a warning), pdftotext reads the words in
+// order, pdffonts sees every font embedded.
+TEST(Tvpdf, DocumentsPassQpdfAndKeepTheirWords) {
+    std::string thousand, thousandWords;
+    for (int p = 1; p <= 1000; ++p) {
+        thousand += (p > 1 ? "NEWPAGE\n" : "") + std::string("TEXT 10 10 \"p{PAGE}\"\n");
+        thousandWords += (p > 1 ? " p" : "p") + std::to_string(p);
+    }
+    const struct {
+        const char* name;
+        std::string commands;
+        std::string words;
+        size_t maxBytes = 0;  // when not 0: fonts embedded as subsets keep the file small
+    } cases[] = {
+        {"fonts",
+         "FONT \"Arial\" 10\nTEXT 10 10 \"Sans\"\nFONT \"Times New Roman\" 12 BOLD ITALIC\n"
+         "TEXT 10 20 \"Serif\"\nFONT \"Courier New\" 9 BOLD\nTEXT 10 30 \"Mono\"\n"
+         "FONT \"Liberation Sans\" 8 ITALIC\nTEXT 10 40 \"Any\"",
+         "Sans Serif Mono Any", 100000},
+        {"alignments and blocks",
+         "TEXT 100 10 \"one\" RIGHT\nTEXT 100 20 \"two\" CENTER\n"
+         "TEXTBLOCK 10 30 50 \"three four five six seven eight\" JUSTIFY\n"
+         "TEXTBLOCK 10 60 50 \"nine ten\" RIGHT\nTEXTBLOCK 10 70 50 \"eleven\" CENTER",
+         "one two three four five six seven eight nine ten eleven"},
+        {"two images drawn twice on a page",
+         "IMAGE 10 10 40 20 \"logo.png\"\nIMAGE 60 10 40 20 \"logo.png\"\n"
+         "IMAGE 10 40 20 20 \"other.png\"\nIMAGE 60 40 20 20 \"other.png\"\nTEXT 10 80 \"images\"",
+         "images"},
+        {"a thousand pages", thousand, thousandWords},
+        {"characters of code page 1252", "TEXT 10 10 \"Citt\xE0 \x80 5 \x93ok\x94\"",
+         "Citt\xC3\xA0 \xE2\x82\xAC 5 \xE2\x80\x9Cok\xE2\x80\x9D"},
+        {"the same as UTF-8",
+         "TEXT 10 10 \"Citt\xC3\xA0 \xE2\x82\xAC 5 \xE2\x80\x9Cok\xE2\x80\x9D\"",
+         "Citt\xC3\xA0 \xE2\x82\xAC 5 \xE2\x80\x9Cok\xE2\x80\x9D"},
+        {"UTF-8 with its byte-order mark", "\xEF\xBB\xBFTEXT 10 10 \"plain\"", "plain"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::Sandbox box(false);
+        writePng(box.path("logo.png"));
+        ASSERT_EQ(shell("convert -size 8x8 xc:'#00FF00' '" + box.path("other.png") + "'").exitCode,
+                  0);
+        ASSERT_EQ(render(box, c.commands), "");
+        const std::string pdf = "'" + box.path("out.pdf") + "'";
+        const test::CommandResult check = shell("qpdf --check " + pdf);
+        EXPECT_EQ(check.exitCode, 0) << check.output;
+        EXPECT_EQ(check.output.find("WARNING"), std::string::npos) << check.output;
+        std::string text = shell("pdftotext " + pdf + " -").output, words;
+        std::istringstream in(text);
+        for (std::string w; in >> w;)
+            words += (words.empty() ? "" : " ") + w;
+        EXPECT_EQ(words, c.words);
+        const test::CommandResult fonts = shell("pdffonts " + pdf);
+        std::istringstream rows(fonts.output);
+        int listed = 0;
+        for (std::string row; std::getline(rows, row);) {
+            if (row.empty() || row.rfind("name", 0) == 0 || row.rfind("---", 0) == 0) continue;
+            ++listed;
+            EXPECT_NE(row.find(" yes "), std::string::npos) << row;  // emb
+        }
+        EXPECT_GE(listed, 1);
+        if (c.maxBytes) {
+            EXPECT_LE(std::filesystem::file_size(box.path("out.pdf")), c.maxBytes);
+        }
+    }
+}
+
+// Every kind of PNG, written by ImageMagick (an encoder that is not ours):
+// the left half of each picture and its right half land in their colours,
+// a transparent half shows the white page.
+TEST(Tvpdf, EveryPngKindDecodes) {
+    test::Sandbox box(false);
+    const std::string redBlue = "-size 20x20 xc:'#FF0000' xc:'#0000FF' +append ";
+    const std::string clearBlue = "-size 20x20 xc:'#FF000000' xc:'#0000FF' +append ";
+    const std::string blackWhite = "-size 20x20 xc:black xc:white +append ";
+    const struct {
+        const char* name;
+        std::string convert;
+        const char* left;
+        const char* right;
+    } kinds[] = {
+        {"rgb8", redBlue + "PNG24:", "300", "003"},
+        {"rgb16", redBlue + "PNG48:", "300", "003"},
+        {"rgba8", clearBlue + "PNG32:", "333", "003"},
+        {"rgba16", clearBlue + "PNG64:", "333", "003"},
+        {"palette", redBlue + "-define png:color-type=3 -define png:bit-depth=8 ", "300", "003"},
+        {"palette, 2 bits", redBlue + "-define png:color-type=3 ", "300", "003"},
+        {"palette with tRNS", "-size 20x20 xc:none xc:'#0000FF' +append PNG8:", "333", "003"},
+        {"grey1", blackWhite + "-define png:color-type=0 -define png:bit-depth=1 ", "000", "333"},
+        {"grey4", blackWhite + "-depth 4 -define png:color-type=0 -define png:bit-depth=4 ", "000",
+         "333"},
+        {"grey8", blackWhite + "-depth 8 -define png:color-type=0 ", "000", "333"},
+        {"grey and alpha", "-size 20x20 xc:'#00000000' xc:black +append -define png:color-type=4 ",
+         "333", "000"},
+        {"interlaced", redBlue + "-interlace PNG PNG24:", "300", "003"},
+    };
+    std::string commands = "UNITS PT\n";
+    int row = 0;
+    for (const auto& k : kinds) {
+        const std::string file = "k" + std::to_string(row) + ".png";
+        ASSERT_EQ(shell("convert " + k.convert + "'" + box.path(file) + "'").exitCode, 0) << k.name;
+        commands += "IMAGE 100 " + std::to_string(20 + row * 60) + " 80 40 \"" + file + "\"\n";
+        ++row;
+    }
+    ASSERT_EQ(render(box, commands), "");
+    EXPECT_EQ(shell("qpdf --check '" + box.path("out.pdf") + "'").exitCode, 0);
+    const auto img = test::renderPdfPage(box.path("out.pdf"), 72, box.path("page"));
+    ASSERT_TRUE(img);
+    row = 0;
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.name);
+        const int y = 40 + row * 60;
+        const auto colour = [&](int x) {
+            const uint32_t p = img->at(x, y);
+            return std::to_string((p >> 22) & 3) + std::to_string((p >> 14) & 3) +
+                   std::to_string((p >> 6) & 3);
+        };
+        EXPECT_EQ(colour(120), k.left);
+        EXPECT_EQ(colour(160), k.right);
+        ++row;
+    }
 }
 
 TEST(Tvpdf, PageSizesApplyToTheRightPages) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <type_traits>
 
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/base/text.hpp"
@@ -16,6 +17,12 @@ namespace orv::platform {
 namespace {
 
 constexpr const char* kEntryName = "Tvpdfrun";
+
+// Engines export Tvpdfrun as a WINAPI function: on 32-bit Windows it pops
+// its 12 bytes of arguments itself, and a caller using another convention
+// would unbalance the stack.
+using WinapiEntryPoint = int16_t(WINAPI*)(const char*, const char*, char*);
+static_assert(std::is_same_v<WinapiEntryPoint, PdfEntryPoint>);
 
 // Loads the engine named `path` (ANSI, as LoadLibraryA takes it; a bare name
 // goes to the system's DLL search) and returns its entry point, raising as
@@ -46,7 +53,7 @@ PdfEntryPoint load(const std::string& path, bool searchBySystem) {
         FreeLibrary(module);
         raise(err::kDllEntryPointNotFound, u"Can't find DLL entry point Tvpdfrun in " + name);
     }
-    const auto entry = reinterpret_cast<PdfEntryPoint>(reinterpret_cast<void (*)()>(symbol));
+    const auto entry = reinterpret_cast<WinapiEntryPoint>(reinterpret_cast<void (*)()>(symbol));
     loaded.emplace(path, entry);
     return entry;
 }
