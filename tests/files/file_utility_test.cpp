@@ -1,3 +1,9 @@
+#ifdef _WIN32
+// Before the library's headers: none of their names may collide with the
+// system's macros (HKEY_LOCAL_MACHINE and the other root keys among them).
+#include <windows.h>
+#endif
+
 #include "orvcommon/files/file_utility.hpp"
 
 #include <gtest/gtest.h>
@@ -20,12 +26,6 @@
 #include "orvcommon/platform/system_calls.hpp"
 #include "support/sandbox.hpp"
 #include "support/system_call.hpp"
-
-#ifdef _WIN32
-// After the library's headers: its root constants carry the system's names.
-#include <windows.h>
-#undef HKEY_LOCAL_MACHINE
-#endif
 
 namespace orv {
 namespace {
