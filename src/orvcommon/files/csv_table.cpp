@@ -103,7 +103,7 @@ class TableReader {
             } else {
                 ++nonBlank_;
                 if (line_ > rows_) table_.redimPreserve(rows_ = line_);  // the file grew
-                Text* row = table_.storage().data() + size_t(line_ - 1) * size_t(width_);
+                Text* row = table_.elements().data() + size_t(line_ - 1) * size_t(width_);
                 lineEnd = fast_ ? split(p, e, row) : nullptr;
                 if (lineEnd) {
                     lastFast_ = true;
@@ -216,10 +216,10 @@ ErrInfo readCsvTable(const Text& sFileName, Array<Text>& sArrayValue, int32_t lN
         // may back it with large pages (fewer page faults).
         const int64_t cells = int64_t{lNumRows} * lineCount;
         if (cells <= int64_t{1} << 31 &&
-            static_cast<size_t>(cells) > sArrayValue.storage().capacity()) {
+            static_cast<size_t>(cells) > sArrayValue.capacity()) {
             sArrayValue.erase();
             sArrayValue.reserve(static_cast<size_t>(cells));
-            platform::adviseLargeBlock(sArrayValue.storage().data(),
+            platform::adviseLargeBlock(sArrayValue.elements().data(),
                                        static_cast<size_t>(cells) * sizeof(Text));
         }
         sArrayValue.redim({1, lNumRows}, {1, lineCount});

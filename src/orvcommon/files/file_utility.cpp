@@ -244,7 +244,7 @@ ErrInfo FileUtility::readAndLoadInArrayByCRLF(const Text& sFileName, Array<Text>
             files::forEachLine(std::string_view(b, static_cast<size_t>(e - b)),
                                [&](std::string_view line) {
                                    if (read == count) listRows.redimPreserve(count = read + 1);
-                                   cp1252::decodeAppend(line, listRows.storage()[size_t(read++)]);
+                                   cp1252::decodeAppend(line, listRows.elements()[size_t(read++)]);
                                    heap.catchUp();
                                });
         });
