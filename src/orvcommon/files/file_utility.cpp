@@ -190,12 +190,16 @@ ErrInfo FileUtility::getCsvStringFromArray(Text& sStringFile, Array<Text>& sArra
     return trapped(trap, [&](ErrInfo& result) {
         result.clear();
         sStringFile.clear();
+        // Without a column every line is blank and none is written; the
+        // rows are not walked (up to 2^31 of them, all empty).
+        if (lNumColumns < 1) return;
         Text line;
-        for (int32_t row = 1; row <= lNumRows; ++row) {
+        // 64-bit counters: a bound of 2147483647 ends the loop too.
+        for (int64_t row = 1; row <= lNumRows; ++row) {
             line.clear();
             bool hasContent = false;
-            for (int32_t col = 1; col <= lNumColumns; ++col) {
-                const Text& cell = sArrayValue.at(col, row);
+            for (int64_t col = 1; col <= lNumColumns; ++col) {
+                const Text& cell = sArrayValue.at(static_cast<int32_t>(col), static_cast<int32_t>(row));
                 if (!isBlank(cell)) hasContent = true;
                 appendCell(line, cell);
                 if (col < lNumColumns) line.push_back(u';');
