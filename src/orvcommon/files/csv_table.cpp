@@ -226,7 +226,7 @@ ErrInfo readCsvTable(const Text& sFileName, Array<Text>& sArrayValue, int32_t lN
         file.seek(0).orRaise();
         TableReader reader(sArrayValue, lNumRows, lineCount, fields, lNumColumns);
         BlockLines(file, blockSize).run([&](const char* b, const char* e) { reader.run(b, e); });
-        file.close();
+        (void)file.close();  // read only: nothing to lose
         // A file that shrank since it was counted keeps its lines only.
         if (reader.lines() >= 1 && reader.lines() < lineCount)
             sArrayValue.redimPreserve(reader.lines());

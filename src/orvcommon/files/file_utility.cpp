@@ -149,7 +149,7 @@ ErrInfo FileUtility::UpdateFileTime(Variant& fname, Variant& fyear, Variant& fmo
         // The outcome of setting the times is not examined: a date that does
         // not exist converts to 0, which leaves the times as they were.
         (void)file.setTimes(systemTimeToFileTime(st));
-        file.close();
+        (void)file.close();
     });
 }
 
@@ -166,6 +166,8 @@ ErrInfo FileUtility::writeFile(const Text& sFileName, int32_t attributeFile,
             std::string bytes = cp1252::encode(sTextFile);
             bytes.append("\r\n");
             f.writeAll(bytes).orRaise();
+            // Some file systems report a failed write only when the file closes.
+            f.close().orRaise();
         }
         platform::setAttributes(sFileName, attributeFile).orRaise();
         fillSuccess(result, trap, kSuccessText);
@@ -217,7 +219,7 @@ ErrInfo FileUtility::readFile(const Text& sFileName, Text& sTextFile) {
     return trapped(trap, [&](ErrInfo&) {
         platform::File f = openOrRaise(sFileName, platform::OpenMode::Read);
         const std::string bytes = readAllOrRaise(f);
-        f.close();
+        (void)f.close();  // read only: nothing to lose
         sTextFile = cp1252::decode(bytes);
     });
 }
@@ -252,7 +254,7 @@ ErrInfo FileUtility::readAndLoadInArrayByCRLF(const Text& sFileName, Array<Text>
                                    heap.catchUp();
                                });
         });
-        f.close();
+        (void)f.close();  // read only: nothing to lose
         // A file that shrank since it was counted keeps its lines only.
         if (read < count) listRows.redimPreserve(std::max(read, 1));
         lNumRows = read;
@@ -264,7 +266,7 @@ ErrInfo FileUtility::readBinaryFile(const Text& sFileName, Variant& vntTextFile)
     return trapped(trap, [&](ErrInfo&) {
         platform::File f = openOrRaise(sFileName, platform::OpenMode::Read);
         std::string bytes = readAllOrRaise(f);
-        f.close();
+        (void)f.close();  // read only: nothing to lose
         vntTextFile = Variant(ByteString{std::move(bytes)});
     });
 }
@@ -345,7 +347,7 @@ ErrInfo FileUtility::ooReadFile(const Text& sFlLename, int16_t iObjectLen, int32
             else
                 pending = err::kSubscriptOutOfRange;
         }
-        f.close();
+        (void)f.close();  // read only: nothing to lose
         fillSuccess(result, trap, kSuccessText);
     });
 }

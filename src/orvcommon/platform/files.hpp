@@ -52,7 +52,10 @@ class File {
     static Result<File> createTemporary(TextView namePrefix, FileAccess access);
 
     bool isOpen() const { return handle_ != kClosed; }
-    void close();
+    // Closes the file. Some file systems (network, quota) report a write
+    // failure only here: after writing, check it as part of the write. The
+    // file is closed whatever the answer.
+    Status close();
 
     // Puts a file made by createTemporary in place of `target`, in the same
     // folder, in one step: a reader opens the old file or this one, never

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <utility>
 #include <random>
 #include <string>
 
@@ -184,15 +185,19 @@ Result<File> File::open(TextView path, OpenMode mode) {
     return f;
 }
 
-void File::close() {
+Status File::close() {
+    Status closed;
     if (isOpen()) {
-        sys.close(fdOf(handle_));
+        // Linux releases the descriptor even when close fails (EINTR too):
+        // never closed twice, the failure is reported.
+        if (sys.close(fdOf(handle_)) != 0) closed = posix::lastFailure();
         handle_ = kClosed;
     }
     // A named temporary file that was never put in place goes with it.
     if (!temporaryName_.empty()) sys.unlink(temporaryName_.c_str());
     temporaryName_.clear();
     temporaryPrefix_.clear();
+    return closed;
 }
 
 namespace {
@@ -353,15 +358,31 @@ Status appendWhole(int fd, std::string_view line, off_t sizeBefore) {
     return s;
 }
 
+// Appends the line, then closes the file: the first failure of the two.
+template <class Closer>
+Status appendThenClose(Closer& file, std::string_view line, off_t sizeBefore) {
+    Status written = appendWhole(file.fd, line, sizeBefore);
+    Status closed = file.close();
+    return !written ? written : closed;
+}
+
 }  // namespace
 
 Status SharedLogFile::run(const std::string_view* line, int64_t switchSize) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         auto opened = openFd(prepared_, line ? OpenMode::Append : OpenMode::AppendExisting);
         if (!opened) return Failure{opened.error()};
+        // A line is written only once its file closed without a failure
+        // (some file systems report a failed write only there).
         struct Closer {
             int fd;
-            ~Closer() { sys.close(fd); }
+            Status close() {
+                const int r = sys.close(std::exchange(fd, -1));
+                return r == 0 ? Status() : posix::lastFailure();
+            }
+            ~Closer() {
+                if (fd >= 0) sys.close(fd);
+            }
         } f{*opened};
         if (Status locked = lockFd(f.fd); !locked) return locked;
         struct stat st {};
@@ -382,11 +403,11 @@ Status SharedLogFile::run(const std::string_view* line, int64_t switchSize) {
                 if (Status locked = lockFd(g.fd); !locked) return locked;
                 struct stat freshSt {};
                 if (sys.fstat(g.fd, &freshSt) != 0) return posix::lastFailure();
-                return appendWhole(g.fd, *line, freshSt.st_size);
+                return appendThenClose(g, *line, freshSt.st_size);
             }
         }
         if (!line) return Status();
-        return appendWhole(f.fd, *line, st.st_size);
+        return appendThenClose(f, *line, st.st_size);
     }
     // Renamed away eight times in a row under our feet: give up the line.
     return Failure{err::kPathFileAccess};

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/files.hpp"
@@ -85,10 +86,15 @@ Status lockHandle(HANDLE h) {
 
 struct Closer {
     HANDLE h;
+    Status close() {
+        return sys.CloseHandle(std::exchange(h, INVALID_HANDLE_VALUE)) ? Status()
+                                                                       : win32::lastFailure();
+    }
     ~Closer() {
         if (h != INVALID_HANDLE_VALUE) sys.CloseHandle(h);
     }
 };
+
 
 }  // namespace
 
@@ -232,15 +238,17 @@ Result<File> File::open(TextView path, OpenMode mode) {
     return f;
 }
 
-void File::close() {
+Status File::close() {
+    Status closed;
     if (isOpen()) {
-        sys.CloseHandle(handleOf(handle_));
+        if (!sys.CloseHandle(handleOf(handle_))) closed = win32::lastFailure();
         handle_ = kClosed;
     }
     // A temporary file that was never put in place goes with it.
     if (!temporaryName_.empty()) sys.DeleteFileW(win32::wide(fromUtf8(temporaryName_)).c_str());
     temporaryName_.clear();
     temporaryPrefix_.clear();
+    return closed;
 }
 
 namespace {
@@ -406,6 +414,14 @@ Status appendWhole(HANDLE h, std::string_view line, int64_t sizeBefore) {
     return s;
 }
 
+// Appends the line, then closes the file: the first failure of the two
+// (some file systems report a failed write only at the close).
+Status appendThenClose(Closer& file, std::string_view line, int64_t sizeBefore) {
+    Status written = appendWhole(file.h, line, sizeBefore);
+    Status closed = file.close();
+    return !written ? written : closed;
+}
+
 // True when `path` still names the file open as `h`.
 bool sameFile(HANDLE h, const wchar_t* path) {
     BY_HANDLE_FILE_INFORMATION mine{}, there{};
@@ -446,11 +462,11 @@ Status SharedLogFile::run(const std::string_view* line, int64_t switchSize) {
                 if (Status locked = lockHandle(g.h); !locked) return locked;
                 LARGE_INTEGER freshSize{};
                 if (!sys.GetFileSizeEx(g.h, &freshSize)) return win32::lastFailure();
-                return appendWhole(g.h, *line, freshSize.QuadPart);
+                return appendThenClose(g, *line, freshSize.QuadPart);
             }
         }
         if (!line) return Status();
-        return appendWhole(f.h, *line, size.QuadPart);
+        return appendThenClose(f, *line, size.QuadPart);
     }
     // Renamed away eight times in a row under our feet: give up the line.
     return Failure{err::kPathFileAccess};
