@@ -111,7 +111,6 @@ class TableReader {
                     lineEnd = scan::find(p, e, files::kCr);
                     parseLine(p, lineEnd);
                 }
-                heap_.catchUp();  // the cells' strings take fresh heap pages
             }
             p = lineEnd;
             if (p < e) {
@@ -180,7 +179,6 @@ class TableReader {
     int32_t& nonBlank_;
     const bool fast_ = width_ < kMaxPosition;
     Funzioni parser_;
-    platform::HeapGrowth heap_;
     int32_t line_ = 0;
     bool lastFast_ = false;
     ErrInfo last_;

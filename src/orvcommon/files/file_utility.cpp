@@ -15,7 +15,6 @@
 #include "orvcommon/files/line_reader.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/platform/files.hpp"
-#include "orvcommon/platform/memory.hpp"
 #include "orvcommon/results/trap.hpp"
 
 namespace orv {
@@ -245,13 +244,11 @@ ErrInfo FileUtility::readAndLoadInArrayByCRLF(const Text& sFileName, Array<Text>
         if (count > 1) listRows.redimPreserve(count);
         if (!f.seek(0)) raise(err::kDeviceIo);
         int32_t read = 0;
-        platform::HeapGrowth heap;  // the lines' texts take fresh heap pages
         files::BlockLines(f).run([&](const char* b, const char* e) {
             files::forEachLine(std::string_view(b, static_cast<size_t>(e - b)),
                                [&](std::string_view line) {
                                    if (read == count) listRows.redimPreserve(count = read + 1);
                                    cp1252::decodeAppend(line, listRows.elements()[size_t(read++)]);
-                                   heap.catchUp();
                                });
         });
         (void)f.close();  // read only: nothing to lose
