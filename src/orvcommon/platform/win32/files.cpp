@@ -518,6 +518,47 @@ Status createFolders(TextView path) {
     return Failure{refused ? win32::errorFromOs(refused) : err::kPathNotFound};
 }
 
+Result<File> File::openWorkFile(TextView path, bool lock, bool* created) {
+    const std::wstring p = win32::wide(path);
+    if (p.empty()) return Failure{err::kFileNotFound};
+    if (p.find(L'\0') != std::wstring::npos) return Failure{err::kBadFileNameOrNumber};
+    // The temporary folder is the user's own; still, a link (a reparse point)
+    // or a folder there is not followed or used.
+    constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+    bool made = true;
+    HANDLE h = sys.CreateFileW(p.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                               CREATE_NEW, kFlags, nullptr);
+    if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
+        made = false;
+        h = sys.CreateFileW(p.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                            OPEN_EXISTING, kFlags, nullptr);
+    }
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD e = GetLastError();
+        if (e == ERROR_ACCESS_DENIED) return Failure{err::kFileAlreadyExists};  // a folder
+        return Failure{win32::errorFromOs(e)};
+    }
+    File f;
+    f.handle_ = reinterpret_cast<intptr_t>(h);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!sys.GetFileInformationByHandle(h, &info)) return win32::lastFailure();
+    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+        info.nNumberOfLinks != 1)
+        return Failure{err::kFileAlreadyExists};
+    if (lock) {
+        // Locks on Windows bind every handle's reads and writes: the lock
+        // lies far past any content, where no one reads or writes.
+        OVERLAPPED far{};
+        far.Offset = 0xFFFFFFFEu;
+        far.OffsetHigh = 0x7FFFFFFFu;
+        if (!sys.LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &far))
+            return GetLastError() == ERROR_LOCK_VIOLATION ? Failure{err::kFileAlreadyExists}
+                                                          : win32::lastFailure();
+    }
+    if (created) *created = made;
+    return f;
+}
+
 Text tempFolder() {
     char buf[MAX_PATH + 1];
     const DWORD n = GetTempPathA(sizeof buf, buf);
