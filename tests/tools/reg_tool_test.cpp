@@ -194,9 +194,8 @@ TEST(RegTool, ImportsAWindowsExportInUtf16WithByteOrderMark) {
     ASSERT_EQ(im.code, 0) << im.err;
     EXPECT_EQ(readRegistryText(kHkeyLocalMachine, u"SOFTWARE\\VELN\\LogSystem", u"Path").text,
               u"C:\\Program Files\\VELN\\Log\\");
-    EXPECT_EQ(
-        readRegistryText(kHkeyLocalMachine, u"SOFTWARE\\VELN\\LogSystem", u"ByteSwitch").text,
-        u"&hF4240");
+    EXPECT_EQ(readRegistryText(kHkeyLocalMachine, u"SOFTWARE\\VELN\\LogSystem", u"ByteSwitch").text,
+              u"&hF4240");
     EXPECT_EQ(readRegistryText(kHkeyLocalMachine, u"SOFTWARE\\Vendite \u00e8\\DbAccess",
                                u"connectionDbName")
                   .text,

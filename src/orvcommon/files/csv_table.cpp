@@ -213,8 +213,7 @@ ErrInfo readCsvTable(const Text& sFileName, Array<Text>& sArrayValue, int32_t lN
         // The table is one large block filled from start to end: the system
         // may back it with large pages (fewer page faults).
         const int64_t cells = int64_t{lNumRows} * lineCount;
-        if (cells <= int64_t{1} << 31 &&
-            static_cast<size_t>(cells) > sArrayValue.capacity()) {
+        if (cells <= int64_t{1} << 31 && static_cast<size_t>(cells) > sArrayValue.capacity()) {
             sArrayValue.erase();
             sArrayValue.reserve(static_cast<size_t>(cells));
             platform::adviseLargeBlock(sArrayValue.elements().data(),

@@ -200,7 +200,8 @@ ErrInfo FileUtility::getCsvStringFromArray(Text& sStringFile, Array<Text>& sArra
             line.clear();
             bool hasContent = false;
             for (int64_t col = 1; col <= lNumColumns; ++col) {
-                const Text& cell = sArrayValue.at(static_cast<int32_t>(col), static_cast<int32_t>(row));
+                const Text& cell =
+                    sArrayValue.at(static_cast<int32_t>(col), static_cast<int32_t>(row));
                 if (!isBlank(cell)) hasContent = true;
                 appendCell(line, cell);
                 if (col < lNumColumns) line.push_back(u';');

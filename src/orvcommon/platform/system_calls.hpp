@@ -52,9 +52,9 @@ void restoreSystemCalls();
 // (a function pointer converted and back is the same pointer).
 struct SystemCallEntry {
     const char* name;
-    SystemCall (*get)();          // the entry in force
+    SystemCall (*get)();           // the entry in force
     void (*set)(SystemCall call);  // puts `call` in force
-    SystemCall original;          // the system's own
+    SystemCall original;           // the system's own
 };
 std::span<const SystemCallEntry> systemCallEntries();
 

@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <utility>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/files.hpp"
@@ -514,7 +514,8 @@ Result<File> File::openWorkFile(TextView path, bool lock, bool* created) {
         do {
             r = sys.flock(fd, LOCK_EX | LOCK_NB);
         } while (r != 0 && errno == EINTR);
-        if (r != 0) return errno == EWOULDBLOCK ? Failure{err::kFileAlreadyExists} : posix::lastFailure();
+        if (r != 0)
+            return errno == EWOULDBLOCK ? Failure{err::kFileAlreadyExists} : posix::lastFailure();
     }
     if (created) *created = made;
     return f;

@@ -58,7 +58,7 @@
     X(freelocale, void, (locale_t l), (l))                                                \
     X(geteuid, uid_t, (), ())                                                             \
     X(lstat, int, (const char* p, struct stat* st), (p, st))                              \
-    X(clock_gettime, int, (clockid_t c, struct timespec* t), (c, t))                      \
+    X(clock_gettime, int, (clockid_t c, struct timespec * t), (c, t))                     \
     X(localtime_r, struct tm*, (const time_t* t, struct tm* r), (t, r))                   \
     X(openlog, void, (const char* id, int o, int f), (id, o, f))                          \
     X(syslogText, void, (int priority, const char* message), (priority, message))         \

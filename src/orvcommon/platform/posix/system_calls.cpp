@@ -47,8 +47,8 @@ SystemCalls sys = kReal;
 
 std::span<const SystemCallEntry> systemCallEntries() {
     static const SystemCallEntry kEntries[] = {
-#define ORV_SYSCALL_NAMED(name, result, params, args)                                  \
-    {#name, [] { return reinterpret_cast<SystemCall>(posix::sys.name); },             \
+#define ORV_SYSCALL_NAMED(name, result, params, args)                                              \
+    {#name, [] { return reinterpret_cast<SystemCall>(posix::sys.name); },                          \
      [](SystemCall call) { posix::sys.name = reinterpret_cast<decltype(posix::sys.name)>(call); }, \
      reinterpret_cast<SystemCall>(posix::kReal.name)},
         ORV_POSIX_SYSCALLS(ORV_SYSCALL_NAMED) ORV_PLATFORM_SERVICES(ORV_SYSCALL_NAMED)

@@ -95,7 +95,6 @@ struct Closer {
     }
 };
 
-
 }  // namespace
 
 namespace win32 {
