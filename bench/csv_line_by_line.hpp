@@ -92,7 +92,7 @@ inline int32_t readCsvLineByLine(const Text& path, Array<Text>& table, int32_t w
     platform::File f = std::move(*opened);
     auto bytes = f.readAll();
     if (!bytes) return -1;
-    f.close();
+    (void)f.close();  // read only
     // The line array.
     std::vector<std::string_view> spans;
     for (size_t start = 0; start < bytes->size();) {
