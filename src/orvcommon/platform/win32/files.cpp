@@ -547,10 +547,11 @@ Result<File> File::openWorkFile(TextView path, bool lock, bool* created) {
     if (lock) {
         // Locks on Windows bind every handle's reads and writes: the lock
         // lies far past any content, where no one reads or writes.
-        OVERLAPPED far{};
-        far.Offset = 0xFFFFFFFEu;
-        far.OffsetHigh = 0x7FFFFFFFu;
-        if (!sys.LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &far))
+        OVERLAPPED beyond{};
+        beyond.Offset = 0xFFFFFFFEu;
+        beyond.OffsetHigh = 0x7FFFFFFFu;
+        if (!sys.LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                            &beyond))
             return GetLastError() == ERROR_LOCK_VIOLATION ? Failure{err::kFileAlreadyExists}
                                                           : win32::lastFailure();
     }
