@@ -48,7 +48,7 @@ void BM_SortQuickSortArray(benchmark::State& state) {
     Array<Text> arr({1, static_cast<int32_t>(input.size())});
     for (auto _ : state) {
         state.PauseTiming();
-        arr.storage() = input;
+        std::copy(input.begin(), input.end(), arr.elements().begin());
         state.ResumeTiming();
         ErrInfo r = f.quickSortArray(arr, 1, static_cast<int32_t>(input.size()), kKeyStart,
                                      keyLength(state.range(0)), false);

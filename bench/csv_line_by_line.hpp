@@ -92,7 +92,7 @@ inline int32_t readCsvLineByLine(const Text& path, Array<Text>& table, int32_t w
     platform::File f = std::move(*opened);
     auto bytes = f.readAll();
     if (!bytes) return -1;
-    f.close();
+    (void)f.close();  // read only
     // The line array.
     std::vector<std::string_view> spans;
     for (size_t start = 0; start < bytes->size();) {
@@ -104,7 +104,7 @@ inline int32_t readCsvLineByLine(const Text& path, Array<Text>& table, int32_t w
     }
     Array<Text> lines({1, std::max<int32_t>(1, static_cast<int32_t>(spans.size()))});
     for (size_t i = 0; i < spans.size(); ++i)
-        decodeLine(spans[i], lines.storage()[i]);
+        decodeLine(spans[i], lines.elements()[i]);
     std::string().swap(*bytes);
     const int32_t count = static_cast<int32_t>(spans.size());
     if (count < 1) return -1;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <type_traits>
+#include <vector>
+
 #include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/core/regional.hpp"
@@ -53,6 +56,13 @@ TEST(Arrays, BoundsRedimAndPreserve) {
     EXPECT_THROW(grid.at(3, 1), RuntimeError);
     grid.redimPreserve(1);
     EXPECT_THROW(grid.at(2, 3), RuntimeError);
+
+    // The element count follows the bounds alone: the storage is handed out
+    // to read, and the elements in place, never the vector to resize.
+    static_assert(!std::is_assignable_v<decltype(grid.storage()), std::vector<int>>);
+    grid.elements()[0] = 5;
+    EXPECT_EQ(grid.at(0, 1), 5);
+    EXPECT_EQ(grid.elements().size(), 3u);
 }
 
 // Bounds at the ends of the 32-bit range: an empty dimension is one below

@@ -59,7 +59,7 @@ TEST(GetValueFromCsvString, SplitsQuotesAndCapacity) {
         Array<Text> arr;
         if (c.upper != -99) arr.redim({0, c.upper});
         if (arr.dimensioned())
-            for (auto& s : arr.storage())
+            for (auto& s : arr.elements())
                 s = u"old";
         int32_t found = 42;
         ErrInfo r = f.getValueFromCsvString(c.line, arr, found);
@@ -113,7 +113,7 @@ TEST(QuickSortArray, OrderAndCaseRules) {
     Funzioni f;
     for (const auto& c : cases) {
         Array<Text> arr({1, static_cast<int32_t>(c.in.size())});
-        std::copy(c.in.begin(), c.in.end(), arr.storage().begin());
+        std::copy(c.in.begin(), c.in.end(), arr.elements().begin());
         ErrInfo r =
             f.quickSortArray(arr, 1, static_cast<int32_t>(c.in.size()), c.start, c.len, c.keepCase);
         EXPECT_EQ(r.numberInfo(), 0);
@@ -131,7 +131,7 @@ TEST(QuickSortArray, SortsOnlyTheRangeAndIsAPermutation) {
     Funzioni f;
     std::mt19937 rng(7);
     Array<Text> arr({0, 2000});
-    for (auto& s : arr.storage()) {
+    for (auto& s : arr.elements()) {
         s.clear();
         for (int k = 0; k < 4; ++k)
             s.push_back(static_cast<char16_t>(u'a' + rng() % 3));
@@ -199,7 +199,7 @@ TEST(QuickSortArray, LongKeysSharingTheirFirstCharacters) {
         for (bool keepCase : {false, true}) {
             SCOPED_TRACE(testing::Message() << prefix.size() << " keepCase " << keepCase);
             Array<Text> arr({1, 400});
-            for (Text& s : arr.storage()) {
+            for (Text& s : arr.elements()) {
                 s = u"#" + prefix.substr(0, rng() % (prefix.size() + 1));
                 for (size_t n = rng() % 12; n > 0; --n)
                     s += u"aAb"[rng() % 3];
@@ -234,7 +234,9 @@ TEST(QuickSortArray, Failures) {
         Sandbox sb;
         Funzioni f;
         Array<Text> arr({1, 3});
-        arr.storage() = {u"c", u"b", u"a"};
+        arr.at(1) = u"c";
+        arr.at(2) = u"b";
+        arr.at(3) = u"a";
         ErrInfo r = f.quickSortArray(arr, c.low, c.high, c.start, c.len, false);
         EXPECT_EQ(r.numberInfo(), c.number);
         EXPECT_EQ(r.locationInfo(), u"quickSortArray");

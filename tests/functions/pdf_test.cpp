@@ -1,11 +1,20 @@
 // createPdfFile and createPdfStream through the real engine loading, against
 // a stand-in engine whose behaviour the command text chooses.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <string>
 
 #include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/functions/funzioni_detail.hpp"
 #include "orvcommon/platform/clock.hpp"
+#include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/module.hpp"
 #include "orvcommon/platform/paths.hpp"
 #include "support/environment.hpp"
@@ -207,6 +216,84 @@ TEST(CreatePdf, StreamStopsEarlyWithoutATemporaryFolder) {
         EXPECT_EQ(pdf, Variant(Text(u"untouched")));
     }
 }
+
+#ifndef _WIN32
+// Names a stream would use, already taken in its temporary folder: links
+// (to files of someone else's), a FIFO, a file with a second name, a pair
+// another call holds. None is written through or used: every target keeps
+// its bytes, and the stream draws another suffix and makes its own pair,
+// for its owner alone.
+TEST(CreatePdf, StreamNeverUsesFilesThatAreNotItsOwn) {
+    enum Plant { kCommandLink, kPdfLink, kCommandFifo, kPdfHardLink, kCommandHeld };
+    for (Plant plant : {kCommandLink, kPdfLink, kCommandFifo, kPdfHardLink, kCommandHeld}) {
+        SCOPED_TRACE(plant);
+        PdfSandbox box;
+        const std::string tmp = box.path("tmp"), secret = box.path("secret");
+        ASSERT_EQ(::mkdir(tmp.c_str(), 0700), 0);
+        test::ScopedEnv folder("TMPDIR", tmp.c_str());
+        test::writeBytes(secret, "secret");
+        const std::string cmd = tmp + "/cmd.7055", pdf = tmp + "/pdf.7055";
+        int held = -1;
+        switch (plant) {
+            case kCommandLink:
+                ASSERT_EQ(::symlink(secret.c_str(), cmd.c_str()), 0);
+                break;
+            case kPdfLink:
+                ASSERT_EQ(::symlink(secret.c_str(), pdf.c_str()), 0);
+                break;
+            case kCommandFifo:
+                ASSERT_EQ(::mkfifo(cmd.c_str(), 0600), 0);
+                break;
+            case kPdfHardLink:
+                ASSERT_EQ(::link(secret.c_str(), pdf.c_str()), 0);
+                break;
+            case kCommandHeld:
+                test::writeBytes(cmd, "secret");
+                held = ::open(cmd.c_str(), O_RDONLY | O_CLOEXEC);
+                ASSERT_EQ(::flock(held, LOCK_EX), 0);
+                break;
+        }
+        // The first draw gives .7055, every later one .5.
+        static int draws;
+        draws = 0;
+        test::ReplacedCall random("random", [] { return draws++ == 0 ? 0.7055f : 0.5f; });
+        Variant out;
+        const ErrInfo r = Funzioni().createPdfStream(Variant(Text(u"OK")), out);
+        ASSERT_TRUE(r.isSuccess()) << toUtf8(r.descriptionInfo());
+        EXPECT_EQ(test::readBytes(secret), "secret");
+        if (plant == kCommandHeld) {
+            EXPECT_EQ(test::readBytes(cmd), "secret");
+        }
+        EXPECT_EQ(box.engineCalls(), tmp + "/cmd.5|" + tmp + "/pdf.5|1\n");
+        for (const std::string& made : {tmp + "/cmd.5", tmp + "/pdf.5"}) {
+            struct stat st {};
+            ASSERT_EQ(::lstat(made.c_str(), &st), 0) << made;
+            EXPECT_TRUE(S_ISREG(st.st_mode)) << made;
+            EXPECT_EQ(st.st_mode & 0777, 0600u) << made;
+        }
+        if (held >= 0) ::close(held);
+    }
+}
+
+// Without TMPDIR the work files go to a folder of the user's own: the
+// runtime folder when only its owner may write there, else one made for
+// the user alone under /tmp.
+TEST(CreatePdf, TheTemporaryFolderIsTheUsersOwn) {
+    test::Sandbox box;
+    const std::string run = box.path("run");
+    ASSERT_EQ(::mkdir(run.c_str(), 0700), 0);
+    test::ScopedEnv noTmp("TMPDIR", nullptr), runtime("XDG_RUNTIME_DIR", run.c_str());
+    EXPECT_EQ(platform::tempFolder(), fromUtf8(run + "/"));
+    ASSERT_EQ(::chmod(run.c_str(), 0777), 0);
+    const std::string own = "/tmp/orvcommon-" + std::to_string(::geteuid());
+    EXPECT_EQ(platform::tempFolder(), fromUtf8(own + "/"));
+    struct stat st {};
+    ASSERT_EQ(::lstat(own.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_uid, ::geteuid());
+    EXPECT_EQ(st.st_mode & 0022, 0u);
+}
+#endif
 
 TEST(CreatePdf, OurEngineIsFoundBesideTheLibrary) {
     // No ORV_TVPDF: the engine built beside the library answers.

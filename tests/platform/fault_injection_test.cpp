@@ -337,3 +337,35 @@ TEST(FaultInjection, ServicesAreEntriesOfTheSeam) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+void noCall() {}
+std::string gSyslogged;
+
+// Every entry of the table is replaced and put back by name, and the services
+// reach the system through the table too (on POSIX the event log's own calls).
+TEST(SystemCallTable, EveryEntryIsReplacedAndRestoredByName) {
+    const auto mine = reinterpret_cast<platform::SystemCall>(&noCall);
+    int entries = 0;
+    for (const char* n = platform::nextSystemCall(nullptr); n; n = platform::nextSystemCall(n)) {
+        ++entries;
+        ASSERT_TRUE(platform::setSystemCall(n, mine)) << n;
+        EXPECT_EQ(platform::systemCall(n), mine) << n;
+        platform::restoreSystemCalls();
+        EXPECT_EQ(platform::systemCall(n), platform::originalSystemCall(n)) << n;
+    }
+    EXPECT_GT(entries, 20);
+#ifndef _WIN32
+    for (const char* n : {"clock_gettime", "localtime_r", "madvise", "dlopen", "dlsym"})
+        EXPECT_NE(platform::originalSystemCall(n), nullptr) << n;
+    test::ReplacedCall opened("openlog", [](const char*, int, int) {});
+    test::ReplacedCall logged("syslogText", [](int, const char* m) { gSyslogged = m; });
+    platform::writeEventLog(u"through the table");
+    EXPECT_EQ(gSyslogged, "through the table");
+#endif
+}
+
+}  // namespace
+}  // namespace orv

@@ -16,6 +16,16 @@ struct Counted {
     ~Counted() { --live; }
 };
 
+struct Late {
+    static inline std::atomic<int> live{0};
+    int alive = 0xA11CE;
+    Late() { ++live; }
+    ~Late() {
+        --live;
+        alive = 0;
+    }
+};
+
 }  // namespace
 
 // Four threads alive at once each get their own object, and every object is
@@ -53,4 +63,18 @@ TEST(PerThread, ExitCallsRunLastInFirstOut) {
         orv::platform::atThreadExit(record, &three);
     }).join();
     EXPECT_EQ(order, (std::vector<int>{3, 2, 1}));
+}
+
+// An exit call registered before the object was made runs after it went;
+// reaching perThread then gives a fresh object (not the freed one), which
+// goes in its turn.
+TEST(PerThread, AnExitCallAfterTheObjectWentGetsAFreshOne) {
+    static std::atomic<int> seen{-1};
+    std::thread([] {
+        orv::platform::atThreadExit([](void*) { seen = orv::platform::perThread<Late>().alive; },
+                                    nullptr);
+        orv::platform::perThread<Late>();
+    }).join();
+    EXPECT_EQ(seen, 0xA11CE);
+    EXPECT_EQ(Late::live, 0);
 }

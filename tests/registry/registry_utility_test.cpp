@@ -15,7 +15,7 @@ namespace {
 using platform::kRegBinary;
 using platform::kRegMultiSz;
 
-const int32_t kHklm = static_cast<int32_t>(HKEY_LOCAL_MACHINE);
+const int32_t kHklm = static_cast<int32_t>(kHkeyLocalMachine);
 
 // The log lines of the main log that end in the given fields, without the
 // date (which depends on the regional settings).
@@ -49,7 +49,7 @@ struct ThrowingWriter : RegistryWriter {
 };
 
 Text storedText(TextView key, TextView name) {
-    auto r = platform::readValue(platform::fullKeyPath(HKEY_LOCAL_MACHINE, key), name);
+    auto r = platform::readValue(platform::fullKeyPath(kHkeyLocalMachine, key), name);
     return r && *r ? platform::regDataText((*r)->data) : u"<none>";
 }
 
@@ -57,7 +57,7 @@ TEST(RegistryUtility, GetKeyValueReadsByTheRegistryRuleAndLogsWhatItCannotRead) 
     test::Sandbox box;
     test::Sandbox::setText(u"SOFTWARE\\App", u"Text", u"caf\u00e9 \u20ac");
     test::Sandbox::setDword(u"SOFTWARE\\App", u"Three", 3);
-    test::Sandbox::setText(u"Environment", u"User", u"me", HKEY_CURRENT_USER);
+    test::Sandbox::setText(u"Environment", u"User", u"me", kHkeyCurrentUser);
     const Text app = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\App";
     ASSERT_TRUE(platform::writeValue(
         app, {u"Multi", kRegMultiSz, platform::regMultiStringData({u"a", u"b"})}));
@@ -72,12 +72,12 @@ TEST(RegistryUtility, GetKeyValueReadsByTheRegistryRuleAndLogsWhatItCannotRead) 
     const Row rows[] = {
         {kHklm, u"SOFTWARE\\App", u"Text", u"caf\u00e9 \u20ac", 0},
         {kHklm, u"software\\app", u"three", u"&h3", 0},
-        {static_cast<int32_t>(HKEY_CURRENT_USER), u"Environment", u"User", u"me", 0},
+        {static_cast<int32_t>(kHkeyCurrentUser), u"Environment", u"User", u"me", 0},
         {kHklm, u"SOFTWARE\\App", u"Multi", u"", 0},
         {kHklm, u"SOFTWARE\\App", u"Bin", u"", 0},
         {kHklm, u"SOFTWARE\\App", u"Missing", u"", 1},
         {kHklm, u"SOFTWARE\\NoSuchApp", u"Text", u"", 1},
-        {static_cast<int32_t>(HKEY_USERS), u"SOFTWARE\\App", u"Text", u"", 1},
+        {static_cast<int32_t>(kHkeyUsers), u"SOFTWARE\\App", u"Text", u"", 1},
         {0x1234, u"SOFTWARE\\App", u"Text", u"", 1},
     };
     RegistryUtility reg;

@@ -1,11 +1,32 @@
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/results/errinfo.hpp"
+#include "orvcommon/results/trap.hpp"
 #include "support/sandbox.hpp"
+#include "support/system_call.hpp"
 
 namespace orv {
 namespace {
+
+// Nothing crosses the trapping boundary: an exception of any type becomes
+// error 51, and when logging the failure throws in turn (out of memory) the
+// caller still gets a filled result object.
+TEST(Trapped, NothingEscapesAndTheResultIsAlwaysFilled) {
+    test::Sandbox sb;
+    const Trap trap{u"op", classOrigin(u"C"), Description::Own};
+    struct Foreign {};
+    const ErrInfo foreign = trapped(trap, [](ErrInfo&) { throw Foreign{}; });
+    EXPECT_EQ(foreign.numberInfo(), err::kInternal);
+    EXPECT_EQ(foreign.locationInfo(), u"op");
+
+    test::ReplacedCall clock("clock", []() -> platform::LocalTime { throw std::bad_alloc(); });
+    const ErrInfo r = trapped(trap, [](ErrInfo&) { raise(err::kFileNotFound); });
+    EXPECT_EQ(r.numberInfo(), err::kFileNotFound);
+    EXPECT_EQ(r.typeInfo(), eiERRORTYPE);
+}
 
 TEST(ErrInfo, NewObjectIsUnfilledSuccess) {
     ErrInfo e;

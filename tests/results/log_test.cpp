@@ -78,9 +78,9 @@ TEST(LogSettings, TraceAndSwitchDimensionRules) {
 TEST(LogSettings, DwordTraceIsReadAsHexText) {
     test::Sandbox box;
     test::Sandbox::setDword(kKey, u"Trace", 3);
-    EXPECT_EQ(readRegistryText(HKEY_LOCAL_MACHINE, kKey, u"Trace").text, u"&h3");
+    EXPECT_EQ(readRegistryText(kHkeyLocalMachine, kKey, u"Trace").text, u"&h3");
     test::Sandbox::setDword(kKey, u"SwitchDimension", 1024000);
-    EXPECT_EQ(readRegistryText(HKEY_LOCAL_MACHINE, kKey, u"SwitchDimension").text, u"&hFA000");
+    EXPECT_EQ(readRegistryText(kHkeyLocalMachine, kKey, u"SwitchDimension").text, u"&hFA000");
     ErrInfo e;
     e.runInitialize();
     EXPECT_EQ(e.traceLevel(), 3);

@@ -54,12 +54,12 @@ class Sandbox {
     std::string mainLog() const { return path("orvmira.log"); }
 
     static void setText(TextView key, TextView name, TextView value,
-                        uint32_t root = HKEY_LOCAL_MACHINE) {
+                        uint32_t root = kHkeyLocalMachine) {
         (void)platform::writeValue(platform::fullKeyPath(root, key),
                                    {Text(name), platform::kRegSz, platform::regStringData(value)});
     }
     static void setDword(TextView key, TextView name, uint32_t value,
-                         uint32_t root = HKEY_LOCAL_MACHINE) {
+                         uint32_t root = kHkeyLocalMachine) {
         (void)platform::writeValue(
             platform::fullKeyPath(root, key),
             {Text(name), platform::kRegDword, platform::regDwordData(value)});

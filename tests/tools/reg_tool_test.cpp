@@ -69,7 +69,7 @@ TEST(RegTool, AddQueryAndDeleteValuesOfEveryType) {
         ToolRun run = reg(box, args);
         EXPECT_EQ(run.code, 0) << run.err;
     }
-    EXPECT_EQ(readRegistryText(HKEY_LOCAL_MACHINE, u"SOFTWARE\\VELN\\LogSystem", u"Trace").text,
+    EXPECT_EQ(readRegistryText(kHkeyLocalMachine, u"SOFTWARE\\VELN\\LogSystem", u"Trace").text,
               u"&h3");
     ToolRun q = reg(box, {"query", "HKEY_LOCAL_MACHINE\\software\\veln\\logsystem"});
     EXPECT_EQ(q.code, 0) << q.err;
@@ -135,9 +135,9 @@ TEST(RegTool, FailuresNameTheKeyOrValueAndExitWithOne) {
     }
     // Without /f an existing value is only replaced when the user says yes.
     EXPECT_EQ(reg(box, {"add", "HKLM\\SOFTWARE\\App", "/v", "Old", "/d", "2"}, "no\n").code, 1);
-    EXPECT_EQ(readRegistryText(HKEY_LOCAL_MACHINE, u"SOFTWARE\\App", u"Old").text, u"1");
+    EXPECT_EQ(readRegistryText(kHkeyLocalMachine, u"SOFTWARE\\App", u"Old").text, u"1");
     EXPECT_EQ(reg(box, {"add", "HKLM\\SOFTWARE\\App", "/v", "Old", "/d", "2"}, "yes\n").code, 0);
-    EXPECT_EQ(readRegistryText(HKEY_LOCAL_MACHINE, u"SOFTWARE\\App", u"Old").text, u"2");
+    EXPECT_EQ(readRegistryText(kHkeyLocalMachine, u"SOFTWARE\\App", u"Old").text, u"2");
     EXPECT_EQ(reg(box, {"delete", "HKLM\\SOFTWARE\\App"}, "").code, 1);
     EXPECT_TRUE(platform::keyExists(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\App").valueOr(false));
 }
@@ -192,12 +192,11 @@ TEST(RegTool, ImportsAWindowsExportInUtf16WithByteOrderMark) {
     test::writeBytes(box.path("windows.reg"), bytes);
     ToolRun im = reg(box, {"import", box.path("windows.reg")});
     ASSERT_EQ(im.code, 0) << im.err;
-    EXPECT_EQ(readRegistryText(HKEY_LOCAL_MACHINE, u"SOFTWARE\\VELN\\LogSystem", u"Path").text,
+    EXPECT_EQ(readRegistryText(kHkeyLocalMachine, u"SOFTWARE\\VELN\\LogSystem", u"Path").text,
               u"C:\\Program Files\\VELN\\Log\\");
-    EXPECT_EQ(
-        readRegistryText(HKEY_LOCAL_MACHINE, u"SOFTWARE\\VELN\\LogSystem", u"ByteSwitch").text,
-        u"&hF4240");
-    EXPECT_EQ(readRegistryText(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Vendite \u00e8\\DbAccess",
+    EXPECT_EQ(readRegistryText(kHkeyLocalMachine, u"SOFTWARE\\VELN\\LogSystem", u"ByteSwitch").text,
+              u"&hF4240");
+    EXPECT_EQ(readRegistryText(kHkeyLocalMachine, u"SOFTWARE\\Vendite \u00e8\\DbAccess",
                                u"connectionDbName")
                   .text,
               u"ORCL");
@@ -243,7 +242,7 @@ TEST(RegTool, ImportsAnsiFilesAndSkipsValuesUnderADeletedKey) {
                      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\R4]\r\n\"s\"=\"\xE9t\xE9\"\r\n");
     ToolRun ansi = reg(box, {"import", box.path("ansi.reg")});
     EXPECT_EQ(ansi.code, 0) << ansi.err;
-    EXPECT_EQ(readRegistryText(HKEY_CURRENT_USER, u"R4", u"s").text, u"\u00e9t\u00e9");
+    EXPECT_EQ(readRegistryText(kHkeyCurrentUser, u"R4", u"s").text, u"\u00e9t\u00e9");
 
     test::writeBytes(box.path("tweak.reg"),
                      "Windows Registry Editor Version 5.00\r\n\r\n"
@@ -255,7 +254,7 @@ TEST(RegTool, ImportsAnsiFilesAndSkipsValuesUnderADeletedKey) {
     EXPECT_EQ(tweak.code, 0) << tweak.err;
     EXPECT_TRUE(contains(tweak.err, "warning: " + box.path("tweak.reg") + " line 4")) << tweak.err;
     EXPECT_EQ(reg(box, {"query", "HKCU\\Tweak\\Old"}).code, 1);
-    EXPECT_EQ(readRegistryText(HKEY_CURRENT_USER, u"Tweak\\New", u"W").text, u"&h2");
+    EXPECT_EQ(readRegistryText(kHkeyCurrentUser, u"Tweak\\New", u"W").text, u"&h2");
 }
 
 TEST(RegTool, StoreOptionOverridesTheEnvironment) {

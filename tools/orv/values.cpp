@@ -256,7 +256,7 @@ Variant arrayFromJson(const json& lb, const json& items, int depth) {
     if (lower.size() == 1) {
         a.redim(Bounds{lower[0], upperBound(lower[0], items.size())});
         for (size_t i = 0; i < items.size(); ++i)
-            a.storage()[i] = valueFromJson(items[i], depth + 1);
+            a.elements()[i] = valueFromJson(items[i], depth + 1);
     } else if (lower.size() == 2) {
         const size_t cols = items.empty() ? 0 : items[0].size();
         for (const json& row : items)
@@ -267,7 +267,7 @@ Variant arrayFromJson(const json& lb, const json& items, int depth) {
         // Storage runs down the first index fastest.
         for (size_t i = 0; i < items.size(); ++i)
             for (size_t k = 0; k < cols; ++k)
-                a.storage()[i + k * items.size()] = valueFromJson(items[i][k], depth + 1);
+                a.elements()[i + k * items.size()] = valueFromJson(items[i][k], depth + 1);
     } else if (!items.empty()) {
         bad("an Array without bounds has no items");
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -71,10 +72,16 @@ class Array {
     T& at(int32_t i, int32_t j) { return data_[offset2(i, j)]; }
     const T& at(int32_t i, int32_t j) const { return data_[offset2(i, j)]; }
 
-    // Raw storage, first index fastest.
-    std::vector<T>& storage() { return data_; }
+    // The elements in storage order, first index fastest. Elements may be
+    // changed through the span; the count changes only with the bounds
+    // (redim, redimPreserve, erase).
+    std::span<T> elements() { return data_; }
+    std::span<const T> elements() const { return data_; }
+    // The storage itself, to read (and compare) only.
     const std::vector<T>& storage() const { return data_; }
+    // Room for `n` elements ahead of a redimPreserve that will need it.
     void reserve(size_t n) { data_.reserve(n); }
+    size_t capacity() const { return data_.capacity(); }
 
     friend bool operator==(const Array& a, const Array& b) {
         if (a.dims_.size() != b.dims_.size()) return false;

@@ -103,7 +103,7 @@ class TableReader {
             } else {
                 ++nonBlank_;
                 if (line_ > rows_) table_.redimPreserve(rows_ = line_);  // the file grew
-                Text* row = table_.storage().data() + size_t(line_ - 1) * size_t(width_);
+                Text* row = table_.elements().data() + size_t(line_ - 1) * size_t(width_);
                 lineEnd = fast_ ? split(p, e, row) : nullptr;
                 if (lineEnd) {
                     lastFast_ = true;
@@ -111,7 +111,6 @@ class TableReader {
                     lineEnd = scan::find(p, e, files::kCr);
                     parseLine(p, lineEnd);
                 }
-                heap_.catchUp();  // the cells' strings take fresh heap pages
             }
             p = lineEnd;
             if (p < e) {
@@ -180,7 +179,6 @@ class TableReader {
     int32_t& nonBlank_;
     const bool fast_ = width_ < kMaxPosition;
     Funzioni parser_;
-    platform::HeapGrowth heap_;
     int32_t line_ = 0;
     bool lastFast_ = false;
     ErrInfo last_;
@@ -215,18 +213,17 @@ ErrInfo readCsvTable(const Text& sFileName, Array<Text>& sArrayValue, int32_t lN
         // The table is one large block filled from start to end: the system
         // may back it with large pages (fewer page faults).
         const int64_t cells = int64_t{lNumRows} * lineCount;
-        if (cells <= int64_t{1} << 31 &&
-            static_cast<size_t>(cells) > sArrayValue.storage().capacity()) {
+        if (cells <= int64_t{1} << 31 && static_cast<size_t>(cells) > sArrayValue.capacity()) {
             sArrayValue.erase();
             sArrayValue.reserve(static_cast<size_t>(cells));
-            platform::adviseLargeBlock(sArrayValue.storage().data(),
+            platform::adviseLargeBlock(sArrayValue.elements().data(),
                                        static_cast<size_t>(cells) * sizeof(Text));
         }
         sArrayValue.redim({1, lNumRows}, {1, lineCount});
         file.seek(0).orRaise();
         TableReader reader(sArrayValue, lNumRows, lineCount, fields, lNumColumns);
         BlockLines(file, blockSize).run([&](const char* b, const char* e) { reader.run(b, e); });
-        file.close();
+        (void)file.close();  // read only: nothing to lose
         // A file that shrank since it was counted keeps its lines only.
         if (reader.lines() >= 1 && reader.lines() < lineCount)
             sArrayValue.redimPreserve(reader.lines());

@@ -15,7 +15,6 @@
 #include "orvcommon/files/line_reader.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/platform/files.hpp"
-#include "orvcommon/platform/memory.hpp"
 #include "orvcommon/results/trap.hpp"
 
 namespace orv {
@@ -149,7 +148,7 @@ ErrInfo FileUtility::UpdateFileTime(Variant& fname, Variant& fyear, Variant& fmo
         // The outcome of setting the times is not examined: a date that does
         // not exist converts to 0, which leaves the times as they were.
         (void)file.setTimes(systemTimeToFileTime(st));
-        file.close();
+        (void)file.close();
     });
 }
 
@@ -166,6 +165,8 @@ ErrInfo FileUtility::writeFile(const Text& sFileName, int32_t attributeFile,
             std::string bytes = cp1252::encode(sTextFile);
             bytes.append("\r\n");
             f.writeAll(bytes).orRaise();
+            // Some file systems report a failed write only when the file closes.
+            f.close().orRaise();
         }
         platform::setAttributes(sFileName, attributeFile).orRaise();
         fillSuccess(result, trap, kSuccessText);
@@ -190,12 +191,17 @@ ErrInfo FileUtility::getCsvStringFromArray(Text& sStringFile, Array<Text>& sArra
     return trapped(trap, [&](ErrInfo& result) {
         result.clear();
         sStringFile.clear();
+        // Without a column every line is blank and none is written; the
+        // rows are not walked (up to 2^31 of them, all empty).
+        if (lNumColumns < 1) return;
         Text line;
-        for (int32_t row = 1; row <= lNumRows; ++row) {
+        // 64-bit counters: a bound of 2147483647 ends the loop too.
+        for (int64_t row = 1; row <= lNumRows; ++row) {
             line.clear();
             bool hasContent = false;
-            for (int32_t col = 1; col <= lNumColumns; ++col) {
-                const Text& cell = sArrayValue.at(col, row);
+            for (int64_t col = 1; col <= lNumColumns; ++col) {
+                const Text& cell =
+                    sArrayValue.at(static_cast<int32_t>(col), static_cast<int32_t>(row));
                 if (!isBlank(cell)) hasContent = true;
                 appendCell(line, cell);
                 if (col < lNumColumns) line.push_back(u';');
@@ -213,7 +219,7 @@ ErrInfo FileUtility::readFile(const Text& sFileName, Text& sTextFile) {
     return trapped(trap, [&](ErrInfo&) {
         platform::File f = openOrRaise(sFileName, platform::OpenMode::Read);
         const std::string bytes = readAllOrRaise(f);
-        f.close();
+        (void)f.close();  // read only: nothing to lose
         sTextFile = cp1252::decode(bytes);
     });
 }
@@ -239,16 +245,14 @@ ErrInfo FileUtility::readAndLoadInArrayByCRLF(const Text& sFileName, Array<Text>
         if (count > 1) listRows.redimPreserve(count);
         if (!f.seek(0)) raise(err::kDeviceIo);
         int32_t read = 0;
-        platform::HeapGrowth heap;  // the lines' texts take fresh heap pages
         files::BlockLines(f).run([&](const char* b, const char* e) {
             files::forEachLine(std::string_view(b, static_cast<size_t>(e - b)),
                                [&](std::string_view line) {
                                    if (read == count) listRows.redimPreserve(count = read + 1);
-                                   cp1252::decodeAppend(line, listRows.storage()[size_t(read++)]);
-                                   heap.catchUp();
+                                   cp1252::decodeAppend(line, listRows.elements()[size_t(read++)]);
                                });
         });
-        f.close();
+        (void)f.close();  // read only: nothing to lose
         // A file that shrank since it was counted keeps its lines only.
         if (read < count) listRows.redimPreserve(std::max(read, 1));
         lNumRows = read;
@@ -260,7 +264,7 @@ ErrInfo FileUtility::readBinaryFile(const Text& sFileName, Variant& vntTextFile)
     return trapped(trap, [&](ErrInfo&) {
         platform::File f = openOrRaise(sFileName, platform::OpenMode::Read);
         std::string bytes = readAllOrRaise(f);
-        f.close();
+        (void)f.close();  // read only: nothing to lose
         vntTextFile = Variant(ByteString{std::move(bytes)});
     });
 }
@@ -341,7 +345,7 @@ ErrInfo FileUtility::ooReadFile(const Text& sFlLename, int16_t iObjectLen, int32
             else
                 pending = err::kSubscriptOutOfRange;
         }
-        f.close();
+        (void)f.close();  // read only: nothing to lose
         fillSuccess(result, trap, kSuccessText);
     });
 }

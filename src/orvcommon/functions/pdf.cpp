@@ -35,6 +35,10 @@ int16_t runEngine(const Text& commandFile, const Text& pdfFile, Text& message) {
     return code;
 }
 
+// Suffixes drawn for one stream before giving up (each is taken only when
+// its files are another user's or another call holds them).
+constexpr int kPairAttempts = 64;
+
 // An engine failure is the operation's own finding, yet it is logged.
 void fillEngineFailure(ErrInfo& result, const Trap& trap, const Text& message) {
     fillDetectedFailure(result, trap, eiABORTED, message);
@@ -83,16 +87,49 @@ ErrInfo Funzioni::createPdfStream(const Variant& vntCommandStream, Variant& vntP
         Text folder = trimSpaces(platform::tempFolder());
         if (folder.size() <= 1) return;
         if (folder.back() != platform::kPathSeparator) folder.push_back(platform::kPathSeparator);
-        const Text commandFile = folder + u"cmd" + suffix;
-        const Text pdfFile = folder + u"pdf" + suffix;
+        Text commandFile = folder + u"cmd" + suffix;
+        Text pdfFile = folder + u"pdf" + suffix;
 
         // Null raises error 94 here, before any file is written.
         const Text commands = toText(vntCommandStream);
+
+        // The pair is this call's alone: neither file is a link or another
+        // user's, and the command file stays locked until the PDF is read
+        // back, so that a concurrent call draws another suffix.
+        platform::File held;
+        bool pdfMade = false;
+        for (int attempt = 1;; ++attempt) {
+            auto command = platform::File::openWorkFile(commandFile, true);
+            Result<platform::File> pdf = Failure{err::kFileAlreadyExists};
+            if (command) pdf = platform::File::openWorkFile(pdfFile, false, &pdfMade);
+            if (command && pdf) {
+                held = std::move(*command);
+                break;
+            }
+            const int32_t error = command ? pdf.error() : command.error();
+            if (error != err::kFileAlreadyExists) {
+                // The folder cannot be written, or the like: writeFile
+                // reports it as it reports any write failure.
+                result = files.writeFile(commandFile, 0, commands);
+                if (result.isSuccess()) raise(error);
+                return;
+            }
+            if (attempt == kPairAttempts) raise(err::kFileAlreadyExists);
+            const Text next = funzioni_detail::pdfSuffix(platform::randomUnit());
+            commandFile = folder + u"cmd" + next;
+            pdfFile = folder + u"pdf" + next;
+        }
+
         result = files.writeFile(commandFile, 0, commands);
         if (!result.isSuccess()) return;
 
         Text message;
-        if (runEngine(commandFile, pdfFile, message) != 0) {
+        const int16_t code = runEngine(commandFile, pdfFile, message);
+        // The empty file made here for the engine, when it wrote nothing
+        // into it, is no PDF: it goes.
+        if (pdfMade && platform::fileSize(pdfFile).valueOr(-1) == 0)
+            (void)platform::removeFile(pdfFile);
+        if (code != 0) {
             fillEngineFailure(result, trap, message);
             return;
         }

@@ -7,7 +7,7 @@
 namespace orv::platform {
 
 File::~File() {
-    close();
+    (void)close();  // a file whose writes matter was closed and checked before
 }
 File::File(File&& o) noexcept
     : handle_(o.handle_),
@@ -18,7 +18,7 @@ File::File(File&& o) noexcept
 }
 File& File::operator=(File&& o) noexcept {
     if (this != &o) {
-        close();
+        (void)close();
         handle_ = o.handle_;
         temporaryPrefix_ = std::move(o.temporaryPrefix_);
         temporaryName_ = std::move(o.temporaryName_);
@@ -54,7 +54,8 @@ Status copyFile(TextView from, TextView to) {
     if (!bytes) return Failure{bytes.error()};
     auto out = File::open(to, OpenMode::WriteTruncate);
     if (!out) return Failure{out.error()};
-    return out->writeAll(*bytes);
+    if (Status written = out->writeAll(*bytes); !written) return written;
+    return out->close();
 }
 
 }  // namespace orv::platform

@@ -51,8 +51,21 @@ class File {
     // its name begins with `namePrefix`).
     static Result<File> createTemporary(TextView namePrefix, FileAccess access);
 
+    // A work file of the library's own in the temporary folder (tempFolder),
+    // named by the caller, that is to be this call's alone: opened without
+    // following a link, created for the owner alone when missing (`created`
+    // says so). A name whose file is a link, not a regular file, or
+    // another user's is refused with error 58 (file already exists): the
+    // caller draws another name. With `lock` the file is also locked
+    // exclusively while it stays open, and a file another call holds so is
+    // refused the same way.
+    static Result<File> openWorkFile(TextView path, bool lock, bool* created = nullptr);
+
     bool isOpen() const { return handle_ != kClosed; }
-    void close();
+    // Closes the file. Some file systems (network, quota) report a write
+    // failure only here: after writing, check it as part of the write. The
+    // file is closed whatever the answer.
+    Status close();
 
     // Puts a file made by createTemporary in place of `target`, in the same
     // folder, in one step: a reader opens the old file or this one, never
@@ -136,7 +149,11 @@ Status removeFile(TextView path);
 // Creates a folder and its missing parents.
 Status createFolders(TextView path);
 
-// Temporary folder, ending in the separator: TMPDIR, else /tmp/.
+// The temporary folder for the library's work files, ending in the
+// separator; empty when there is none to use. On Windows the user's own
+// (GetTempPath). On POSIX TMPDIR when set, else a folder of the user's own:
+// $XDG_RUNTIME_DIR, else /tmp/orvcommon-<uid>, created for the user alone;
+// either is used only when the user owns it and nobody else may write to it.
 Text tempFolder();
 
 // ---- Attributes, directory listing, file times

@@ -18,13 +18,13 @@ const SystemCallEntry* find(const char* name) {
 bool setSystemCall(const char* name, SystemCall replacement) {
     const SystemCallEntry* e = find(name);
     if (!e) return false;
-    *e->slot = replacement ? replacement : e->original;
+    e->set(replacement ? replacement : e->original);
     return true;
 }
 
 SystemCall systemCall(const char* name) {
     const SystemCallEntry* e = find(name);
-    return e ? *e->slot : nullptr;
+    return e ? e->get() : nullptr;
 }
 
 SystemCall originalSystemCall(const char* name) {
@@ -42,7 +42,7 @@ const char* nextSystemCall(const char* name) {
 
 void restoreSystemCalls() {
     for (const SystemCallEntry& e : systemCallEntries())
-        *e.slot = e.original;
+        e.set(e.original);
 }
 
 }  // namespace orv::platform

@@ -47,11 +47,14 @@ const char* nextSystemCall(const char* name);
 void restoreSystemCalls();
 
 // The backend's table, which the functions above work on: one entry per
-// system call, then the services.
+// system call, then the services. The calls in force are kept with their own
+// types; `get` and `set` convert from and to the plain pointer seen here
+// (a function pointer converted and back is the same pointer).
 struct SystemCallEntry {
     const char* name;
-    SystemCall* slot;     // the entry in force, seen as a plain pointer
-    SystemCall original;  // the system's own
+    SystemCall (*get)();           // the entry in force
+    void (*set)(SystemCall call);  // puts `call` in force
+    SystemCall original;           // the system's own
 };
 std::span<const SystemCallEntry> systemCallEntries();
 

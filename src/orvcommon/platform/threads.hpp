@@ -18,12 +18,22 @@ void atThreadExit(void (*fn)(void*), void* arg);
 // holds such objects can be freed before their destructors run, which then
 // free what is already gone. Here only a pointer lives in thread-local
 // storage; the object is on the heap and `atThreadExit` destroys it.
+//
+// At thread exit the pointer is cleared before the object goes, so an exit
+// call that runs later (one registered before the object was made) and
+// reaches perThread<T> gets a fresh object, destroyed in its turn, never the
+// freed one.
 template <class T>
 T& perThread() {
     thread_local T* object = nullptr;
     if (!object) {
         object = new T();
-        atThreadExit([](void* p) { delete static_cast<T*>(p); }, object);
+        atThreadExit(
+            [](void* p) {
+                object = nullptr;
+                delete static_cast<T*>(p);
+            },
+            object);
     }
     return *object;
 }

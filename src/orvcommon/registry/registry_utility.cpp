@@ -43,7 +43,7 @@ ErrInfo RegistryUtility::getInfoForConnection(const Text& sApplicationName, Text
                                               Text& sConnectionUser, Text& sConnectionPassword) {
     const Trap trap{u"getInfoForConnection", classOrigin(kClassName), Description::Own};
     return trapped(trap, [&](ErrInfo& result) {
-        int32_t root = static_cast<int32_t>(HKEY_LOCAL_MACHINE);
+        int32_t root = static_cast<int32_t>(kHkeyLocalMachine);
         Text key = connectionKeyName(sApplicationName);
         Text name = u"connectionDbName";
         sConnectionDbName = getKeyValue(root, key, name);
@@ -64,7 +64,7 @@ ErrInfo RegistryUtility::saveInfoForConnection(const Text& sApplicationName,
         bool written = false;
         {
             std::unique_ptr<RegistryWriter> writer = createWriter(writerFactory_);
-            const int32_t root = static_cast<int32_t>(HKEY_LOCAL_MACHINE);
+            const int32_t root = static_cast<int32_t>(kHkeyLocalMachine);
             const Text key = connectionKeyName(sApplicationName);
             // Each write only after the one before it succeeded; values
             // already written stay written.
@@ -95,7 +95,7 @@ bool RegistryUtility::isRegistryInWritePermission() {
         // A write that fails with an error instead of answering false leaves
         // the answer true: only the writer's own "no" counts as refusal.
         answer = true;
-        answer = writer->setStringValue(static_cast<int32_t>(HKEY_LOCAL_MACHINE), u"SOFTWARE\\VELN",
+        answer = writer->setStringValue(static_cast<int32_t>(kHkeyLocalMachine), u"SOFTWARE\\VELN",
                                         u"Check", stamp);
     } catch (...) {
         // Every failure is absorbed.

@@ -104,7 +104,7 @@ struct LogSettings {
 // one look at the settings store; nothing when the store cannot be read.
 using RawValues = std::vector<std::optional<platform::RegValue>>;
 RawValues readLogValues() {
-    static const Text key = platform::fullKeyPath(HKEY_LOCAL_MACHINE, kLogKey);
+    static const Text key = platform::fullKeyPath(kHkeyLocalMachine, kLogKey);
     auto read = platform::readValues(key, {u"Path", u"Trace", u"SwitchDimension"});
     return read ? std::move(*read) : RawValues(3);
 }

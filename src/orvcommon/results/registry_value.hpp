@@ -13,11 +13,11 @@
 namespace orv {
 
 // Root handle values.
-inline constexpr uint32_t HKEY_CLASSES_ROOT = 0x80000000u;
-inline constexpr uint32_t HKEY_CURRENT_USER = 0x80000001u;
-inline constexpr uint32_t HKEY_LOCAL_MACHINE = 0x80000002u;
-inline constexpr uint32_t HKEY_USERS = 0x80000003u;
-inline constexpr uint32_t HKEY_CURRENT_CONFIG = 0x80000005u;
+inline constexpr uint32_t kHkeyClassesRoot = 0x80000000u;
+inline constexpr uint32_t kHkeyCurrentUser = 0x80000001u;
+inline constexpr uint32_t kHkeyLocalMachine = 0x80000002u;
+inline constexpr uint32_t kHkeyUsers = 0x80000003u;
+inline constexpr uint32_t kHkeyCurrentConfig = 0x80000005u;
 
 struct RegistryText {
     bool read = false;  // false when the key could not be opened or the query failed

@@ -1,5 +1,7 @@
 #include "orvcommon/results/trap.hpp"
 
+#include <new>
+
 #include "orvcommon/platform/module.hpp"
 
 namespace orv {
@@ -19,6 +21,32 @@ void fillTrappedFailure(ErrInfo& result, const Trap& trap, int32_t number,
     result.fill(number, text, eiERRORTYPE, trap.location, trap.origin.classInfo,
                 trap.origin.processInfo);
     result.writeLog();  // errors always reach the main log; its result is discarded
+}
+
+void fillFromCurrentException(ErrInfo& result, const Trap& trap) noexcept {
+    int32_t number = err::kInternal;
+    try {
+        try {
+            throw;
+        } catch (const RuntimeError& e) {
+            number = e.number();
+            fillTrappedFailure(result, trap, number, e.description());
+        } catch (const std::bad_alloc&) {
+            number = err::kOutOfMemory;
+            fillTrappedFailure(result, trap, number, standardMessage(number));
+        } catch (...) {
+            fillTrappedFailure(result, trap, number, standardMessage(number));
+        }
+    } catch (...) {
+        // Filling or logging failed in turn (out of memory, most likely).
+        // Empty texts take no memory: the caller still gets the number.
+        if (result.numberInfo() != number || result.typeInfo() != eiERRORTYPE) {
+            try {
+                result.fill(number, Text(), eiERRORTYPE, Text());
+            } catch (...) {
+            }
+        }
+    }
 }
 
 void fillDetectedFailure(ErrInfo& result, const Trap& trap, int32_t code, const Text& description) {

@@ -4,8 +4,6 @@
 // pair, append it to the main log and return it.
 #pragma once
 
-#include <new>
-
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/results/errinfo.hpp"
 
@@ -39,19 +37,21 @@ void fillDetectedFailure(ErrInfo& result, const Trap& trap, int32_t code, const 
 // Fills `result` as success with the operation's success text.
 void fillSuccess(ErrInfo& result, const Trap& trap, const Text& successText);
 
-// Runs `body(result)` on a fresh result object; a run-time error (or an out-
-// of-memory or other failure, as errors 7 and 51) becomes a trapped failure.
+// Fills `result` from the exception being handled (inside a catch block):
+// a run-time error with its number, out of memory as error 7, anything else
+// as error 51; then logs it. Never throws: when filling or logging fails in
+// turn, the result still carries the number and eiERRORTYPE.
+void fillFromCurrentException(ErrInfo& result, const Trap& trap) noexcept;
+
+// Runs `body(result)` on a fresh result object; whatever it throws becomes a
+// trapped failure, and nothing crosses this boundary.
 template <class Body>
-ErrInfo trapped(const Trap& trap, Body&& body) {
+ErrInfo trapped(const Trap& trap, Body&& body) noexcept {
     ErrInfo result;
     try {
         body(result);
-    } catch (const RuntimeError& e) {
-        fillTrappedFailure(result, trap, e.number(), e.description());
-    } catch (const std::bad_alloc&) {
-        fillTrappedFailure(result, trap, err::kOutOfMemory, standardMessage(err::kOutOfMemory));
-    } catch (const std::exception&) {
-        fillTrappedFailure(result, trap, err::kInternal, standardMessage(err::kInternal));
+    } catch (...) {
+        fillFromCurrentException(result, trap);
     }
     return result;
 }

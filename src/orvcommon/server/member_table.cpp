@@ -101,7 +101,7 @@ structError structErrorFromArray(const VariantArray& a) {
 
 VariantArray structErrorToArray(const structError& s, int32_t lowerBound) {
     VariantArray a(Bounds{lowerBound, lowerBound + 6});
-    auto& v = a.storage();
+    const auto v = a.elements();
     v[0] = s.vntNumberInfo;
     v[1] = s.vntDescriptionInfo;
     v[2] = s.vntTypeInfo;
@@ -220,7 +220,7 @@ orv::Variant coerce(const orv::Variant& v, const Type& t) {
             if (v.isEmpty()) return orv::Variant(VariantArray());
             if (!v.isArray()) raise(err::kTypeMismatch);
             VariantArray out = *v.array();
-            for (auto& e : out.storage())
+            for (auto& e : out.elements())
                 e = converted([&] { return toText(e); });
             return orv::Variant(std::move(out));
         }
@@ -247,7 +247,7 @@ Array<Text> textArray(const VariantArray& a) {
     if (a.dims() == 1) out.redim(a.bounds(1));
     if (a.dims() == 2) out.redim(a.bounds(1), a.bounds(2));
     for (size_t k = 0; k < a.size(); ++k)
-        out.storage()[k] = *a.storage()[k].text();
+        out.elements()[k] = *a.storage()[k].text();
     return out;
 }
 
@@ -256,7 +256,7 @@ VariantArray variantArray(const Array<Text>& a) {
     if (a.dims() == 1) out.redim(a.bounds(1));
     if (a.dims() == 2) out.redim(a.bounds(1), a.bounds(2));
     for (size_t k = 0; k < a.size(); ++k)
-        out.storage()[k] = orv::Variant(a.storage()[k]);
+        out.elements()[k] = orv::Variant(a.storage()[k]);
     return out;
 }
 

@@ -1,5 +1,3 @@
-#include <sys/time.h>
-
 #include <ctime>
 #include <mutex>
 #include <random>
@@ -11,11 +9,11 @@ namespace orv::platform {
 namespace posix {
 
 LocalTime clockService() {
-    timeval tv{};
-    gettimeofday(&tv, nullptr);
-    time_t secs = tv.tv_sec;
+    timespec ts{};
+    sys.clock_gettime(CLOCK_REALTIME, &ts);
+    const time_t secs = ts.tv_sec;
     tm parts{};
-    localtime_r(&secs, &parts);
+    sys.localtime_r(&secs, &parts);
     LocalTime t;
     t.year = parts.tm_year + 1900;
     t.month = parts.tm_mon + 1;
@@ -23,7 +21,7 @@ LocalTime clockService() {
     t.hour = parts.tm_hour;
     t.minute = parts.tm_min;
     t.second = parts.tm_sec;
-    t.millisecond = static_cast<int>(tv.tv_usec / 1000);
+    t.millisecond = static_cast<int>(ts.tv_nsec / 1000000);
     return t;
 }
 

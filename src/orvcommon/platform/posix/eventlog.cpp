@@ -9,8 +9,8 @@ namespace orv::platform {
 
 void posix::eventlogService(TextView message) {
     static std::once_flag opened;
-    std::call_once(opened, [] { openlog("orvcommon", LOG_PID, LOG_USER); });
-    syslog(LOG_ERR, "%s", toUtf8(message).c_str());
+    std::call_once(opened, [] { sys.openlog("orvcommon", LOG_PID, LOG_USER); });
+    sys.syslogText(LOG_ERR, toUtf8(message).c_str());
 }
 
 void writeEventLog(TextView message) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/files.hpp"
@@ -184,15 +185,19 @@ Result<File> File::open(TextView path, OpenMode mode) {
     return f;
 }
 
-void File::close() {
+Status File::close() {
+    Status closed;
     if (isOpen()) {
-        sys.close(fdOf(handle_));
+        // Linux releases the descriptor even when close fails (EINTR too):
+        // never closed twice, the failure is reported.
+        if (sys.close(fdOf(handle_)) != 0) closed = posix::lastFailure();
         handle_ = kClosed;
     }
     // A named temporary file that was never put in place goes with it.
     if (!temporaryName_.empty()) sys.unlink(temporaryName_.c_str());
     temporaryName_.clear();
     temporaryPrefix_.clear();
+    return closed;
 }
 
 namespace {
@@ -353,15 +358,31 @@ Status appendWhole(int fd, std::string_view line, off_t sizeBefore) {
     return s;
 }
 
+// Appends the line, then closes the file: the first failure of the two.
+template <class Closer>
+Status appendThenClose(Closer& file, std::string_view line, off_t sizeBefore) {
+    Status written = appendWhole(file.fd, line, sizeBefore);
+    Status closed = file.close();
+    return !written ? written : closed;
+}
+
 }  // namespace
 
 Status SharedLogFile::run(const std::string_view* line, int64_t switchSize) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         auto opened = openFd(prepared_, line ? OpenMode::Append : OpenMode::AppendExisting);
         if (!opened) return Failure{opened.error()};
+        // A line is written only once its file closed without a failure
+        // (some file systems report a failed write only there).
         struct Closer {
             int fd;
-            ~Closer() { sys.close(fd); }
+            Status close() {
+                const int r = sys.close(std::exchange(fd, -1));
+                return r == 0 ? Status() : posix::lastFailure();
+            }
+            ~Closer() {
+                if (fd >= 0) sys.close(fd);
+            }
         } f{*opened};
         if (Status locked = lockFd(f.fd); !locked) return locked;
         struct stat st {};
@@ -382,11 +403,11 @@ Status SharedLogFile::run(const std::string_view* line, int64_t switchSize) {
                 if (Status locked = lockFd(g.fd); !locked) return locked;
                 struct stat freshSt {};
                 if (sys.fstat(g.fd, &freshSt) != 0) return posix::lastFailure();
-                return appendWhole(g.fd, *line, freshSt.st_size);
+                return appendThenClose(g, *line, freshSt.st_size);
             }
         }
         if (!line) return Status();
-        return appendWhole(f.fd, *line, st.st_size);
+        return appendThenClose(f, *line, st.st_size);
     }
     // Renamed away eight times in a row under our feet: give up the line.
     return Failure{err::kPathFileAccess};
@@ -424,11 +445,80 @@ Status createFolders(TextView path) {
     return folderExists(path) ? Status() : Failure{err::kPathNotFound};
 }
 
-Text tempFolder() {
-    const char* t = std::getenv("TMPDIR");
-    Text out = fromUtf8(t && *t ? t : "/tmp");
-    if (out.back() != kPathSeparator) out.push_back(kPathSeparator);
+namespace {
+
+// A folder only `uid` may put files in (or take them away from).
+bool privateFolder(const std::string& path, uid_t uid) {
+    struct stat st {};
+    return sys.lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid &&
+           (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+Text withSeparator(const std::string& folder) {
+    Text out = fromUtf8(folder);
+    if (out.empty() || out.back() != kPathSeparator) out.push_back(kPathSeparator);
     return out;
+}
+
+// A work file that is not this user's own regular file, with no other name.
+bool foreign(const struct stat& st) {
+    return !S_ISREG(st.st_mode) || st.st_uid != sys.geteuid() || st.st_nlink != 1;
+}
+
+}  // namespace
+
+Text tempFolder() {
+    // A folder the user chose is the user's business.
+    if (const char* t = std::getenv("TMPDIR"); t && *t) return withSeparator(t);
+    const uid_t uid = sys.geteuid();
+    if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && *run && privateFolder(run, uid))
+        return withSeparator(run);
+    const std::string own = "/tmp/orvcommon-" + std::to_string(uid);
+    if (sys.mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) return Text();
+    // Made by someone else first, or opened up since: not used.
+    return privateFolder(own, uid) ? withSeparator(own) : Text();
+}
+
+Result<File> File::openWorkFile(TextView path, bool lock, bool* created) {
+    const std::string p = native(path);
+    if (p.empty()) return Failure{err::kFileNotFound};
+    if (p.find('\0') != std::string::npos) return Failure{err::kBadFileNameOrNumber};
+    // Created new, or else the file already there; never through a link, and
+    // never blocked by a FIFO.
+    constexpr int kFlags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    bool made = true;
+    int fd;
+    do {
+        made = true;
+        fd = sys.open(p.c_str(), kFlags | O_CREAT | O_EXCL, 0600);
+        if (fd < 0 && errno == EEXIST) {
+            made = false;
+            fd = sys.open(p.c_str(), kFlags, 0);
+        }
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        const int e = errno;
+        // A link (ELOOP), a folder, a device or another user's file: not ours.
+        struct stat there {};
+        if (e == ELOOP || (sys.lstat(p.c_str(), &there) == 0 && foreign(there)))
+            return Failure{err::kFileAlreadyExists};
+        return posix::failureAt(e, p);
+    }
+    File f;
+    f.handle_ = fd;
+    struct stat st {};
+    if (sys.fstat(fd, &st) != 0) return posix::lastFailure();
+    if (foreign(st)) return Failure{err::kFileAlreadyExists};
+    if (lock) {
+        int r;
+        do {
+            r = sys.flock(fd, LOCK_EX | LOCK_NB);
+        } while (r != 0 && errno == EINTR);
+        if (r != 0)
+            return errno == EWOULDBLOCK ? Failure{err::kFileAlreadyExists} : posix::lastFailure();
+    }
+    if (created) *created = made;
+    return f;
 }
 
 }  // namespace orv::platform

@@ -11,6 +11,8 @@
 #include <sys/statvfs.h>
 #include <sys/types.h>
 
+#include <ctime>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -53,7 +55,16 @@
     X(dladdr, int, (const void* a, Dl_info* i), (a, i))                                   \
     X(newlocale, locale_t, (int c, const char* n, locale_t b), (c, n, b))                 \
     X(nl_langinfo_l, char*, (nl_item i, locale_t l), (i, l))                              \
-    X(freelocale, void, (locale_t l), (l))
+    X(freelocale, void, (locale_t l), (l))                                                \
+    X(geteuid, uid_t, (), ())                                                             \
+    X(lstat, int, (const char* p, struct stat* st), (p, st))                              \
+    X(clock_gettime, int, (clockid_t c, struct timespec * t), (c, t))                     \
+    X(localtime_r, struct tm*, (const time_t* t, struct tm* r), (t, r))                   \
+    X(openlog, void, (const char* id, int o, int f), (id, o, f))                          \
+    X(syslogText, void, (int priority, const char* message), (priority, message))         \
+    X(madvise, int, (void* a, size_t n, int advice), (a, n, advice))                      \
+    X(dlopen, void*, (const char* p, int f), (p, f))                                      \
+    X(dlsym, void*, (void* h, const char* s), (h, s))
 
 namespace orv::platform::posix {
 

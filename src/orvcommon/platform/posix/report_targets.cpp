@@ -148,6 +148,7 @@ void raiseCairo(cairo_status_t status, int32_t otherwise) {
 void writeWholeFile(const std::string& path, const std::string& bytes) {
     File f = File::open(fromUtf8(path), OpenMode::WriteTruncate).orRaise();
     f.writeAll(bytes).orRaise();
+    f.close().orRaise();  // a failed write may show only here
 }
 
 }  // namespace posix

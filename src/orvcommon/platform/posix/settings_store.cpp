@@ -227,9 +227,9 @@ Status modify(const std::function<bool(RegistryDocument&)>& change) {
     }
     auto lock = File::open(path + u".lock", OpenMode::Append);
     if (!lock) return Failure{lock.error()};
-    // Without the lock the write still replaces the store whole; only a
-    // change made meanwhile by another process could be lost.
-    const bool locked = lock->lockExclusive().ok();
+    // Without the lock another writer's change made meanwhile would be lost:
+    // no lock, no write (the caller sees the failure as of a full disk).
+    if (Status locked = lock->lockExclusive(); !locked) return locked;
 
     // The store as it is now, under the lock.
     std::string bytes;
@@ -251,7 +251,7 @@ Status modify(const std::function<bool(RegistryDocument&)>& change) {
     if (!parseRegText(text).errors.empty()) return Failure{err::kInvalidArgument};
 
     const Text prefix = path + u".tmp.";
-    if (locked) removeStaleReplacements(prefix);
+    removeStaleReplacements(prefix);
     // The store may hold passwords: a per-user store is its owner's alone,
     // the machine's is read by every user (as the machine's registry is), and
     // a store that exists keeps the rights its administrator gave it.

@@ -3,10 +3,18 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/xattr.h>
+#include <syslog.h>
 #include <unistd.h>
 
 #include "orvcommon/platform/posix/posix_io.hpp"
+
+// syslog with the message itself, never a format (the table's entries are
+// not variadic).
+static void syslogText(int priority, const char* message) {
+    ::syslog(priority, "%s", message);
+}
 
 namespace orv::platform {
 namespace posix {
@@ -39,8 +47,9 @@ SystemCalls sys = kReal;
 
 std::span<const SystemCallEntry> systemCallEntries() {
     static const SystemCallEntry kEntries[] = {
-#define ORV_SYSCALL_NAMED(name, result, params, args)        \
-    {#name, reinterpret_cast<SystemCall*>(&posix::sys.name), \
+#define ORV_SYSCALL_NAMED(name, result, params, args)                                              \
+    {#name, [] { return reinterpret_cast<SystemCall>(posix::sys.name); },                          \
+     [](SystemCall call) { posix::sys.name = reinterpret_cast<decltype(posix::sys.name)>(call); }, \
      reinterpret_cast<SystemCall>(posix::kReal.name)},
         ORV_POSIX_SYSCALLS(ORV_SYSCALL_NAMED) ORV_PLATFORM_SERVICES(ORV_SYSCALL_NAMED)
 #undef ORV_SYSCALL_NAMED

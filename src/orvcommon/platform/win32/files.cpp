@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/platform/files.hpp"
@@ -85,6 +86,10 @@ Status lockHandle(HANDLE h) {
 
 struct Closer {
     HANDLE h;
+    Status close() {
+        return sys.CloseHandle(std::exchange(h, INVALID_HANDLE_VALUE)) ? Status()
+                                                                       : win32::lastFailure();
+    }
     ~Closer() {
         if (h != INVALID_HANDLE_VALUE) sys.CloseHandle(h);
     }
@@ -232,15 +237,17 @@ Result<File> File::open(TextView path, OpenMode mode) {
     return f;
 }
 
-void File::close() {
+Status File::close() {
+    Status closed;
     if (isOpen()) {
-        sys.CloseHandle(handleOf(handle_));
+        if (!sys.CloseHandle(handleOf(handle_))) closed = win32::lastFailure();
         handle_ = kClosed;
     }
     // A temporary file that was never put in place goes with it.
     if (!temporaryName_.empty()) sys.DeleteFileW(win32::wide(fromUtf8(temporaryName_)).c_str());
     temporaryName_.clear();
     temporaryPrefix_.clear();
+    return closed;
 }
 
 namespace {
@@ -406,6 +413,14 @@ Status appendWhole(HANDLE h, std::string_view line, int64_t sizeBefore) {
     return s;
 }
 
+// Appends the line, then closes the file: the first failure of the two
+// (some file systems report a failed write only at the close).
+Status appendThenClose(Closer& file, std::string_view line, int64_t sizeBefore) {
+    Status written = appendWhole(file.h, line, sizeBefore);
+    Status closed = file.close();
+    return !written ? written : closed;
+}
+
 // True when `path` still names the file open as `h`.
 bool sameFile(HANDLE h, const wchar_t* path) {
     BY_HANDLE_FILE_INFORMATION mine{}, there{};
@@ -446,11 +461,11 @@ Status SharedLogFile::run(const std::string_view* line, int64_t switchSize) {
                 if (Status locked = lockHandle(g.h); !locked) return locked;
                 LARGE_INTEGER freshSize{};
                 if (!sys.GetFileSizeEx(g.h, &freshSize)) return win32::lastFailure();
-                return appendWhole(g.h, *line, freshSize.QuadPart);
+                return appendThenClose(g, *line, freshSize.QuadPart);
             }
         }
         if (!line) return Status();
-        return appendWhole(f.h, *line, size.QuadPart);
+        return appendThenClose(f, *line, size.QuadPart);
     }
     // Renamed away eight times in a row under our feet: give up the line.
     return Failure{err::kPathFileAccess};
@@ -500,6 +515,48 @@ Status createFolders(TextView path) {
     }
     if (folderExists(path)) return Status();
     return Failure{refused ? win32::errorFromOs(refused) : err::kPathNotFound};
+}
+
+Result<File> File::openWorkFile(TextView path, bool lock, bool* created) {
+    const std::wstring p = win32::wide(path);
+    if (p.empty()) return Failure{err::kFileNotFound};
+    if (p.find(L'\0') != std::wstring::npos) return Failure{err::kBadFileNameOrNumber};
+    // The temporary folder is the user's own; still, a link (a reparse point)
+    // or a folder there is not followed or used.
+    constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+    bool made = true;
+    HANDLE h = sys.CreateFileW(p.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                               CREATE_NEW, kFlags, nullptr);
+    if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
+        made = false;
+        h = sys.CreateFileW(p.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                            OPEN_EXISTING, kFlags, nullptr);
+    }
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD e = GetLastError();
+        if (e == ERROR_ACCESS_DENIED) return Failure{err::kFileAlreadyExists};  // a folder
+        return Failure{win32::errorFromOs(e)};
+    }
+    File f;
+    f.handle_ = reinterpret_cast<intptr_t>(h);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!sys.GetFileInformationByHandle(h, &info)) return win32::lastFailure();
+    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+        info.nNumberOfLinks != 1)
+        return Failure{err::kFileAlreadyExists};
+    if (lock) {
+        // Locks on Windows bind every handle's reads and writes: the lock
+        // lies far past any content, where no one reads or writes.
+        OVERLAPPED beyond{};
+        beyond.Offset = 0xFFFFFFFEu;
+        beyond.OffsetHigh = 0x7FFFFFFFu;
+        if (!sys.LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                            &beyond))
+            return GetLastError() == ERROR_LOCK_VIOLATION ? Failure{err::kFileAlreadyExists}
+                                                          : win32::lastFailure();
+    }
+    if (created) *created = made;
+    return f;
 }
 
 Text tempFolder() {

@@ -10,9 +10,4 @@ void adviseLargeBlock(void* address, size_t bytes) {
     (void)bytes;
 }
 
-// The Windows heap commits its pages on its own terms: there is no heap end to
-// follow, and the hint does nothing.
-HeapGrowth::HeapGrowth() = default;
-void HeapGrowth::catchUp() {}
-
 }  // namespace orv::platform

@@ -33,8 +33,9 @@ SystemCalls sys = kReal;
 
 std::span<const SystemCallEntry> systemCallEntries() {
     static const SystemCallEntry kEntries[] = {
-#define ORV_SYSCALL_NAMED(name, result, params, args)        \
-    {#name, reinterpret_cast<SystemCall*>(&win32::sys.name), \
+#define ORV_SYSCALL_NAMED(name, result, params, args)                                              \
+    {#name, [] { return reinterpret_cast<SystemCall>(win32::sys.name); },                          \
+     [](SystemCall call) { win32::sys.name = reinterpret_cast<decltype(win32::sys.name)>(call); }, \
      reinterpret_cast<SystemCall>(win32::kReal.name)},
         ORV_WIN32_SYSCALLS(ORV_SYSCALL_NAMED) ORV_PLATFORM_SERVICES(ORV_SYSCALL_NAMED)
 #undef ORV_SYSCALL_NAMED

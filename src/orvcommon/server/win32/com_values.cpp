@@ -84,7 +84,7 @@ orv::Variant fromRecord(IRecordInfo* info, void* record) {
     if (VARIANT* fields = structErrorFields(info, record)) {
         VariantArray out(Bounds{0, static_cast<int32_t>(kStructError.fields.size()) - 1});
         for (size_t k = 0; k < out.size(); ++k)
-            out.storage()[k] = fromVariant(fields[k]);
+            out.elements()[k] = fromVariant(fields[k]);
         return orv::Variant(std::move(out));
     }
     ULONG count = 0;
@@ -99,7 +99,7 @@ orv::Variant fromRecord(IRecordInfo* info, void* record) {
         hr = info->GetField(record, names[k], &field);
         if (SUCCEEDED(hr)) {
             try {
-                fields.storage()[k] = fromVariant(field);
+                fields.elements()[k] = fromVariant(field);
             } catch (...) {
                 VariantClear(&field);
                 for (BSTR n : names)
@@ -193,10 +193,10 @@ orv::Variant fromSafeArray(SAFEARRAY* sa) {
             if (element == VT_RECORD) {
                 IRecordInfo* info = nullptr;
                 SafeArrayGetRecordInfo(sa, &info);
-                out.storage()[k] = fromRecord(info, V_BYREF(&ref));
+                out.elements()[k] = fromRecord(info, V_BYREF(&ref));
                 if (info) info->Release();
             } else {
-                out.storage()[k] = fromVariant(ref);
+                out.elements()[k] = fromVariant(ref);
             }
         }
     } catch (...) {

@@ -13,6 +13,7 @@
 #include <olectl.h>
 #include <windows.h>
 
+#include <new>
 #include <string>
 
 #include "orvcommon/server/win32/dispatch.hpp"
