@@ -128,11 +128,11 @@ idl: configure
 	@$(BUILD)/tools/orv idl src/orvcommon/server/orvcommon.idl
 
 format:
-	@find src tests bench tools fuzz -name '*.cpp' -o -name '*.hpp' | xargs clang-format -i
+	@find src engines tests bench tools fuzz -name '*.cpp' -o -name '*.hpp' | xargs clang-format -i
 
 # Fails and names the files that `make format` would change.
 format-check:
-	@find src tests bench tools fuzz -name '*.cpp' -o -name '*.hpp' | \
+	@find src engines tests bench tools fuzz -name '*.cpp' -o -name '*.hpp' | \
 	  { xargs clang-format --dry-run --Werror 2>&1 || true; } | { grep -o '^[a-z][^:]*\.[ch]pp' || true; } | sort -u | \
 	  { if read -r first; then echo "format-check: not formatted (make format):"; \
 	    { echo "$$first"; cat; } | sed 's/^/  /'; exit 1; fi; echo "format-check: every source is formatted"; }

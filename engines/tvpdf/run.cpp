@@ -1,18 +1,12 @@
 // Reading the command file and the code page 1252 conversions.
 #include <string>
 
+#include "bytes.hpp"
 #include "document.hpp"
 #include "system.hpp"
 
 namespace tvpdf {
 namespace {
-
-// Characters of bytes 0x80-0x9F; the five undefined positions stand for
-// the C1 control of the same number.
-constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -68,7 +62,7 @@ bool nextUtf8(std::string_view s, size_t& i, char32_t& c) {
 
 bool inCp1252(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return true;
-    for (char16_t h : kHigh)
+    for (char16_t h : kCp1252High)
         if (h == c) return true;
     return false;
 }
@@ -83,7 +77,7 @@ std::string utf8FromCp1252(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
     for (unsigned char b : bytes)
-        appendUtf8(out, b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b);
+        appendUtf8(out, b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b);
     return out;
 }
 
@@ -109,7 +103,7 @@ std::string cp1252FromUtf8(std::string_view utf8) {
             byte = static_cast<char>(c);
         } else if (ok) {
             for (int k = 0; k < 32; ++k)
-                if (kHigh[k] == c) byte = static_cast<char>(0x80 + k);
+                if (kCp1252High[k] == c) byte = static_cast<char>(0x80 + k);
         }
         out.push_back(byte);
     }

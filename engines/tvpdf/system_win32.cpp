@@ -9,6 +9,7 @@
 #include <cwctype>
 #include <vector>
 
+#include "bytes.hpp"
 #include "system.hpp"
 
 namespace tvpdf::sys {
@@ -27,15 +28,6 @@ std::wstring lower(std::wstring s) {
     for (wchar_t& c : s)
         c = static_cast<wchar_t>(std::towlower(c));
     return s;
-}
-
-void add16(std::string& s, uint32_t v) {
-    s.push_back(static_cast<char>(v >> 8));
-    s.push_back(static_cast<char>(v));
-}
-void add32(std::string& s, uint32_t v) {
-    add16(s, v >> 16);
-    add16(s, v & 0xFFFF);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // format 4 or 12), OS/2, post, name, loca and glyf. Every read is bounds
 // checked: a damaged font is refused, never read past its end.
 #include "truetype.hpp"
+#include "bytes.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -9,12 +10,6 @@
 
 namespace tvpdf {
 namespace {
-
-// Characters of bytes 0x80-0x9F.
-constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // Big-endian reads inside a table; out of range reads give 0 and set bad.
 struct Reader {
@@ -43,14 +38,6 @@ void put32(std::string& s, size_t at, uint32_t v) {
     put16(s, at, v >> 16);
     put16(s, at + 2, v & 0xFFFF);
 }
-void add16(std::string& s, uint32_t v) {
-    s.push_back(static_cast<char>(v >> 8));
-    s.push_back(static_cast<char>(v));
-}
-void add32(std::string& s, uint32_t v) {
-    add16(s, v >> 16);
-    add16(s, v & 0xFFFF);
-}
 
 uint32_t checksum(std::string_view t) {
     uint32_t sum = 0;
@@ -71,7 +58,7 @@ constexpr const char* kKept[] = {"OS/2", "cmap", "cvt ", "fpgm", "gasp", "glyf",
 }  // namespace
 
 char32_t unicodeOfCp1252(unsigned char code) {
-    return code >= 0x80 && code < 0xA0 ? kHigh[code - 0x80] : code;
+    return code >= 0x80 && code < 0xA0 ? kCp1252High[code - 0x80] : code;
 }
 
 std::string_view TrueTypeFont::table(const char* tag) const {
