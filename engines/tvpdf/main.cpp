@@ -8,9 +8,26 @@
 #include "document.hpp"
 #include "system.hpp"
 
+namespace {
+
+constexpr const char* kUsage = "usage: tvpdf COMMANDFILE PDFFILE\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf(
+            "%s\n"
+            "Reads the drawing commands in COMMANDFILE (code page 1252, or UTF-8) and writes\n"
+            "the PDF document PDFFILE. Exits 0 on success, else with the engine's error code\n"
+            "and its message on standard error.\n\n"
+            "The command language: tvpdf-commands.md, in the documentation folder of the\n"
+            "installation (share/doc/orvcommon/) or docs/ of the source tree.\n",
+            kUsage);
+        return 0;
+    }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: tvpdf COMMANDFILE PDFFILE\n");
+        std::fputs(kUsage, stderr);
         return 64;
     }
 #ifdef _WIN32
