@@ -6,13 +6,14 @@
 
 #include <filesystem>
 
-#include "orvcommon/platform/reg_document.hpp"
+#include "orvcommon/formats/reg_document.hpp"
 #include "orvcommon/platform/settings.hpp"
 
 namespace {
 
 using namespace orv;
 using namespace orv::platform;
+using namespace orv::formats;
 
 RegistryDocument storeOf(int keys) {
     RegistryDocument doc;

@@ -5,13 +5,12 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "orvcommon/platform/reg_document.hpp"
+#include "orvcommon/formats/reg_document.hpp"
 
 namespace {
 
 // Same keys with the same values, whatever the order of the keys.
-bool sameContent(const orv::platform::RegistryDocument& a,
-                 const orv::platform::RegistryDocument& b) {
+bool sameContent(const orv::formats::RegistryDocument& a, const orv::formats::RegistryDocument& b) {
     if (a.keys().size() != b.keys().size()) return false;
     for (const auto& key : a.keys()) {
         const auto* other = b.find(key.path);
@@ -23,7 +22,7 @@ bool sameContent(const orv::platform::RegistryDocument& a,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace orv::platform;
+    using namespace orv::formats;
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     RegistryDocument doc = documentFromText(bytes);
     std::string written = writeRegText(doc);

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/formats/reg_document.hpp"
 #include "orvcommon/platform/files.hpp"
-#include "orvcommon/platform/reg_document.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/platform/system_calls.hpp"
 #include "orvcommon/registry/registry_utility.hpp"
@@ -24,6 +24,8 @@
 
 namespace orv::platform {
 namespace {
+
+using namespace formats;
 
 const Text kHklm = u"HKEY_LOCAL_MACHINE";
 

@@ -13,15 +13,16 @@
 #include <vector>
 
 #include "command.hpp"
+#include "orvcommon/formats/reg_text.hpp"
+#include "orvcommon/formats/registry_values.hpp"
 #include "orvcommon/platform/files.hpp"
-#include "orvcommon/platform/reg_text.hpp"
-#include "orvcommon/platform/registry_values.hpp"
 #include "orvcommon/platform/settings.hpp"
 
 namespace orv::tool {
 namespace {
 
 using namespace orv::platform;
+using namespace orv::formats;
 
 constexpr int kOk = 0;
 constexpr int kFailed = 1;

@@ -28,9 +28,35 @@
 #include <vector>
 
 #include "orvcommon/base/result.hpp"
-#include "orvcommon/platform/registry_values.hpp"
+#include "orvcommon/formats/reg_text.hpp"
+#include "orvcommon/formats/registry_values.hpp"
 
 namespace orv::platform {
+
+// The store speaks in the registry's own values, types and key spellings,
+// which the text format below the platform layer defines.
+using formats::fullKeyPath;
+using formats::kRegBinary;
+using formats::kRegDword;
+using formats::kRegExpandSz;
+using formats::kRegMultiSz;
+using formats::kRegNone;
+using formats::kRegQword;
+using formats::kRegSz;
+using formats::normaliseKeyPath;
+using formats::regDataMultiText;
+using formats::regDataText;
+using formats::regDataUtf16;
+using formats::regDwordData;
+using formats::regKeyPathStorable;
+using formats::regMultiStringData;
+using formats::regNameStorable;
+using formats::RegRoot;
+using formats::regRoots;
+using formats::regStringData;
+using formats::RegValue;
+using formats::rootByHandle;
+using formats::rootByName;
 
 // The store in force, as people name it (the file path on POSIX).
 Text settingsStorePath();
@@ -83,10 +109,7 @@ Status deleteKey(TextView keyPath);
 // ---- Import and export, in the registry export text format
 
 // A line of imported or stored text that could not be read.
-struct StoreLineError {
-    size_t line;  // 1-based
-    std::string message;
-};
+using StoreLineError = formats::RegLineError;
 
 // The key and everything below it as export text (only the header for a
 // missing key).

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "orvcommon/base/text.hpp"
-#include "orvcommon/platform/registry_values.hpp"
+#include "orvcommon/formats/registry_values.hpp"
 
 namespace orv {
 
@@ -32,7 +32,7 @@ struct RegistryText {
 RegistryText readRegistryText(uint32_t root, TextView keyPath, TextView valueName);
 
 // The same rule applied to a value already read (nullopt: not there).
-RegistryText registryTextOf(const std::optional<platform::RegValue>& value);
+RegistryText registryTextOf(const std::optional<formats::RegValue>& value);
 
 // Reads several values of one key with a single look at the store (the log
 // settings are read on every writeLog). Each value follows the same rule.

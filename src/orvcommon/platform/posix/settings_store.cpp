@@ -14,13 +14,14 @@
 #include <mutex>
 
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/formats/reg_document.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/posix/posix_io.hpp"
-#include "orvcommon/platform/reg_document.hpp"
 #include "orvcommon/platform/settings.hpp"
 
 namespace orv::platform {
 using posix::sys;
+using namespace formats;  // the store file is registry export text
 
 namespace {
 

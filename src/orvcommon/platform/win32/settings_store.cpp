@@ -14,12 +14,13 @@
 #include <cstring>
 
 #include "orvcommon/base/errors.hpp"
-#include "orvcommon/platform/reg_document.hpp"
+#include "orvcommon/formats/reg_document.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/platform/win32/win32_io.hpp"
 
 namespace orv::platform {
 using win32::sys;
+using namespace formats;  // import and export are registry export text
 
 namespace {
 

@@ -10,11 +10,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "orvcommon/platform/reg_text.hpp"
-#include "orvcommon/platform/registry_values.hpp"
-#include "orvcommon/platform/settings.hpp"
+#include "orvcommon/formats/reg_text.hpp"
+#include "orvcommon/formats/registry_values.hpp"
 
-namespace orv::platform {
+namespace orv::formats {
 
 struct RegKey {
     Text path;  // full path, root name first: HKEY_LOCAL_MACHINE\SOFTWARE\...
@@ -56,7 +55,7 @@ struct RegOp {
     RegValue value;  // SetValue; DeleteValue uses value.name
 };
 
-using RegParseError = StoreLineError;
+using RegParseError = RegLineError;
 
 struct RegParse {
     std::vector<RegOp> ops;
@@ -81,4 +80,4 @@ RegistryDocument documentFromText(std::string_view bytes,
 std::string writeRegText(const RegistryDocument& doc);
 std::string writeRegText(const std::vector<const RegKey*>& keys);
 
-}  // namespace orv::platform
+}  // namespace orv::formats

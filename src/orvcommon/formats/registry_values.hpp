@@ -10,7 +10,7 @@
 
 #include "orvcommon/base/text.hpp"
 
-namespace orv::platform {
+namespace orv::formats {
 
 // Registry value types.
 enum : uint32_t {
@@ -65,4 +65,4 @@ Text normaliseKeyPath(TextView path);
 // trailing backslashes dropped; empty text when the root is unknown.
 Text fullKeyPath(uint32_t root, TextView subkey);
 
-}  // namespace orv::platform
+}  // namespace orv::formats

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "orvcommon/platform/reg_document.hpp"
+#include "orvcommon/formats/reg_document.hpp"
 
-namespace orv::platform {
+namespace orv::formats {
 namespace {
 
 const char kHeader[] = "Windows Registry Editor Version 5.00\r\n";
@@ -305,4 +305,4 @@ TEST(RegFormat, RootsAndKeyPaths) {
 }
 
 }  // namespace
-}  // namespace orv::platform
+}  // namespace orv::formats

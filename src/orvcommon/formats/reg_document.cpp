@@ -1,11 +1,11 @@
-#include "orvcommon/platform/reg_document.hpp"
+#include "orvcommon/formats/reg_document.hpp"
 
 #include <algorithm>
 #include <cstdio>
 
 #include "orvcommon/base/cp1252.hpp"
 
-namespace orv::platform {
+namespace orv::formats {
 
 const RegValue* RegKey::find(TextView name) const {
     for (const RegValue& v : values)
@@ -419,7 +419,7 @@ RegistryDocument documentFromText(std::string_view bytes, std::vector<RegParseEr
     return doc;
 }
 
-std::vector<StoreLineError> regTextWarnings(std::string_view text) {
+std::vector<RegLineError> regTextWarnings(std::string_view text) {
     return parseRegText(text).warnings;
 }
 
@@ -527,4 +527,4 @@ std::string writeRegText(const RegistryDocument& doc) {
     return writeRegText(all);
 }
 
-}  // namespace orv::platform
+}  // namespace orv::formats

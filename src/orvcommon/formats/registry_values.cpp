@@ -1,6 +1,6 @@
-#include "orvcommon/platform/registry_values.hpp"
+#include "orvcommon/formats/registry_values.hpp"
 
-namespace orv::platform {
+namespace orv::formats {
 
 std::string regStringData(TextView text) {
     std::string out;
@@ -130,4 +130,4 @@ bool regKeyPathStorable(TextView fullPath) {
     }
 }
 
-}  // namespace orv::platform
+}  // namespace orv::formats
