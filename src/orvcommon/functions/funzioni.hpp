@@ -1,5 +1,5 @@
 // Funzioni: value conversions and text functions. One source unit per topic
-// (dates.cpp, xml.cpp, database.cpp, csv_sort_system.cpp, normalise.cpp,
+// (date_checks.cpp, xml.cpp, database.cpp, csv_sort_system.cpp, normalise.cpp,
 // pdf.cpp, scramble.cpp); the declarations below follow interface order,
 // topic by topic.
 #pragma once
@@ -22,7 +22,7 @@ class ORV_API Funzioni {
     // of a Funzioni object on it read it.
     static char16_t regionalDecimalSeparator();
 
-    // ---- Date and time validation (dates.cpp)
+    // ---- Date and time validation (date_checks.cpp)
     //
     // Compact forms: date "YYYYMMDD", time "HHMMSS" (24-hour clock) and
     // date-time "YYYYMMDDHHMMSS". A text is valid when it is exactly the

@@ -29,7 +29,7 @@
 //       return info;
 //   }
 //
-// then one row, with new identifiers, in the ordered table of classes.cpp,
+// then one row, with new identifiers, in publishedClasses() (member_table.cpp),
 // and one entry with its interface order in tests/server/interface_order_test.cpp.
 #pragma once
 
