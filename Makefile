@@ -11,7 +11,7 @@ SHELL := /bin/bash
 .SHELLFLAGS := -o pipefail -c
 
 .PHONY: all deps configure build demo test package-test check-asan bench bench-build bench-smoke fuzz format \
-        format-check clean idl windows windows-test windows-dist mutants
+        format-check check-layers clean idl windows windows-test windows-dist mutants
 
 all: build
 
@@ -136,6 +136,11 @@ format-check:
 	  { xargs clang-format --dry-run --Werror 2>&1 || true; } | { grep -o '^[a-z][^:]*\.[ch]pp' || true; } | sort -u | \
 	  { if read -r first; then echo "format-check: not formatted (make format):"; \
 	    { echo "$$first"; cat; } | sed 's/^/  /'; exit 1; fi; echo "format-check: every source is formatted"; }
+
+# Fails and names any include from a lower layer to a higher one, or between
+# sibling class folders (scripts/check-layers.py lists the order).
+check-layers:
+	@python3 scripts/check-layers.py
 
 clean:
 	@rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WIN64_BUILD) $(WIN32_BUILD)
