@@ -331,6 +331,22 @@ std::vector<std::string> nearestNames(const std::string& asked,
     return out;
 }
 
+// The parameter types that take a number (and so an enumeration's member name).
+static bool isNumeric(server::TypeCode code) {
+    switch (code) {
+        case server::TypeCode::Integer:
+        case server::TypeCode::Long:
+        case server::TypeCode::Single:
+        case server::TypeCode::Double:
+        case server::TypeCode::Currency:
+        case server::TypeCode::Byte:
+        case server::TypeCode::Decimal:
+            return true;
+        default:
+            return false;
+    }
+}
+
 std::string argumentMismatch(const server::Member& member,
                              const std::vector<const Variant*>& args) {
     for (size_t i = 0; i < args.size() && i < member.params.size(); ++i) {
@@ -343,41 +359,35 @@ std::string argumentMismatch(const server::Member& member,
             if (e.number() != err::kTypeMismatch) continue;
         }
         std::string why;
-        switch (p.type.code) {
-            case server::TypeCode::Integer:
-            case server::TypeCode::Long:
-            case server::TypeCode::Single:
-            case server::TypeCode::Double:
-            case server::TypeCode::Currency:
-            case server::TypeCode::Byte:
-            case server::TypeCode::Decimal:
-                why = "is not a number";
-                for (const auto& e : server::enumerations())
-                    if (equalsIgnoreCase(e.name, p.type.name))
-                        why += " nor a member of " + toUtf8(e.name) + " (orv list " +
-                               toUtf8(e.name) + " shows them)";
-                break;
-            case server::TypeCode::Date:
-                why = "is not a date";
-                break;
-            case server::TypeCode::Boolean:
-                why = "is not True or False";
-                break;
-            case server::TypeCode::Object:
-                why = std::string("is not an object of class ") + toUtf8(p.type.name);
-                break;
-            case server::TypeCode::StringArray:
-            case server::TypeCode::VariantArray:
-                why = std::string("is not an array of ") +
-                      (p.type.code == server::TypeCode::StringArray ? "String" : "Variant");
-                break;
-            case server::TypeCode::Record:
-                why = std::string("is not a ") + toUtf8(server::typeName(p.type)) +
-                      " record (an array of its fields)";
-                break;
-            default:
-                why = std::string("does not convert to ") + toUtf8(server::typeName(p.type));
-        }
+        if (isNumeric(p.type.code)) {
+            why = "is not a number";
+            for (const auto& e : server::enumerations())
+                if (equalsIgnoreCase(e.name, p.type.name))
+                    why += " nor a member of " + toUtf8(e.name) + " (orv list " + toUtf8(e.name) +
+                           " shows them)";
+        } else
+            switch (p.type.code) {
+                case server::TypeCode::Date:
+                    why = "is not a date";
+                    break;
+                case server::TypeCode::Boolean:
+                    why = "is not True or False";
+                    break;
+                case server::TypeCode::Object:
+                    why = std::string("is not an object of class ") + toUtf8(p.type.name);
+                    break;
+                case server::TypeCode::StringArray:
+                case server::TypeCode::VariantArray:
+                    why = std::string("is not an array of ") +
+                          (p.type.code == server::TypeCode::StringArray ? "String" : "Variant");
+                    break;
+                case server::TypeCode::Record:
+                    why = std::string("is not a ") + toUtf8(server::typeName(p.type)) +
+                          " record (an array of its fields)";
+                    break;
+                default:
+                    why = std::string("does not convert to ") + toUtf8(server::typeName(p.type));
+            }
         std::string value = textValue(*args[i], "");
         if (const size_t nl = value.find('\n'); nl != std::string::npos)
             value = value.substr(0, nl);
@@ -391,18 +401,7 @@ void takeEnumerationNames(const server::Member& member, const std::vector<Varian
     for (size_t i = 0; i < args.size() && i < member.params.size(); ++i) {
         if (!args[i]) continue;
         Variant& a = *args[i];
-        switch (member.params[i].type.code) {
-            case server::TypeCode::Integer:
-            case server::TypeCode::Long:
-            case server::TypeCode::Single:
-            case server::TypeCode::Double:
-            case server::TypeCode::Currency:
-            case server::TypeCode::Byte:
-            case server::TypeCode::Decimal:
-                break;
-            default:
-                continue;
-        }
+        if (!isNumeric(member.params[i].type.code)) continue;
         if (!a.isString() || a.is<ByteString>()) continue;
         const Text name = *a.text();
         for (const auto& e : server::enumerations())
