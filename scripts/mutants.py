@@ -14,6 +14,7 @@ try the same mutants and their kill rates compare (the second one compiles from 
 
   scripts/mutants.py                       300 mutants, seed 1, report in build-mutants/
   scripts/mutants.py --files 'src/orvcommon/core/*.cpp' --sample 10 --list
+  scripts/mutants.py --compare before.json --only-killed   after a cut of the tests
 """
 import argparse, bisect, fnmatch, json, os, random, re, selectors, shutil, signal, subprocess, sys
 import time
@@ -373,6 +374,9 @@ def report(results, args, seconds, total_found):
             f"({total_found} found), {seconds / 60:.1f} min",
             "  " + ", ".join(f"{v} {k}" for k, v in counts.items()),
             f"  kill rate {score:.1f}% (killed or timed out, of those that compiled)"]
+    carried = sum(bool(r.get("carried")) for r in results)
+    if carried:
+        text.insert(1, f"  {carried} of them carried over from {args.compare} without a run")
     folders = sorted({Path(r["file"]).parent.as_posix() for r in results})
     for folder in folders:
         rate, ran = kill_rate([r for r in results if Path(r["file"]).parent.as_posix() == folder])
@@ -426,6 +430,9 @@ def main():
                     "(default <build>/mutants-report.json)")
     ap.add_argument("--compare", help="an earlier JSON report of the same sample: name the "
                     "mutants it killed that survive now")
+    ap.add_argument("--only-killed", action="store_true", help="with --compare: try only the "
+                    "mutants the earlier report killed or timed out, and carry the others' status "
+                    "over (a cut of the tests can only lose kills; this halves the run)")
     ap.add_argument("--build", default=str(ROOT / "build-mutants"), help="build folder")
     ap.add_argument("--jobs", type=int, default=2, help="for the build and the tests")
     ap.add_argument("--timeout", type=float, default=0,
@@ -436,6 +443,8 @@ def main():
     args.report = args.report or str(Path(args.build) / "mutants-report.json")
     if args.compare and not Path(args.compare).is_file():
         sys.exit(f"mutants: no report {args.compare} to compare with")
+    if args.only_killed and not args.compare:
+        sys.exit("mutants: --only-killed needs --compare")
     build, backups = Path(args.build), Path(args.build) / "mutants-backup"
     restore_leftovers(backups)
 
@@ -457,6 +466,14 @@ def main():
         return
 
     suites, results, started = test_suites(), [], time.monotonic()
+    if args.only_killed:
+        earlier = {key(r): r for r in json.loads(Path(args.compare).read_text())["mutants"]}
+        carried = [dict(earlier[key(mu)], carried=True) for mu in mutants
+                   if key(mu) in earlier and earlier[key(mu)]["status"] not in ("killed", "timeout")]
+        results += carried
+        mutants = [mu for mu in mutants if key(mu) not in {key(r) for r in carried}]
+        print(f"mutants: {len(carried)} carried over from {args.compare} (survived or did not "
+              f"compile there), {len(mutants)} to try again")
     try:
         clean = unmutated_run(build, mutants, suites, args)
         started = time.monotonic()
