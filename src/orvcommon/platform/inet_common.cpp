@@ -24,6 +24,18 @@ HandleTable& table() {
     return *instance;
 }
 
+int32_t addHandle(HandleTable::Entry entry) {
+    return table().add(std::move(entry));
+}
+
+std::shared_ptr<SessionBase> sessionAt(int32_t handle) {
+    return table().find<SessionBase>(handle);
+}
+
+std::shared_ptr<TransferBase> transferAt(int32_t handle) {
+    return table().find<TransferBase>(handle);
+}
+
 long receiveTimeoutSeconds() {
     return gReceiveTimeoutSeconds.load();
 }
@@ -41,7 +53,7 @@ std::string_view trimSpaces(std::string_view s) {
 }
 
 std::optional<int64_t> remainingLength(int32_t handle) {
-    const auto transfer = table().find<TransferBase>(handle);
+    const auto transfer = transferAt(handle);
     if (!transfer) return std::nullopt;
     std::lock_guard guard(transfer->lock);
     const std::optional<int64_t> announced = announcedLength(*transfer);
@@ -54,7 +66,7 @@ bool closeHandle(int32_t handle) {
 }
 
 std::optional<SessionInfo> describeSession(int32_t handle) {
-    const auto session = table().find<SessionBase>(handle);
+    const auto session = sessionAt(handle);
     if (!session) return std::nullopt;
     return session->info;
 }

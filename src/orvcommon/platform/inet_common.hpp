@@ -33,16 +33,20 @@ struct TransferBase {
 
 using HandleTable = HandleTableOf<SessionBase, TransferBase>;
 HandleTable& table();
+// A new handle for a session or a transfer.
+int32_t addHandle(HandleTable::Entry entry);
 
-// The backend's own session or transfer under `handle`, or nullptr. Every
-// object in the table is the backend's own kind.
+// The session or transfer under `handle`, or nullptr; as the backend's own
+// kind, which every object in the table is.
+std::shared_ptr<SessionBase> sessionAt(int32_t handle);
+std::shared_ptr<TransferBase> transferAt(int32_t handle);
 template <class Session>
 std::shared_ptr<Session> findSession(int32_t handle) {
-    return std::static_pointer_cast<Session>(table().find<SessionBase>(handle));
+    return std::static_pointer_cast<Session>(sessionAt(handle));
 }
 template <class Transfer>
 std::shared_ptr<Transfer> findTransfer(int32_t handle) {
-    return std::static_pointer_cast<Transfer>(table().find<TransferBase>(handle));
+    return std::static_pointer_cast<Transfer>(transferAt(handle));
 }
 
 // The receive timeout for URLs opened now, in seconds.

@@ -203,7 +203,7 @@ int32_t openSession(std::string_view agent, AccessType access, std::string_view 
         return 0;
     }
     initialiseCurl();
-    return table().add(std::move(session));
+    return addHandle(std::move(session));
 }
 
 int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
@@ -239,7 +239,7 @@ int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
         failureReason() = describeFailure(t.result, t.errorText);
         return 0;
     }
-    return table().add(std::move(transfer));
+    return addHandle(std::move(transfer));
 }
 
 bool readUrl(int32_t handle, char* buffer, size_t size, size_t& bytesRead) {

@@ -115,7 +115,7 @@ int32_t openSession(std::string_view agent, AccessType access, std::string_view 
                                     proxyName.empty() ? nullptr : proxyName.c_str(),
                                     proxyName.empty() ? nullptr : "", 0);
     if (!session->handle) return 0;
-    return table().add(std::move(session));
+    return addHandle(std::move(session));
 }
 
 int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
@@ -140,7 +140,7 @@ int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
         return 0;
     }
     transfer->session = std::move(session);
-    return table().add(std::move(transfer));
+    return addHandle(std::move(transfer));
 }
 
 bool readUrl(int32_t handle, char* buffer, size_t size, size_t& bytesRead) {
