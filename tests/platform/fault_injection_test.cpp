@@ -14,6 +14,7 @@
 
 #include "orvcommon/files/file_utility.hpp"
 #include "orvcommon/platform/eventlog.hpp"
+#include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/module.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/platform/system_calls.hpp"
@@ -299,6 +300,36 @@ TEST(FaultInjection, DiskFullInTheMiddleOfALogLineLeavesNoPartOfIt) {
         ASSERT_EQ(lines.size(), 4u);
         EXPECT_EQ(lines[3].rfind("\"[", 0), 0u) << lines[3];
         EXPECT_NE(lines[3].find("[written once there is room]\""), std::string::npos) << lines[3];
+    }
+}
+
+// A failure keeps the system's own code beside its number, also when a
+// result hands it on (readAll reads through readInto): a full disk and a full
+// quota are one number to callers, two codes to a test.
+TEST(FaultInjection, AFailureKeepsTheSystemsOwnCode) {
+    const struct {
+        const char* call;
+        int code;
+        int32_t number;
+    } cases[] = {{fault::kWriteCall, fault::kDiskFull, err::kDiskFull},
+                 {fault::kWriteCall, fault::kQuotaFull, err::kDiskFull},
+                 {fault::kReadCall, fault::kErrors[1].code, err::kDeviceIo}};
+    test::Sandbox box;
+    test::writeBytes(box.path("kept.txt"), "bytes");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.call) + " " + std::to_string(c.code));
+        const bool write = std::string(c.call) == fault::kWriteCall;
+        auto file =
+            platform::File::open(box.textPath("kept.txt"),
+                                 write ? platform::OpenMode::Append : platform::OpenMode::Read);
+        ASSERT_TRUE(file);
+        InstallFaults faults;
+        gPlan = Plan{c.call, 0, c.code, false, false, {}};
+        const Status done = write ? file->writeAll("more") : Status(file->readAll().failure());
+        EXPECT_TRUE(gPlan.fired);
+        gPlan = Plan{};
+        EXPECT_EQ(done.error(), c.number);
+        EXPECT_EQ(done.systemError(), c.code);
     }
 }
 

@@ -19,7 +19,9 @@ namespace orv::fault {
 inline const Error kErrors[] = {
     {ENOSPC, "ENOSPC"}, {EIO, "EIO"}, {EMFILE, "EMFILE"}, {EACCES, "EACCES"}, {EINTR, "EINTR"}};
 constexpr int kDiskFull = ENOSPC;
+constexpr int kQuotaFull = EDQUOT;  // also a full disk to callers
 constexpr const char* kWriteCall = "write";
+constexpr const char* kReadCall = "read";
 
 template <class R>
 R failedResult() {

@@ -23,7 +23,9 @@ inline const Error kErrors[] = {{ERROR_DISK_FULL, "ERROR_DISK_FULL"},
                                 {ERROR_ACCESS_DENIED, "ERROR_ACCESS_DENIED"},
                                 {ERROR_SHARING_VIOLATION, "ERROR_SHARING_VIOLATION"}};
 constexpr int kDiskFull = ERROR_DISK_FULL;
+constexpr int kQuotaFull = ERROR_HANDLE_DISK_FULL;  // also a full disk to callers
 constexpr const char* kWriteCall = "WriteFile";
+constexpr const char* kReadCall = "ReadFile";
 
 // How each kind of call says that it failed: the registry calls answer their
 // error, the others answer FALSE, an invalid handle or invalid attributes and

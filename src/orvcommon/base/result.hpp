@@ -11,9 +11,15 @@
 
 namespace orv {
 
-// A failed call's run-time error number.
+// A failed call's run-time error number, and the system's own code it was
+// mapped from (errno on POSIX, GetLastError on Windows; 0 when no system call
+// failed). Callers see the number; the system code is there for a test or a
+// debugger that must tell apart causes with one number (a full disk and a
+// full quota are both 61).
 struct Failure {
     int32_t number;
+    int64_t systemCode;
+    constexpr Failure(int32_t n, int64_t system = 0) : number(n), systemCode(system) {}  // NOLINT
 };
 
 template <class T>
@@ -40,6 +46,10 @@ class [[nodiscard]] Result {
 
     // The run-time error number; 0 when the call succeeded.
     int32_t error() const { return ok() ? 0 : std::get<1>(v_).number; }
+    // The system's own code behind the error; 0 when there is none.
+    int64_t systemError() const { return ok() ? 0 : std::get<1>(v_).systemCode; }
+    // The failure as it is, to hand on to a result of another type.
+    Failure failure() const { return Failure{error(), systemError()}; }
     // Raises the error as a run-time error when the call failed.
     T& orRaise() & {
         if (!ok()) raise(error());
@@ -59,17 +69,20 @@ template <>
 class [[nodiscard]] Result<void> {
   public:
     Result() = default;
-    Result(Failure f) : error_(f.number) {}  // NOLINT: implicit by design
+    Result(Failure f) : error_(f.number), system_(f.systemCode) {}  // NOLINT: implicit by design
 
     bool ok() const { return error_ == 0; }
     explicit operator bool() const { return ok(); }
     int32_t error() const { return error_; }
+    int64_t systemError() const { return system_; }
+    Failure failure() const { return Failure{error_, system_}; }
     void orRaise() const {
         if (!ok()) raise(error_);
     }
 
   private:
     int32_t error_ = 0;
+    int64_t system_ = 0;
 };
 
 using Status = Result<void>;

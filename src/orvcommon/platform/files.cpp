@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "orvcommon/platform/backend.hpp"
+
 namespace orv::platform {
 
 File::~File() {
@@ -28,6 +30,15 @@ File& File::operator=(File&& o) noexcept {
     return *this;
 }
 
+Result<std::string> File::readAll() {
+    std::string out;
+    if (auto n = size(); n && *n > 0) out.reserve(static_cast<size_t>(*n));
+    Status read =
+        backend::readToEnd([this](char* buffer, size_t n) { return readInto(buffer, n); }, out);
+    if (!read) return read.failure();
+    return out;
+}
+
 Status SharedLogFile::append(std::string_view line, int64_t switchSize) {
     return run(&line, switchSize);
 }
@@ -49,11 +60,11 @@ bool pathExists(TextView path) {
 
 Status copyFile(TextView from, TextView to) {
     auto in = File::open(from, OpenMode::Read);
-    if (!in) return Failure{in.error()};
+    if (!in) return in.failure();
     auto bytes = in->readAll();
-    if (!bytes) return Failure{bytes.error()};
+    if (!bytes) return bytes.failure();
     auto out = File::open(to, OpenMode::WriteTruncate);
-    if (!out) return Failure{out.error()};
+    if (!out) return out.failure();
     if (Status written = out->writeAll(*bytes); !written) return written;
     return out->close();
 }

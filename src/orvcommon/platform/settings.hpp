@@ -98,6 +98,9 @@ Status writeValue(TextView keyPath, const RegValue& value);
 // Writes a text (REG_SZ) or a double-word (REG_DWORD) value.
 Status writeTextValue(TextView keyPath, TextView name, TextView text);
 Status writeDwordValue(TextView keyPath, TextView name, uint32_t value);
+// True when the store can keep a value `name` under the full key path
+// `keyPath` (every backend refuses the others with 5 before it writes).
+bool storable(TextView keyPath, TextView name = {});
 // Creates a key.
 Status createKey(TextView keyPath);
 // Deletes one value, every value of a key, or a key with everything below

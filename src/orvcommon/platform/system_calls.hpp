@@ -3,7 +3,9 @@
 // whose entries a test can replace by name and restore. A replacement has the
 // signature of the call it replaces, seen here as a plain function pointer.
 //
-// Every backend has these service entries, under the same names:
+// The service entries, under the same names on every system (the services
+// are kept by the common part, system_calls.cpp; each backend gives its
+// clock, event log and default store, the random source is common):
 //   "clock"          LocalTime ()       the local date and time now
 //   "random"         float ()           a pseudo-random number in [0, 1)
 //   "eventlog"       void (TextView)    writes one message to the host's event log
@@ -46,8 +48,21 @@ const char* nextSystemCall(const char* name);
 // Puts every call back.
 void restoreSystemCalls();
 
-// The backend's table, which the functions above work on: one entry per
-// system call, then the services. The calls in force are kept with their own
+// The system's own services (clockService, eventlogService and
+// settingsstoreService in each backend, randomService in clock.cpp), and
+// those in force, which every use of a service goes through.
+#define ORV_SERVICE_DECLARE(name, result, params, args) result name##Service params;
+ORV_PLATFORM_SERVICES(ORV_SERVICE_DECLARE)
+#undef ORV_SERVICE_DECLARE
+struct Services {
+#define ORV_SERVICE_ENTRY(name, result, params, args) result(*name) params;
+    ORV_PLATFORM_SERVICES(ORV_SERVICE_ENTRY)
+#undef ORV_SERVICE_ENTRY
+};
+extern Services services;
+
+// The backend's table of its system calls (the services follow them in the
+// order the functions above walk). The calls in force are kept with their own
 // types; `get` and `set` convert from and to the plain pointer seen here
 // (a function pointer converted and back is the same pointer).
 struct SystemCallEntry {

@@ -1,14 +1,13 @@
+// The local date and time from the system's clock.
 #include <ctime>
-#include <mutex>
-#include <random>
 
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/posix/posix_io.hpp"
 
 namespace orv::platform {
-namespace posix {
 
 LocalTime clockService() {
+    using posix::sys;
     timespec ts{};
     sys.clock_gettime(CLOCK_REALTIME, &ts);
     const time_t secs = ts.tv_sec;
@@ -23,24 +22,6 @@ LocalTime clockService() {
     t.second = parts.tm_sec;
     t.millisecond = static_cast<int>(ts.tv_nsec / 1000000);
     return t;
-}
-
-float randomService() {
-    static std::mutex mutex;
-    std::lock_guard<std::mutex> lock(mutex);
-    static std::mt19937 engine{std::random_device{}()};
-    float r = std::uniform_real_distribution<float>(0.0f, 1.0f)(engine);
-    return r < 1.0f ? r : 0.0f;  // some library versions can round up to 1
-}
-
-}  // namespace posix
-
-LocalTime now() {
-    return posix::sys.clock();
-}
-
-float randomUnit() {
-    return posix::sys.random();
 }
 
 }  // namespace orv::platform

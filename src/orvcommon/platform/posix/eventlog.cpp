@@ -7,14 +7,14 @@
 
 namespace orv::platform {
 
-void posix::eventlogService(TextView message) {
+void eventlogService(TextView message) {
     static std::once_flag opened;
-    std::call_once(opened, [] { sys.openlog("orvcommon", LOG_PID, LOG_USER); });
-    sys.syslogText(LOG_ERR, toUtf8(message).c_str());
+    std::call_once(opened, [] { posix::sys.openlog("orvcommon", LOG_PID, LOG_USER); });
+    posix::sys.syslogText(LOG_ERR, toUtf8(message).c_str());
 }
 
 void writeEventLog(TextView message) {
-    posix::sys.eventlog(message);
+    services.eventlog(message);
 }
 
 }  // namespace orv::platform

@@ -121,11 +121,11 @@ int32_t errorFromOs(int e, bool parentMissing) {
 }
 
 Failure failureAt(int e, const std::string& path) {
-    return Failure{errorFromOs(e, e == ENOENT && parentIsMissing(path))};
+    return Failure{errorFromOs(e, e == ENOENT && parentIsMissing(path)), e};
 }
 
 Failure lastFailure() {
-    return Failure{errorFromOs(errno)};
+    return Failure{errorFromOs(errno), errno};
 }
 
 Result<size_t> readFully(int fd, char* buf, size_t n) {
@@ -165,21 +165,11 @@ Status lockExclusive(int fd) {
     return r == 0 ? Status() : lastFailure();
 }
 
-Status readToEnd(int fd, std::string& out) {
-    char chunk[65536];
-    for (;;) {
-        auto got = readFully(fd, chunk, sizeof chunk);
-        if (!got) return Failure{got.error()};
-        out.append(chunk, *got);
-        if (*got < sizeof chunk) return Status();
-    }
-}
-
 }  // namespace posix
 
 Result<File> File::open(TextView path, OpenMode mode) {
     auto fd = openFd(native(path), mode);
-    if (!fd) return Failure{fd.error()};
+    if (!fd) return fd.failure();
     File f;
     f.handle_ = *fd;
     return f;
@@ -316,23 +306,13 @@ Status File::writeAll(std::string_view bytes) {
 Result<std::string> File::read(size_t n) {
     std::string buf(n, '\0');
     auto got = posix::readFully(fdOf(handle_), buf.data(), n);
-    if (!got) return Failure{got.error()};
+    if (!got) return got.failure();
     buf.resize(*got);
     return buf;
 }
 
 Result<size_t> File::readInto(char* buffer, size_t n) {
     return posix::readFully(fdOf(handle_), buffer, n);
-}
-
-Result<std::string> File::readAll() {
-    std::string out;
-    struct stat st {};
-    if (sys.fstat(fdOf(handle_), &st) == 0 && st.st_size > 0)
-        out.reserve(static_cast<size_t>(st.st_size));
-    Status s = posix::readToEnd(fdOf(handle_), out);
-    if (!s) return Failure{s.error()};
-    return out;
 }
 
 Status File::seek(int64_t offset) {
@@ -371,7 +351,7 @@ Status appendThenClose(Closer& file, std::string_view line, off_t sizeBefore) {
 Status SharedLogFile::run(const std::string_view* line, int64_t switchSize) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         auto opened = openFd(prepared_, line ? OpenMode::Append : OpenMode::AppendExisting);
-        if (!opened) return Failure{opened.error()};
+        if (!opened) return opened.failure();
         // A line is written only once its file closed without a failure
         // (some file systems report a failed write only there).
         struct Closer {
@@ -398,7 +378,7 @@ Status SharedLogFile::run(const std::string_view* line, int64_t switchSize) {
             if (sys.rename(prepared_.c_str(), preparedOld_.c_str()) == 0) {
                 if (!line) return Status();
                 auto fresh = openFd(prepared_, OpenMode::Append);
-                if (!fresh) return Failure{fresh.error()};
+                if (!fresh) return fresh.failure();
                 Closer g{*fresh};
                 if (Status locked = lockFd(g.fd); !locked) return locked;
                 struct stat freshSt {};

@@ -8,18 +8,15 @@
 // TLS record), so the bytes held ahead of the reader stay small however large
 // the body is.
 #include "orvcommon/platform/inet.hpp"
-#include "orvcommon/platform/handle_table.hpp"
+#include "orvcommon/platform/inet_common.hpp"
 
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <unordered_map>
-#include <variant>
 
 namespace orv::platform::inet {
 namespace {
@@ -28,11 +25,6 @@ constexpr long kMaxRedirects = 20;
 constexpr long kReceiveBufferBytes = 64 * 1024;
 constexpr int kPollMilliseconds = 1000;
 constexpr size_t kHeldAheadBytes = 256 * 1024;
-
-std::atomic<long> gReceiveTimeoutSeconds{kReceiveTimeoutSeconds};
-
-// Why the last open or read of this thread failed (empty when it did not).
-thread_local std::string tLastFailure;
 
 // The failure in words: the kind an administrator looks for first, then
 // libcurl's own detail.
@@ -70,36 +62,21 @@ void initialiseCurl() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-std::string_view trimSpaces(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
+using Session = SessionBase;
 
-struct Session {
-    SessionInfo info;
-};
-
-struct UrlTransfer {
-    std::mutex lock;
+struct UrlTransfer : TransferBase {
     CURLM* multi = nullptr;
     CURL* easy = nullptr;
     CURLU* url = nullptr;
     bool attached = false;
     std::string pending;  // received body bytes not yet read
     size_t readPos = 0;   // how much of `pending` has been read
-    int64_t delivered = 0;
     bool paused = false;  // the body callback refused a piece; libcurl holds it
     bool done = false;
     CURLcode result = CURLE_OK;
     char errorText[CURL_ERROR_SIZE] = {};  // libcurl's detail of a failure
 
-    UrlTransfer() = default;
-    UrlTransfer(const UrlTransfer&) = delete;
-    UrlTransfer& operator=(const UrlTransfer&) = delete;
-    ~UrlTransfer() {
+    ~UrlTransfer() override {
         if (attached) curl_multi_remove_handle(multi, easy);
         if (easy) curl_easy_cleanup(easy);
         if (multi) curl_multi_cleanup(multi);
@@ -154,13 +131,6 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     return bytes;
 }
 
-using HandleTable = HandleTableOf<Session, UrlTransfer>;
-
-HandleTable& table() {
-    static HandleTable* instance = new HandleTable;  // outlives every static user
-    return *instance;
-}
-
 bool isWebScheme(CURLU* url) {
     char* scheme = nullptr;
     if (curl_url_get(url, CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK) return false;
@@ -184,7 +154,7 @@ bool configure(UrlTransfer& t, const SessionInfo& session, uint32_t flags) {
     // than one byte a second over it), waiting for the response or inside
     // the body, ends with a timeout.
     ok &= curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK;
-    ok &= curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, gReceiveTimeoutSeconds.load()) == CURLE_OK;
+    ok &= curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, receiveTimeoutSeconds()) == CURLE_OK;
     ok &= curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBufferBytes) == CURLE_OK;
     ok &= curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &onBody) == CURLE_OK;
     ok &= curl_easy_setopt(e, CURLOPT_WRITEDATA, &t) == CURLE_OK;
@@ -233,16 +203,16 @@ int32_t openSession(std::string_view agent, AccessType access, std::string_view 
         return 0;
     }
     initialiseCurl();
-    return table().add(std::move(session));
+    return addHandle(std::move(session));
 }
 
 int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
-    tLastFailure.clear();
+    failureReason().clear();
     const auto refuse = [](const char* why) {
-        tLastFailure = why;
+        failureReason() = why;
         return 0;
     };
-    const auto session = table().find<Session>(sessionHandle);
+    const auto session = findSession<Session>(sessionHandle);
     if (!session) return refuse("no such session");
     const std::string address(trimSpaces(url));
     if (address.empty() || address.find('\0') != std::string::npos)
@@ -266,16 +236,16 @@ int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
 
     t.pump();
     if (t.done && t.result != CURLE_OK && t.unread() == 0) {
-        tLastFailure = describeFailure(t.result, t.errorText);
+        failureReason() = describeFailure(t.result, t.errorText);
         return 0;
     }
-    return table().add(std::move(transfer));
+    return addHandle(std::move(transfer));
 }
 
 bool readUrl(int32_t handle, char* buffer, size_t size, size_t& bytesRead) {
     bytesRead = 0;
-    tLastFailure.clear();
-    const auto transfer = table().find<UrlTransfer>(handle);
+    failureReason().clear();
+    const auto transfer = findTransfer<UrlTransfer>(handle);
     if (!transfer) return false;
     std::lock_guard guard(transfer->lock);
     UrlTransfer& t = *transfer;
@@ -291,44 +261,19 @@ bool readUrl(int32_t handle, char* buffer, size_t size, size_t& bytesRead) {
     }
     t.delivered += static_cast<int64_t>(bytesRead);
     if (bytesRead == 0 && t.result != CURLE_OK) {
-        tLastFailure = describeFailure(t.result, t.errorText);
+        failureReason() = describeFailure(t.result, t.errorText);
         return false;
     }
     return true;
 }
 
-std::optional<int64_t> remainingLength(int32_t handle) {
-    const auto transfer = table().find<UrlTransfer>(handle);
-    if (!transfer) return std::nullopt;
-    std::lock_guard guard(transfer->lock);
+std::optional<int64_t> announcedLength(TransferBase& transfer) {
     curl_off_t length = -1;
-    if (curl_easy_getinfo(transfer->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) !=
-            CURLE_OK ||
+    if (curl_easy_getinfo(static_cast<UrlTransfer&>(transfer).easy,
+                          CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK ||
         length < 0)
         return std::nullopt;
-    return std::max<int64_t>(0, static_cast<int64_t>(length) - transfer->delivered);
-}
-
-bool closeHandle(int32_t handle) {
-    return table().remove(handle);
-}
-
-std::optional<SessionInfo> describeSession(int32_t handle) {
-    const auto session = table().find<Session>(handle);
-    if (!session) return std::nullopt;
-    return session->info;
-}
-
-const std::string& lastFailureReason() {
-    return tLastFailure;
-}
-
-void setReceiveTimeoutForTesting(std::optional<long> seconds) {
-    gReceiveTimeoutSeconds = seconds.value_or(kReceiveTimeoutSeconds);
-}
-
-size_t openHandleCount() {
-    return table().size();
+    return static_cast<int64_t>(length);
 }
 
 }  // namespace orv::platform::inet

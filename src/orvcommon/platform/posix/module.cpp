@@ -5,24 +5,18 @@
 
 #include <string>
 
-#include "orvcommon/platform/module.hpp"
+#include "orvcommon/platform/backend.hpp"
 #include "orvcommon/platform/posix/posix_io.hpp"
 
 namespace orv::platform {
-namespace {
 
-struct ModuleInfo {
-    Text name;
-    Text folder;
-};
-
-// Any function of this library: dladdr reports the file it was loaded from.
-void anchor() {}
-
-ModuleInfo probe() {
-    ModuleInfo info{u"orvcommon", u"."};
+backend::ModuleInfo backend::probeModule() {
+    // dladdr reports the file that holds this very function.
+    ModuleInfo info;
     Dl_info dl{};
-    if (posix::sys.dladdr(reinterpret_cast<void*>(&anchor), &dl) == 0 || !dl.dli_fname) return info;
+    if (posix::sys.dladdr(reinterpret_cast<void*>(&backend::probeModule), &dl) == 0 ||
+        !dl.dli_fname)
+        return info;
     std::string path = dl.dli_fname;
     // For the main program the loader reports the name it was started by
     // (a bare "orv" when found through PATH): the kernel knows its file.
@@ -43,20 +37,6 @@ ModuleInfo probe() {
         info.name = fromUtf8(base);
     }
     return info;
-}
-
-const ModuleInfo& info() {
-    static const ModuleInfo i = probe();
-    return i;
-}
-
-}  // namespace
-
-const Text& moduleName() {
-    return info().name;
-}
-const Text& moduleFolder() {
-    return info().folder;
 }
 
 }  // namespace orv::platform

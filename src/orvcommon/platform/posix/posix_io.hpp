@@ -68,16 +68,9 @@
 
 namespace orv::platform::posix {
 
-// The backend's own services (clock.cpp, eventlog.cpp, settings_store.cpp):
-// clockService, randomService, eventlogService, settingsstoreService.
-#define ORV_SERVICE_DECLARE(name, result, params, args) result name##Service params;
-ORV_PLATFORM_SERVICES(ORV_SERVICE_DECLARE)
-#undef ORV_SERVICE_DECLARE
-
 struct SystemCalls {
 #define ORV_SYSCALL_ENTRY(name, result, params, args) result(*name) params;
     ORV_POSIX_SYSCALLS(ORV_SYSCALL_ENTRY)
-    ORV_PLATFORM_SERVICES(ORV_SYSCALL_ENTRY)
 #undef ORV_SYSCALL_ENTRY
 };
 // The calls in force.
@@ -98,7 +91,5 @@ Result<size_t> readFully(int fd, char* buf, size_t n);
 Status writeFully(int fd, std::string_view bytes, size_t* written = nullptr);
 // Takes an exclusive advisory lock on the whole file; EINTR is retried.
 Status lockExclusive(int fd);
-// Reads from the current position to the end.
-Status readToEnd(int fd, std::string& out);
 
 }  // namespace orv::platform::posix

@@ -1,64 +1,19 @@
-// The report targets of each thread, the drawing the cairo targets share and
-// the testing seam.
+// The drawing the cairo targets share.
 #include <cmath>
-#include <mutex>
 
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/platform/backend.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/posix/report_cairo.hpp"
 
 namespace orv::platform {
-namespace {
 
-std::mutex gFactoryMutex;
-ReportTargetFactory gFactory;
-
-// One printer and one form per thread, as the automation apartment has them.
-thread_local std::unique_ptr<ReportTarget> tTargets[2];
-
-std::unique_ptr<ReportTarget>& slot(ReportTargetKind kind) {
-    return tTargets[kind == ReportTargetKind::Printer ? 0 : 1];
+std::unique_ptr<ReportTarget> backend::makeReportTarget(ReportTargetKind kind) {
+    return kind == ReportTargetKind::Printer ? posix::makePrinterTarget() : posix::makeFormTarget();
 }
 
-thread_local bool tFormIsOurs = false;  // the thread's form came from makeFormTarget
-
-}  // namespace
-
-ReportTarget& reportTarget(ReportTargetKind kind) {
-    auto& t = slot(kind);
-    if (!t) {
-        ReportTargetFactory factory;
-        {
-            std::lock_guard<std::mutex> lock(gFactoryMutex);
-            factory = gFactory;
-        }
-        if (factory) {
-            t = factory(kind);
-        } else {
-            t = kind == ReportTargetKind::Printer ? posix::makePrinterTarget()
-                                                  : posix::makeFormTarget();
-        }
-        if (kind == ReportTargetKind::Form) tFormIsOurs = !factory;
-    }
-    return *t;
-}
-
-ReportTarget* existingReportTarget(ReportTargetKind kind) {
-    return slot(kind).get();
-}
-
-void discardReportTarget(ReportTargetKind kind) {
-    slot(kind).reset();
-}
-
-void processReportEvents() {
-    if (auto& form = slot(ReportTargetKind::Form); form && tFormIsOurs)
-        posix::processFormEvents(*form);
-}
-
-void setReportTargetFactoryForTesting(ReportTargetFactory factory) {
-    std::lock_guard<std::mutex> lock(gFactoryMutex);
-    gFactory = std::move(factory);
+void backend::processFormEvents(ReportTarget& form) {
+    posix::processFormEvents(form);
 }
 
 namespace posix {

@@ -15,6 +15,7 @@
 
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/formats/reg_document.hpp"
+#include "orvcommon/platform/backend.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/posix/posix_io.hpp"
 #include "orvcommon/platform/settings.hpp"
@@ -61,7 +62,7 @@ std::string nativeStorePath() {
         std::lock_guard<std::mutex> lock(gPathMutex);
         if (gPathOverride) return toUtf8(*gPathOverride);
     }
-    if (sys.settingsstore != &posix::settingsstoreService) return toUtf8(sys.settingsstore());
+    if (services.settingsstore != &settingsstoreService) return toUtf8(services.settingsstore());
     return defaultStorePath();
 }
 
@@ -94,9 +95,13 @@ Result<SnapshotPtr> current() {
     }
     std::string bytes;
     struct stat fst {};
-    Status read = sys.fstat(fd, &fst) == 0 ? posix::readToEnd(fd, bytes) : posix::lastFailure();
+    Status read =
+        sys.fstat(fd, &fst) == 0
+            ? backend::readToEnd(
+                  [fd](char* buffer, size_t n) { return posix::readFully(fd, buffer, n); }, bytes)
+            : posix::lastFailure();
     sys.close(fd);
-    if (!read) return Failure{read.error()};
+    if (!read) return read.failure();
     auto snap = std::make_shared<Snapshot>();
     snap->doc = documentFromText(bytes, &snap->errors);
     gCache.path = path;
@@ -115,7 +120,7 @@ Result<SnapshotPtr> load() {
 
 }  // namespace
 
-Text posix::settingsstoreService() {
+Text settingsstoreService() {
     return fromUtf8(defaultStorePath());
 }
 
@@ -124,7 +129,7 @@ Text settingsStorePath() {
         std::lock_guard<std::mutex> lock(gPathMutex);
         if (gPathOverride) return *gPathOverride;
     }
-    return sys.settingsstore();
+    return services.settingsstore();
 }
 
 void setSettingsStorePath(std::optional<Text> path) {
@@ -135,7 +140,7 @@ void setSettingsStorePath(std::optional<Text> path) {
 Result<std::vector<std::optional<RegValue>>> readValues(TextView keyPath,
                                                         std::initializer_list<TextView> names) {
     auto snap = load();
-    if (!snap) return Failure{snap.error()};
+    if (!snap) return snap.failure();
     const RegKey* key = (*snap)->doc.find(keyPath);
     std::vector<std::optional<RegValue>> out;
     out.reserve(names.size());
@@ -148,26 +153,26 @@ Result<std::vector<std::optional<RegValue>>> readValues(TextView keyPath,
 
 Result<std::optional<RegValue>> readValue(TextView keyPath, TextView name) {
     auto values = readValues(keyPath, {name});
-    if (!values) return Failure{values.error()};
+    if (!values) return values.failure();
     return std::move(values->front());
 }
 
 Result<bool> keyExists(TextView keyPath) {
     auto snap = load();
-    if (!snap) return Failure{snap.error()};
+    if (!snap) return snap.failure();
     return (*snap)->doc.keyExists(keyPath);
 }
 
 Result<std::vector<RegValue>> keyValues(TextView keyPath) {
     auto snap = load();
-    if (!snap) return Failure{snap.error()};
+    if (!snap) return snap.failure();
     const RegKey* key = (*snap)->doc.find(keyPath);
     return key ? key->values : std::vector<RegValue>();
 }
 
 Result<std::vector<Text>> subkeys(TextView keyPath) {
     auto snap = load();
-    if (!snap) return Failure{snap.error()};
+    if (!snap) return snap.failure();
     const Text prefix = toUpper(keyPath) + u"\\";
     std::vector<Text> out, seen;
     for (const RegKey& k : (*snap)->doc.keys()) {
@@ -187,13 +192,13 @@ Result<std::vector<Text>> subkeys(TextView keyPath) {
 
 Result<std::string> exportKey(TextView keyPath) {
     auto snap = load();
-    if (!snap) return Failure{snap.error()};
+    if (!snap) return snap.failure();
     return writeRegText((*snap)->doc.subtree(keyPath));
 }
 
 Result<std::vector<StoreLineError>> unreadableLines() {
     auto snap = load();
-    if (!snap) return Failure{snap.error()};
+    if (!snap) return snap.failure();
     return (*snap)->errors;
 }
 
@@ -227,7 +232,7 @@ Status modify(const std::function<bool(RegistryDocument&)>& change) {
         if (Status made = createFolders(folder); !made) return made;
     }
     auto lock = File::open(path + u".lock", OpenMode::Append);
-    if (!lock) return Failure{lock.error()};
+    if (!lock) return lock.failure();
     // Without the lock another writer's change made meanwhile would be lost:
     // no lock, no write (the caller sees the failure as of a full disk).
     if (Status locked = lock->lockExclusive(); !locked) return locked;
@@ -237,10 +242,10 @@ Status modify(const std::function<bool(RegistryDocument&)>& change) {
     auto old = File::open(path, OpenMode::Read);
     if (old) {
         auto all = old->readAll();
-        if (!all) return Failure{all.error()};
+        if (!all) return all.failure();
         bytes = std::move(*all);
     } else if (old.error() != err::kFileNotFound) {
-        return Failure{old.error()};
+        return old.failure();
     }
     std::vector<RegParseError> errors;
     RegistryDocument doc = documentFromText(bytes, &errors);
@@ -258,7 +263,7 @@ Status modify(const std::function<bool(RegistryDocument&)>& change) {
     // a store that exists keeps the rights its administrator gave it.
     auto fresh =
         File::createTemporary(prefix, perUserStore() ? FileAccess::OwnerOnly : FileAccess::AllRead);
-    if (!fresh) return Failure{fresh.error()};
+    if (!fresh) return fresh.failure();
     if (old) {
         if (Status kept = fresh->copyAccessFrom(*old); !kept) return kept;
     }
@@ -281,10 +286,6 @@ Status modify(const std::function<bool(RegistryDocument&)>& change) {
     return Status();
 }
 
-bool storable(TextView keyPath, TextView name = {}) {
-    return regKeyPathStorable(keyPath) && regNameStorable(name);
-}
-
 }  // namespace
 
 Status writeValue(TextView keyPath, const RegValue& value) {
@@ -293,14 +294,6 @@ Status writeValue(TextView keyPath, const RegValue& value) {
         doc.setValue(keyPath, value);
         return true;
     });
-}
-
-Status writeTextValue(TextView keyPath, TextView name, TextView text) {
-    return writeValue(keyPath, RegValue{Text(name), kRegSz, regStringData(text)});
-}
-
-Status writeDwordValue(TextView keyPath, TextView name, uint32_t value) {
-    return writeValue(keyPath, RegValue{Text(name), kRegDword, regDwordData(value)});
 }
 
 Status createKey(TextView keyPath) {

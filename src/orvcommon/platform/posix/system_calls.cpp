@@ -20,8 +20,7 @@ namespace orv::platform {
 namespace posix {
 namespace {
 
-// The system's own calls, one plain function each (open is variadic); the
-// services are the backend's own functions.
+// The system's own calls, one plain function each (open is variadic).
 namespace real {
 #define ORV_SYSCALL_REAL(name, result, params, args) \
     result name params {                             \
@@ -33,9 +32,7 @@ ORV_POSIX_SYSCALLS(ORV_SYSCALL_REAL)
 
 constexpr SystemCalls kReal = {
 #define ORV_SYSCALL_INIT(name, result, params, args) &real::name,
-#define ORV_SERVICE_INIT(name, result, params, args) &name##Service,
-    ORV_POSIX_SYSCALLS(ORV_SYSCALL_INIT) ORV_PLATFORM_SERVICES(ORV_SERVICE_INIT)
-#undef ORV_SERVICE_INIT
+    ORV_POSIX_SYSCALLS(ORV_SYSCALL_INIT)
 #undef ORV_SYSCALL_INIT
 };
 
@@ -51,7 +48,7 @@ std::span<const SystemCallEntry> systemCallEntries() {
     {#name, [] { return reinterpret_cast<SystemCall>(posix::sys.name); },                          \
      [](SystemCall call) { posix::sys.name = reinterpret_cast<decltype(posix::sys.name)>(call); }, \
      reinterpret_cast<SystemCall>(posix::kReal.name)},
-        ORV_POSIX_SYSCALLS(ORV_SYSCALL_NAMED) ORV_PLATFORM_SERVICES(ORV_SYSCALL_NAMED)
+        ORV_POSIX_SYSCALLS(ORV_SYSCALL_NAMED)
 #undef ORV_SYSCALL_NAMED
     };
     return kEntries;

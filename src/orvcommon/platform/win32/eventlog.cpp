@@ -6,7 +6,7 @@
 namespace orv::platform {
 
 // The Application log, source "orvcommon", one error entry per message.
-void win32::eventlogService(TextView message) {
+void eventlogService(TextView message) {
     static HANDLE source = RegisterEventSourceW(nullptr, L"orvcommon");
     if (!source) return;
     const Text text(message);
@@ -15,7 +15,7 @@ void win32::eventlogService(TextView message) {
 }
 
 void writeEventLog(TextView message) {
-    win32::sys.eventlog(message);
+    services.eventlog(message);
 }
 
 }  // namespace orv::platform

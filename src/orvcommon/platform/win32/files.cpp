@@ -67,7 +67,7 @@ Result<HANDLE> openHandle(const std::wstring& p, DWORD rights, DWORD disposition
         // A folder cannot be opened as a file: the same error as on every
         // other system.
         if (e == ERROR_ACCESS_DENIED && isFolder(p)) return Failure{err::kPathFileAccess};
-        return Failure{win32::errorFromOs(e)};
+        return Failure{win32::errorFromOs(e), e};
     }
     return h;
 }
@@ -155,7 +155,8 @@ int32_t errorFromOs(DWORD e) {
 }
 
 Failure lastFailure() {
-    return Failure{errorFromOs(GetLastError())};
+    const DWORD e = GetLastError();
+    return Failure{errorFromOs(e), e};
 }
 
 std::wstring wide(TextView text) {
@@ -231,7 +232,7 @@ Status writeFully(HANDLE h, std::string_view bytes, size_t* written) {
 
 Result<File> File::open(TextView path, OpenMode mode) {
     auto h = openHandle(win32::wide(path), mode);
-    if (!h) return Failure{h.error()};
+    if (!h) return h.failure();
     File f;
     f.handle_ = reinterpret_cast<intptr_t>(*h);
     return f;
@@ -285,7 +286,7 @@ Result<File> File::createTemporary(TextView namePrefix, FileAccess) {
         }
         const DWORD e = GetLastError();
         if (e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS)
-            return Failure{win32::errorFromOs(e)};
+            return Failure{win32::errorFromOs(e), e};
     }
     return Failure{err::kFileAlreadyExists};
 }
@@ -336,27 +337,13 @@ Status File::writeAll(std::string_view bytes) {
 Result<std::string> File::read(size_t n) {
     std::string buf(n, '\0');
     auto got = win32::readFully(handleOf(handle_), buf.data(), n);
-    if (!got) return Failure{got.error()};
+    if (!got) return got.failure();
     buf.resize(*got);
     return buf;
 }
 
 Result<size_t> File::readInto(char* buffer, size_t n) {
     return win32::readFully(handleOf(handle_), buffer, n);
-}
-
-Result<std::string> File::readAll() {
-    std::string out;
-    LARGE_INTEGER s{};
-    if (sys.GetFileSizeEx(handleOf(handle_), &s) && s.QuadPart > 0)
-        out.reserve(static_cast<size_t>(s.QuadPart));
-    char chunk[65536];
-    for (;;) {
-        auto got = win32::readFully(handleOf(handle_), chunk, sizeof chunk);
-        if (!got) return Failure{got.error()};
-        out.append(chunk, *got);
-        if (*got < sizeof chunk) return out;
-    }
 }
 
 Status File::seek(int64_t offset) {
@@ -442,7 +429,7 @@ SharedLogFile::SharedLogFile(TextView path, TextView oldCopy)
 Status SharedLogFile::run(const std::string_view* line, int64_t switchSize) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         auto opened = openLog(prepared_, line != nullptr);
-        if (!opened) return Failure{opened.error()};
+        if (!opened) return opened.failure();
         Closer f{*opened};
         if (Status locked = lockHandle(f.h); !locked) return locked;
         LARGE_INTEGER size{};
@@ -456,7 +443,7 @@ Status SharedLogFile::run(const std::string_view* line, int64_t switchSize) {
                                 MOVEFILE_REPLACE_EXISTING)) {
                 if (!line) return Status();
                 auto fresh = openLog(prepared_, true);
-                if (!fresh) return Failure{fresh.error()};
+                if (!fresh) return fresh.failure();
                 Closer g{*fresh};
                 if (Status locked = lockHandle(g.h); !locked) return locked;
                 LARGE_INTEGER freshSize{};
@@ -508,13 +495,13 @@ Status createFolders(TextView path) {
             if (!sys.CreateDirectoryW(part.c_str(), nullptr)) {
                 const DWORD e = GetLastError();
                 if (e == ERROR_DISK_FULL || e == ERROR_NOT_READY || e == ERROR_TOO_MANY_OPEN_FILES)
-                    return Failure{win32::errorFromOs(e)};
+                    return Failure{win32::errorFromOs(e), e};
                 if (e != ERROR_ALREADY_EXISTS) refused = e;
             }
         }
     }
     if (folderExists(path)) return Status();
-    return Failure{refused ? win32::errorFromOs(refused) : err::kPathNotFound};
+    return refused ? Failure{win32::errorFromOs(refused), refused} : Failure{err::kPathNotFound};
 }
 
 Result<File> File::openWorkFile(TextView path, bool lock, bool* created) {
@@ -535,7 +522,7 @@ Result<File> File::openWorkFile(TextView path, bool lock, bool* created) {
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD e = GetLastError();
         if (e == ERROR_ACCESS_DENIED) return Failure{err::kFileAlreadyExists};  // a folder
-        return Failure{win32::errorFromOs(e)};
+        return Failure{win32::errorFromOs(e), e};
     }
     File f;
     f.handle_ = reinterpret_cast<intptr_t>(h);

@@ -60,7 +60,7 @@ Result<std::vector<DirEntry>> listDirectory(TextView pattern, int32_t attributeF
         if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_NO_MORE_FILES ||
             e == ERROR_DIRECTORY || e == ERROR_INVALID_NAME)
             return out;
-        return Failure{win32::errorFromOs(e)};
+        return Failure{win32::errorFromOs(e), e};
     }
     for (;;) {
         const Text name = win32::fromWide(found.cFileName, wcslen(found.cFileName));
@@ -73,7 +73,7 @@ Result<std::vector<DirEntry>> listDirectory(TextView pattern, int32_t attributeF
             const DWORD e = GetLastError();
             sys.FindClose(h);
             if (e == ERROR_NO_MORE_FILES) return out;
-            return Failure{win32::errorFromOs(e)};
+            return Failure{win32::errorFromOs(e), e};
         }
     }
 }

@@ -5,35 +5,23 @@
 // Certificates are checked against the system's trust store (ORV_CA_BUNDLE
 // is a POSIX setting).
 #include "orvcommon/platform/inet.hpp"
-#include "orvcommon/platform/handle_table.hpp"
-#include "orvcommon/platform/threads.hpp"
+#include "orvcommon/platform/inet_common.hpp"
 
 #include <windows.h>
 #include <wininet.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
-#include <variant>
 
 namespace orv::platform::inet {
 namespace {
 
 // The largest piece asked of InternetReadFile at a time.
 constexpr DWORD kReadPiece = 4096;
-
-std::atomic<long> gReceiveTimeoutSeconds{kReceiveTimeoutSeconds};
-struct LastFailure {
-    std::string reason;
-};
-std::string& failureReason() {
-    return perThread<LastFailure>().reason;
-}
 
 // Why a WinINet call failed, in the words the POSIX backend uses.
 std::string describeFailure(DWORD code) {
@@ -73,49 +61,28 @@ std::string describeFailure(DWORD code) {
 // Both time limits on a WinINet handle, in milliseconds.
 void setTimeouts(HINTERNET h) {
     DWORD connect = static_cast<DWORD>(kConnectTimeoutSeconds * 1000);
-    DWORD receive = static_cast<DWORD>(gReceiveTimeoutSeconds.load() * 1000);
+    DWORD receive = static_cast<DWORD>(receiveTimeoutSeconds() * 1000);
     InternetSetOptionA(h, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
     InternetSetOptionA(h, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
 }
 
-std::string_view trimSpaces(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
-struct Session {
-    SessionInfo info;
+struct Session : SessionBase {
     HINTERNET handle = nullptr;
     Session() = default;
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
-    ~Session() {
+    ~Session() override {
         if (handle) InternetCloseHandle(handle);
     }
 };
 
-struct UrlTransfer {
-    std::mutex lock;
+struct UrlTransfer : TransferBase {
     std::shared_ptr<Session> session;  // keeps the parent handle open
     HINTERNET handle = nullptr;
-    int64_t delivered = 0;
-    UrlTransfer() = default;
-    UrlTransfer(const UrlTransfer&) = delete;
-    UrlTransfer& operator=(const UrlTransfer&) = delete;
-    ~UrlTransfer() {
+    ~UrlTransfer() override {
         if (handle) InternetCloseHandle(handle);
     }
 };
-
-using HandleTable = HandleTableOf<Session, UrlTransfer>;
-
-HandleTable& table() {
-    static HandleTable* instance = new HandleTable;  // outlives every static user
-    return *instance;
-}
 
 bool startsWithIgnoreCase(std::string_view s, std::string_view prefix) {
     if (s.size() < prefix.size()) return false;
@@ -148,7 +115,7 @@ int32_t openSession(std::string_view agent, AccessType access, std::string_view 
                                     proxyName.empty() ? nullptr : proxyName.c_str(),
                                     proxyName.empty() ? nullptr : "", 0);
     if (!session->handle) return 0;
-    return table().add(std::move(session));
+    return addHandle(std::move(session));
 }
 
 int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
@@ -157,7 +124,7 @@ int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
         failureReason() = why;
         return 0;
     };
-    auto session = table().find<Session>(sessionHandle);
+    auto session = findSession<Session>(sessionHandle);
     if (!session) return refuse("no such session");
     const std::string address(trimSpaces(url));
     if (address.empty() || address.find('\0') != std::string::npos)
@@ -173,13 +140,13 @@ int32_t openUrl(int32_t sessionHandle, std::string_view url, uint32_t flags) {
         return 0;
     }
     transfer->session = std::move(session);
-    return table().add(std::move(transfer));
+    return addHandle(std::move(transfer));
 }
 
 bool readUrl(int32_t handle, char* buffer, size_t size, size_t& bytesRead) {
     bytesRead = 0;
     failureReason().clear();
-    const auto transfer = table().find<UrlTransfer>(handle);
+    const auto transfer = findTransfer<UrlTransfer>(handle);
     if (!transfer) return false;
     std::lock_guard guard(transfer->lock);
     UrlTransfer& t = *transfer;
@@ -201,41 +168,17 @@ bool readUrl(int32_t handle, char* buffer, size_t size, size_t& bytesRead) {
     return bytesRead > 0 || ok;
 }
 
-std::optional<int64_t> remainingLength(int32_t handle) {
-    const auto transfer = table().find<UrlTransfer>(handle);
-    if (!transfer) return std::nullopt;
-    std::lock_guard guard(transfer->lock);
+std::optional<int64_t> announcedLength(TransferBase& transfer) {
     char text[32] = {};
     DWORD length = sizeof text;
     DWORD index = 0;
-    if (!HttpQueryInfoA(transfer->handle, HTTP_QUERY_CONTENT_LENGTH, text, &length, &index))
+    if (!HttpQueryInfoA(static_cast<UrlTransfer&>(transfer).handle, HTTP_QUERY_CONTENT_LENGTH, text,
+                        &length, &index))
         return std::nullopt;
     char* end = nullptr;
     const long long announced = std::strtoll(text, &end, 10);
     if (end == text || announced < 0) return std::nullopt;
-    return std::max<int64_t>(0, static_cast<int64_t>(announced) - transfer->delivered);
-}
-
-bool closeHandle(int32_t handle) {
-    return table().remove(handle);
-}
-
-std::optional<SessionInfo> describeSession(int32_t handle) {
-    const auto session = table().find<Session>(handle);
-    if (!session) return std::nullopt;
-    return session->info;
-}
-
-const std::string& lastFailureReason() {
-    return failureReason();
-}
-
-void setReceiveTimeoutForTesting(std::optional<long> seconds) {
-    gReceiveTimeoutSeconds = seconds.value_or(kReceiveTimeoutSeconds);
-}
-
-size_t openHandleCount() {
-    return table().size();
+    return static_cast<int64_t>(announced);
 }
 
 }  // namespace orv::platform::inet

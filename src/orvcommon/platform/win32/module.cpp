@@ -2,27 +2,19 @@
 
 #include <string>
 
-#include "orvcommon/platform/module.hpp"
+#include "orvcommon/platform/backend.hpp"
 #include "orvcommon/platform/win32/win32_io.hpp"
 
 namespace orv::platform {
-namespace {
 
-struct ModuleInfo {
-    Text name;
-    Text folder;
-};
-
-// Any function of this library: the module that holds it is the DLL (or, in
-// a static build, the executable).
-void anchor() {}
-
-ModuleInfo probe() {
-    ModuleInfo info{u"orvcommon", u"."};
+backend::ModuleInfo backend::probeModule() {
+    // The module that holds this very function is the DLL (or, in a static
+    // build, the executable).
+    ModuleInfo info;
     HMODULE self = nullptr;
     if (!GetModuleHandleExW(
             GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-            reinterpret_cast<LPCWSTR>(&anchor), &self))
+            reinterpret_cast<LPCWSTR>(&backend::probeModule), &self))
         return info;
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
@@ -46,20 +38,6 @@ ModuleInfo probe() {
         info.name = base;
     }
     return info;
-}
-
-const ModuleInfo& info() {
-    static const ModuleInfo i = probe();
-    return i;
-}
-
-}  // namespace
-
-const Text& moduleName() {
-    return info().name;
-}
-const Text& moduleFolder() {
-    return info().folder;
 }
 
 }  // namespace orv::platform

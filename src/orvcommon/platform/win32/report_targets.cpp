@@ -1,73 +1,20 @@
-// The report targets of each thread, the drawing the GDI targets share and
-// the testing seam.
+// The drawing the GDI targets share.
 #include <cmath>
-#include <mutex>
 
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/platform/backend.hpp"
 #include "orvcommon/platform/files.hpp"
-#include "orvcommon/platform/threads.hpp"
 #include "orvcommon/platform/win32/report_gdi.hpp"
 #include "orvcommon/platform/win32/win32_io.hpp"
 
 namespace orv::platform {
-namespace {
 
-std::mutex gFactoryMutex;
-ReportTargetFactory gFactory;
-
-// One printer and one form per thread, as the automation apartment has them;
-// a window belongs to the thread that made it.
-struct ThreadTargets {
-    std::unique_ptr<ReportTarget> targets[2];
-    bool formIsOurs = false;  // the form came from makeFormTarget
-};
-
-ThreadTargets& threadTargets() {
-    return perThread<ThreadTargets>();
+std::unique_ptr<ReportTarget> backend::makeReportTarget(ReportTargetKind kind) {
+    return kind == ReportTargetKind::Printer ? win32::makePrinterTarget() : win32::makeFormTarget();
 }
 
-std::unique_ptr<ReportTarget>& slot(ReportTargetKind kind) {
-    return threadTargets().targets[kind == ReportTargetKind::Printer ? 0 : 1];
-}
-
-}  // namespace
-
-ReportTarget& reportTarget(ReportTargetKind kind) {
-    auto& t = slot(kind);
-    if (!t) {
-        ReportTargetFactory factory;
-        {
-            std::lock_guard<std::mutex> lock(gFactoryMutex);
-            factory = gFactory;
-        }
-        if (factory) {
-            t = factory(kind);
-        } else {
-            t = kind == ReportTargetKind::Printer ? win32::makePrinterTarget()
-                                                  : win32::makeFormTarget();
-        }
-        if (kind == ReportTargetKind::Form) threadTargets().formIsOurs = !factory;
-    }
-    return *t;
-}
-
-ReportTarget* existingReportTarget(ReportTargetKind kind) {
-    return slot(kind).get();
-}
-
-void discardReportTarget(ReportTargetKind kind) {
-    slot(kind).reset();
-}
-
-void processReportEvents() {
-    ThreadTargets& targets = threadTargets();
-    if (auto& form = targets.targets[1]; form && targets.formIsOurs)
-        win32::processFormEvents(*form);
-}
-
-void setReportTargetFactoryForTesting(ReportTargetFactory factory) {
-    std::lock_guard<std::mutex> lock(gFactoryMutex);
-    gFactory = std::move(factory);
+void backend::processFormEvents(ReportTarget& form) {
+    win32::processFormEvents(form);
 }
 
 namespace win32 {

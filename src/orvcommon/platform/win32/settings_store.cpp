@@ -67,8 +67,8 @@ std::string toStored(uint32_t type, const std::string& data) {
 // services map the system's codes.
 Status status(LONG code) {
     if (code == ERROR_SUCCESS) return Status();
-    if (code == ERROR_ACCESS_DENIED) return Failure{err::kPermissionDenied};
-    return Failure{win32::errorFromOs(static_cast<DWORD>(code))};
+    if (code == ERROR_ACCESS_DENIED) return Failure{err::kPermissionDenied, code};
+    return Failure{win32::errorFromOs(static_cast<DWORD>(code)), code};
 }
 
 struct KeyCloser {
@@ -87,8 +87,9 @@ LONG openWide(TextView keyPath, REGSAM access, HKEY& key) {
     return RegOpenKeyExW(rootKey(s.root->handle), win32::wide(s.subkey).c_str(), 0, access, &key);
 }
 
-bool storable(TextView keyPath, TextView name = {}) {
-    return regKeyPathStorable(normaliseKeyPath(keyPath)) && regNameStorable(name);
+// The registry takes a key path with trailing separators as the key itself.
+bool storableKey(TextView keyPath, TextView name = {}) {
+    return storable(normaliseKeyPath(keyPath), name);
 }
 
 // One value read as the registry reading rule has it: the key opened with
@@ -100,7 +101,7 @@ Result<std::optional<RegValue>> readOne(HKEY root, const std::string& subkey, Te
     if (opened != ERROR_SUCCESS) {
         k.key = nullptr;
         if (opened == ERROR_FILE_NOT_FOUND) return std::optional<RegValue>();
-        return Failure{status(opened).error()};
+        return status(opened).failure();
     }
     const std::string ansiName = win32::toAnsi(name);
     std::string buffer(kQueryBuffer, '\0');
@@ -114,7 +115,7 @@ Result<std::optional<RegValue>> readOne(HKEY root, const std::string& subkey, Te
                                  reinterpret_cast<BYTE*>(buffer.data()), &size);
     }
     if (r == ERROR_FILE_NOT_FOUND) return std::optional<RegValue>();
-    if (r != ERROR_SUCCESS) return Failure{status(r).error()};
+    if (r != ERROR_SUCCESS) return status(r).failure();
     buffer.resize(size);
     return std::optional<RegValue>(RegValue{Text(name), type, fromQueried(type, buffer)});
 }
@@ -122,12 +123,12 @@ Result<std::optional<RegValue>> readOne(HKEY root, const std::string& subkey, Te
 }  // namespace
 
 // The registry is the store on Windows; its name for people.
-Text win32::settingsstoreService() {
+Text settingsstoreService() {
     return u"registry";
 }
 
 Text settingsStorePath() {
-    return win32::sys.settingsstore();
+    return services.settingsstore();
 }
 
 // The registry is the one store on Windows: there is no path to move.
@@ -149,7 +150,7 @@ Result<std::vector<std::optional<RegValue>>> readValues(TextView keyPath,
     std::vector<std::optional<RegValue>> out;
     for (TextView name : names) {
         auto one = readOne(rootKey(s.root->handle), subkey, name);
-        if (!one) return Failure{one.error()};
+        if (!one) return one.failure();
         out.push_back(std::move(*one));
     }
     return out;
@@ -159,7 +160,7 @@ Result<bool> keyExists(TextView keyPath) {
     KeyCloser k;
     const LONG r = openWide(keyPath, KEY_READ, k.key);
     if (r == ERROR_FILE_NOT_FOUND) return false;
-    if (r != ERROR_SUCCESS) return Failure{status(r).error()};
+    if (r != ERROR_SUCCESS) return status(r).failure();
     return true;
 }
 
@@ -168,18 +169,18 @@ Result<std::vector<RegValue>> keyValues(TextView keyPath) {
     KeyCloser k;
     const LONG opened = openWide(keyPath, KEY_READ, k.key);
     if (opened == ERROR_FILE_NOT_FOUND) return out;
-    if (opened != ERROR_SUCCESS) return Failure{status(opened).error()};
+    if (opened != ERROR_SUCCESS) return status(opened).failure();
     for (DWORD i = 0;; ++i) {
         wchar_t name[16384];
         DWORD nameLength = 16384, type = 0, size = 0;
         LONG r = RegEnumValueW(k.key, i, name, &nameLength, nullptr, &type, nullptr, &size);
         if (r == ERROR_NO_MORE_ITEMS) break;
-        if (r != ERROR_SUCCESS) return Failure{status(r).error()};
+        if (r != ERROR_SUCCESS) return status(r).failure();
         std::string data(size, '\0');
         nameLength = 16384;
         r = RegEnumValueW(k.key, i, name, &nameLength, nullptr, &type,
                           reinterpret_cast<BYTE*>(data.data()), &size);
-        if (r != ERROR_SUCCESS) return Failure{status(r).error()};
+        if (r != ERROR_SUCCESS) return status(r).failure();
         data.resize(size);
         out.push_back(RegValue{win32::fromWide(name, nameLength), type, std::move(data)});
     }
@@ -191,21 +192,21 @@ Result<std::vector<Text>> subkeys(TextView keyPath) {
     KeyCloser k;
     const LONG opened = openWide(keyPath, KEY_READ, k.key);
     if (opened == ERROR_FILE_NOT_FOUND) return out;
-    if (opened != ERROR_SUCCESS) return Failure{status(opened).error()};
+    if (opened != ERROR_SUCCESS) return status(opened).failure();
     const Text prefix = normaliseKeyPath(keyPath) + u"\\";
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];
         DWORD length = 256;
         const LONG r = RegEnumKeyExW(k.key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (r == ERROR_NO_MORE_ITEMS) break;
-        if (r != ERROR_SUCCESS) return Failure{status(r).error()};
+        if (r != ERROR_SUCCESS) return status(r).failure();
         out.push_back(prefix + win32::fromWide(name, length));
     }
     return out;
 }
 
 Status writeValue(TextView keyPath, const RegValue& value) {
-    if (!storable(keyPath, value.name)) return Failure{err::kInvalidArgument};
+    if (!storableKey(keyPath, value.name)) return Failure{err::kInvalidArgument};
     const Split s = split(keyPath);
     KeyCloser k;
     LONG r =
@@ -222,16 +223,8 @@ Status writeValue(TextView keyPath, const RegValue& value) {
     return status(r);
 }
 
-Status writeTextValue(TextView keyPath, TextView name, TextView text) {
-    return writeValue(keyPath, RegValue{Text(name), kRegSz, regStringData(text)});
-}
-
-Status writeDwordValue(TextView keyPath, TextView name, uint32_t value) {
-    return writeValue(keyPath, RegValue{Text(name), kRegDword, regDwordData(value)});
-}
-
 Status createKey(TextView keyPath) {
-    if (!storable(keyPath)) return Failure{err::kInvalidArgument};
+    if (!storableKey(keyPath)) return Failure{err::kInvalidArgument};
     const Split s = split(keyPath);
     KeyCloser k;
     const LONG r =
@@ -242,7 +235,7 @@ Status createKey(TextView keyPath) {
 }
 
 Status deleteValue(TextView keyPath, TextView name) {
-    if (!storable(keyPath, name)) return Failure{err::kInvalidArgument};
+    if (!storableKey(keyPath, name)) return Failure{err::kInvalidArgument};
     KeyCloser k;
     const LONG opened = openWide(keyPath, KEY_SET_VALUE, k.key);
     if (opened == ERROR_FILE_NOT_FOUND) return Status();
@@ -253,14 +246,14 @@ Status deleteValue(TextView keyPath, TextView name) {
 
 Status deleteValues(TextView keyPath) {
     auto values = keyValues(keyPath);
-    if (!values) return Failure{values.error()};
+    if (!values) return values.failure();
     for (const RegValue& v : *values)
         if (Status s = deleteValue(keyPath, v.name); !s) return s;
     return Status();
 }
 
 Status deleteKey(TextView keyPath) {
-    if (!storable(keyPath)) return Failure{err::kInvalidArgument};
+    if (!storableKey(keyPath)) return Failure{err::kInvalidArgument};
     const Split s = split(keyPath);
     if (s.subkey.empty()) return Failure{err::kInvalidArgument};
     const std::wstring sub = win32::wide(s.subkey);
@@ -279,15 +272,15 @@ Result<std::string> exportKey(TextView keyPath) {
         const Text path = pending.front();
         pending.erase(pending.begin());
         auto exists = keyExists(path);
-        if (!exists) return Failure{exists.error()};
+        if (!exists) return exists.failure();
         if (!*exists) continue;
         doc.ensure(path);
         auto values = keyValues(path);
-        if (!values) return Failure{values.error()};
+        if (!values) return values.failure();
         for (RegValue& v : *values)
             doc.setValue(path, std::move(v));
         auto below = subkeys(path);
-        if (!below) return Failure{below.error()};
+        if (!below) return below.failure();
         pending.insert(pending.begin(), below->begin(), below->end());
     }
     return writeRegText(doc.subtree(top));

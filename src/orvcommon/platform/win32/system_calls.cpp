@@ -19,9 +19,7 @@ ORV_WIN32_SYSCALLS(ORV_SYSCALL_REAL)
 
 constexpr SystemCalls kReal = {
 #define ORV_SYSCALL_INIT(name, result, params, args) &real::name,
-#define ORV_SERVICE_INIT(name, result, params, args) &name##Service,
-    ORV_WIN32_SYSCALLS(ORV_SYSCALL_INIT) ORV_PLATFORM_SERVICES(ORV_SERVICE_INIT)
-#undef ORV_SERVICE_INIT
+    ORV_WIN32_SYSCALLS(ORV_SYSCALL_INIT)
 #undef ORV_SYSCALL_INIT
 };
 
@@ -37,7 +35,7 @@ std::span<const SystemCallEntry> systemCallEntries() {
     {#name, [] { return reinterpret_cast<SystemCall>(win32::sys.name); },                          \
      [](SystemCall call) { win32::sys.name = reinterpret_cast<decltype(win32::sys.name)>(call); }, \
      reinterpret_cast<SystemCall>(win32::kReal.name)},
-        ORV_WIN32_SYSCALLS(ORV_SYSCALL_NAMED) ORV_PLATFORM_SERVICES(ORV_SYSCALL_NAMED)
+        ORV_WIN32_SYSCALLS(ORV_SYSCALL_NAMED)
 #undef ORV_SYSCALL_NAMED
     };
     return kEntries;

@@ -63,20 +63,11 @@
 
 namespace orv::platform::win32 {
 
-// The backend's own services (clock.cpp, eventlog.cpp, settings_store.cpp):
-// clockService, randomService, eventlogService, settingsstoreService.
-#define ORV_SERVICE_DECLARE(name, result, params, args) result name##Service params;
-ORV_PLATFORM_SERVICES(ORV_SERVICE_DECLARE)
-#undef ORV_SERVICE_DECLARE
-
 // The system's calls carry the system's calling convention; the services are
 // the library's own functions.
 struct SystemCalls {
 #define ORV_SYSCALL_ENTRY(name, result, params, args) result(WINAPI* name) params;
-#define ORV_SERVICE_ENTRY(name, result, params, args) result(*name) params;
     ORV_WIN32_SYSCALLS(ORV_SYSCALL_ENTRY)
-    ORV_PLATFORM_SERVICES(ORV_SERVICE_ENTRY)
-#undef ORV_SERVICE_ENTRY
 #undef ORV_SYSCALL_ENTRY
 };
 // The calls in force.
