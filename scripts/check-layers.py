@@ -13,7 +13,7 @@ may not include a header of a higher layer, nor one of a sibling class
 folder (the classes stand side by side on operations/ and below: what two
 classes share goes down into operations/). The headers
 at the top of src/orvcommon/ (export.hpp, the generated version.hpp) belong
-to every layer.
+to every layer, except orv_tool_internal.hpp (below).
 
 operations/ holds the work that two classes share: the CSV line split, the
 text cleaning and the whole-file steps (and the regional decimal separator
@@ -21,6 +21,11 @@ that Funzioni keeps and the file readers read as it does). Each piece is one
 public operation's work and returns that operation's result object, so the
 layer stands on results/; it is not part of results/, which knows the
 result object, the log and the trap but no file or text format of a class.
+
+The `orv` command (tools/orv/) carries the library inside it, but it
+includes only the published headers (ORV_PUBLIC_HEADERS in
+src/orvcommon/CMakeLists.txt) and its own internal interface,
+orvcommon/orv_tool_internal.hpp, which no library file includes.
 
 Prints each include that breaks the order and exits 1 when
 there is one that is not in KNOWN below.
@@ -55,6 +60,16 @@ KNOWN = set()
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"orvcommon/([^"]+)"')
 
+TOOL = ROOT / "tools" / "orv"
+TOOL_INTERFACE = "orv_tool_internal.hpp"
+
+
+def published_headers():
+    """The headers installed for clients, as the library's CMakeLists lists them."""
+    cmake = (LIBRARY / "CMakeLists.txt").read_text()
+    block = re.search(r"set\(ORV_PUBLIC_HEADERS\s+([^)]*)\)", cmake)
+    return set(block.group(1).split()) | {"version.hpp"}
+
 
 def layer_of(rel):
     """The layer of a path relative to ROOT, or None outside the layers."""
@@ -74,6 +89,7 @@ def included_layer(target):
 
 def violations():
     found = []
+    published = published_headers()
     for folder in (LIBRARY, ROOT / "tools"):
         for path in sorted(folder.rglob("*")):
             if path.suffix not in (".cpp", ".hpp", ".h"):
@@ -90,6 +106,13 @@ def violations():
                 if not m:
                     continue
                 target = m.group(1)
+                if target == TOOL_INTERFACE and layer != "tools":
+                    found.append((str(rel), n, target, "the tool's interface is for tools/orv only"))
+                    continue
+                if TOOL in path.parents and target not in published | {TOOL_INTERFACE}:
+                    found.append((str(rel), n, target,
+                                  f"tools/orv includes published headers and {TOOL_INTERFACE} only"))
+                    continue
                 other = included_layer(target)
                 if other is None or other == layer:
                     continue
