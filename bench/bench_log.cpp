@@ -12,9 +12,9 @@
 #include <string>
 
 #include "orvcommon/base/cp1252.hpp"
+#include "orvcommon/core/registry_as_text.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/results/errinfo.hpp"
-#include "orvcommon/results/registry_value.hpp"
 
 namespace {
 

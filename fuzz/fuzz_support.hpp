@@ -10,11 +10,11 @@
 #include <string>
 
 #include "orvcommon/base/text.hpp"
+#include "orvcommon/core/registry_as_text.hpp"
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/platform/system_calls.hpp"
-#include "orvcommon/results/registry_value.hpp"
 
 namespace orv::fuzz {
 

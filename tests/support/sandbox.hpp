@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "orvcommon/base/text.hpp"
+#include "orvcommon/core/registry_as_text.hpp"
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/settings.hpp"
-#include "orvcommon/results/registry_value.hpp"
 #include "support/environment.hpp"
 #include "support/system_call.hpp"
 

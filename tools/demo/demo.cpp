@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "orvcommon/base/text.hpp"
+#include "orvcommon/core/registry_as_text.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/results/errinfo.hpp"
-#include "orvcommon/results/registry_value.hpp"
 
 namespace {
 

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#include "orvcommon/platform/console.hpp"
-#include "orvcommon/server/member_table.hpp"
-#include "orvcommon/server/type_library.hpp"
+#include "orvcommon/orv_tool_internal.hpp"
 
 namespace orv::tool {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "orvcommon/core/variant.hpp"
-#include "orvcommon/server/member_table.hpp"
+#include "orvcommon/orv_tool_internal.hpp"
 #include "values.hpp"
 
 namespace orv::tool {

@@ -4,7 +4,7 @@
 
 #include "command.hpp"
 #include "orvcommon/base/errors.hpp"
-#include "orvcommon/server/type_library.hpp"
+#include "orvcommon/orv_tool_internal.hpp"
 
 namespace orv::tool {
 namespace {

@@ -5,8 +5,7 @@
 
 #include "command.hpp"
 #include "host.hpp"
-#include "orvcommon/server/member_table.hpp"
-#include "orvcommon/server/type_library.hpp"
+#include "orvcommon/orv_tool_internal.hpp"
 
 namespace orv::tool {
 namespace {

@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "command.hpp"
-#include "orvcommon/platform/console.hpp"
+#include "orvcommon/orv_tool_internal.hpp"
 #include "orvcommon/version.hpp"
 
 namespace orv::tool {

@@ -13,10 +13,7 @@
 #include <vector>
 
 #include "command.hpp"
-#include "orvcommon/formats/reg_text.hpp"
-#include "orvcommon/formats/registry_values.hpp"
-#include "orvcommon/platform/files.hpp"
-#include "orvcommon/platform/settings.hpp"
+#include "orvcommon/orv_tool_internal.hpp"
 
 namespace orv::tool {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "command.hpp"
 #include "host.hpp"
-#include "orvcommon/server/member_table.hpp"
+#include "orvcommon/orv_tool_internal.hpp"
 
 namespace orv::tool {
 namespace {

@@ -8,10 +8,8 @@
 #include <new>
 #include <optional>
 
-#include "orvcommon/core/convert.hpp"
-#include "orvcommon/core/dates.hpp"
+#include "orvcommon/orv_tool_internal.hpp"
 #include "orvcommon/results/errinfo.hpp"
-#include "orvcommon/server/member_table.hpp"
 
 namespace orv::tool {
 

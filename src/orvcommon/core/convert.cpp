@@ -248,49 +248,74 @@ int64_t roundNumberText(const NumberText& n, int64_t lo, int64_t hi) {
     return static_cast<int64_t>(whole);
 }
 
-int64_t toWhole(const Variant& v, int64_t lo, int64_t hi) {
-    const auto& s = v.storage();
+// The one reading of a Variant as a number, which the conversions to whole
+// numbers, to Double and to Boolean share: each passes a handler with one
+// member per kind of value and gets that member's answer.
+//   boolean(bool)               Boolean, and Empty as False (0)
+//   real(double)                Byte, Integer, Long, Single, Double, Date
+//   currency(Currency)          Currency
+//   decimal(const Decimal&)     Decimal
+//   text(const Text&)           String (a byte string is a type mismatch)
+// Null raises error 94; arrays, objects and missing arguments error 13.
+template <class Handler>
+auto visitNumber(const Variant& v, const Handler& h) -> decltype(h.boolean(false)) {
     switch (v.type()) {
         case VarType::Empty:
-            return 0;
+            return h.boolean(false);
         case VarType::Null:
             raise(err::kInvalidUseOfNull);
         case VarType::Boolean:
-            return v.get<bool>() ? -1 : 0;
+            return h.boolean(v.get<bool>());
         case VarType::Byte:
-            return roundToRange(v.get<uint8_t>(), lo, hi);
+            return h.real(v.get<uint8_t>());
         case VarType::Integer:
-            return roundToRange(v.get<int16_t>(), lo, hi);
+            return h.real(v.get<int16_t>());
         case VarType::Long:
-            return roundToRange(v.get<int32_t>(), lo, hi);
+            return h.real(v.get<int32_t>());
         case VarType::Single:
-            return roundToRange(v.get<float>(), lo, hi);
+            return h.real(v.get<float>());
         case VarType::Double:
-            return roundToRange(v.get<double>(), lo, hi);
+            return h.real(v.get<double>());
         case VarType::Date:
-            return roundToRange(v.get<Date>().value, lo, hi);
-        case VarType::Currency: {
-            Decimal d = Decimal::fromInt64(v.get<Currency>().scaled);
-            d.scale = 4;
-            auto r = d.roundToInt64();
-            if (!r || *r < lo || *r > hi) raise(err::kOverflow);
-            return *r;
-        }
-        case VarType::Decimal: {
-            auto r = v.get<Decimal>().roundToInt64();
-            if (!r || *r < lo || *r > hi) raise(err::kOverflow);
-            return *r;
-        }
-        case VarType::String: {
+            return h.real(v.get<Date>().value);
+        case VarType::Currency:
+            return h.currency(v.get<Currency>());
+        case VarType::Decimal:
+            return h.decimal(v.get<Decimal>());
+        case VarType::String:
             if (!v.isString()) raise(err::kTypeMismatch);
-            auto n = parseNumber(*v.text());
+            return h.text(*v.text());
+        default:
+            raise(err::kTypeMismatch);
+    }
+}
+
+// A Decimal's whole value rounded halves to even, error 6 outside [lo, hi].
+int64_t roundDecimal(const Decimal& d, int64_t lo, int64_t hi) {
+    auto r = d.roundToInt64();
+    if (!r || *r < lo || *r > hi) raise(err::kOverflow);
+    return *r;
+}
+
+int64_t toWhole(const Variant& v, int64_t lo, int64_t hi) {
+    struct {
+        int64_t lo, hi;
+        // A Boolean is -1 or 0 whatever the range (a Byte of True is 255).
+        int64_t boolean(bool b) const { return b ? -1 : 0; }
+        int64_t real(double d) const { return roundToRange(d, lo, hi); }
+        int64_t currency(Currency c) const {
+            Decimal d = Decimal::fromInt64(c.scaled);
+            d.scale = 4;
+            return roundDecimal(d, lo, hi);
+        }
+        int64_t decimal(const Decimal& d) const { return roundDecimal(d, lo, hi); }
+        int64_t text(const Text& t) const {
+            auto n = parseNumber(t);
             if (!n) raise(err::kTypeMismatch);
             return roundNumberText(*n, lo, hi);
         }
-        default:
-            (void)s;
-            raise(err::kTypeMismatch);
-    }
+    } whole{lo, hi};
+    return visitNumber(v, whole);
 }
 
 }  // namespace
@@ -306,40 +331,20 @@ uint8_t toByte(const Variant& v) {
 }
 
 double toDouble(const Variant& v) {
-    switch (v.type()) {
-        case VarType::Empty:
-            return 0;
-        case VarType::Null:
-            raise(err::kInvalidUseOfNull);
-        case VarType::Boolean:
-            return v.get<bool>() ? -1 : 0;
-        case VarType::Byte:
-            return v.get<uint8_t>();
-        case VarType::Integer:
-            return v.get<int16_t>();
-        case VarType::Long:
-            return v.get<int32_t>();
-        case VarType::Single:
-            return v.get<float>();
-        case VarType::Double:
-            return v.get<double>();
-        case VarType::Date:
-            return v.get<Date>().value;
-        case VarType::Currency:
-            return static_cast<double>(v.get<Currency>().scaled) / 10000.0;
-        case VarType::Decimal:
-            return v.get<Decimal>().toDouble();
-        case VarType::String: {
-            if (!v.isString()) raise(err::kTypeMismatch);
-            auto n = parseNumber(*v.text());
+    struct {
+        double boolean(bool b) const { return b ? -1 : 0; }
+        double real(double d) const { return d; }
+        double currency(Currency c) const { return static_cast<double>(c.scaled) / 10000.0; }
+        double decimal(const Decimal& d) const { return d.toDouble(); }
+        double text(const Text& t) const {
+            auto n = parseNumber(t);
             if (!n) raise(err::kTypeMismatch);
             double d = n->toDouble();
             if (!std::isfinite(d)) raise(err::kOverflow);
             return d;
         }
-        default:
-            raise(err::kTypeMismatch);
-    }
+    } real;
+    return visitNumber(v, real);
 }
 
 float toSingle(const Variant& v) {
@@ -419,16 +424,12 @@ Decimal toDecimal(const Variant& v) {
 }
 
 bool toBool(const Variant& v) {
-    switch (v.type()) {
-        case VarType::Empty:
-            return false;
-        case VarType::Null:
-            raise(err::kInvalidUseOfNull);
-        case VarType::Boolean:
-            return v.get<bool>();
-        case VarType::String: {
-            if (!v.isString()) raise(err::kTypeMismatch);
-            const Text& t = *v.text();
+    struct {
+        bool boolean(bool b) const { return b; }
+        bool real(double d) const { return d != 0; }
+        bool currency(Currency c) const { return c.scaled != 0; }
+        bool decimal(const Decimal& d) const { return !d.isZero(); }
+        bool text(const Text& t) const {
             Text trimmed = trimSpaces(t);
             if (equalsIgnoreCase(trimmed, u"True") || equalsIgnoreCase(trimmed, u"#TRUE#"))
                 return true;
@@ -438,14 +439,8 @@ bool toBool(const Variant& v) {
             if (!n) raise(err::kTypeMismatch);
             return n->radix ? n->radixValue != 0 : !n->digits.empty();
         }
-        case VarType::Decimal:
-            return !v.get<Decimal>().isZero();
-        case VarType::Currency:
-            return v.get<Currency>().scaled != 0;
-        default:
-            if (v.isNumber() || v.is<Date>()) return toDouble(v) != 0;
-            raise(err::kTypeMismatch);
-    }
+    } truth;
+    return visitNumber(v, truth);
 }
 
 Text generalNumberText(double v, int digits, char16_t sep) {

@@ -15,8 +15,9 @@
 // Lines that the fast split does not cover as a plain success (more fields
 // than the table has room for, a field that is a single quote character, a
 // line of 32,767 characters or more, a table too wide for 16-bit positions)
-// go through Funzioni::getValueFromCsvString itself, so their result objects
-// and log lines are the parser's own.
+// go through the parser itself (operations::splitCsvLine, which is
+// Funzioni::getValueFromCsvString), so their result objects and log lines
+// are the parser's own.
 #include "orvcommon/files/csv_table.hpp"
 
 #include <limits>
@@ -24,7 +25,8 @@
 #include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/core/scan.hpp"
-#include "orvcommon/functions/funzioni.hpp"
+#include "orvcommon/operations/csv_line.hpp"
+#include "orvcommon/operations/decimal_separator.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/memory.hpp"
 #include "orvcommon/results/trap.hpp"
@@ -87,7 +89,9 @@ class TableReader {
   public:
     TableReader(Array<Text>& table, int32_t width, int32_t rows, Array<Text>& fields,
                 int32_t& nonBlank)
-        : table_(table), width_(width), rows_(rows), fields_(fields), nonBlank_(nonBlank) {}
+        : table_(table), width_(width), rows_(rows), fields_(fields), nonBlank_(nonBlank) {
+        operations::readDecimalSeparator();
+    }
 
     // Splits the lines of one run of whole lines into the table.
     void run(const char* p, const char* const e) {
@@ -165,7 +169,7 @@ class TableReader {
     void parseLine(const char* b, const char* e) {
         const Text text = cp1252::decode(std::string_view(b, static_cast<size_t>(e - b)));
         int32_t found = 0;
-        last_ = parser_.getValueFromCsvString(text, fields_, found);
+        last_ = operations::splitCsvLine(text, fields_, found);
         lastFast_ = false;
         if (last_.isSuccess())
             for (int32_t k = 1; k <= found; ++k)
@@ -178,7 +182,6 @@ class TableReader {
     Array<Text>& fields_;
     int32_t& nonBlank_;
     const bool fast_ = width_ < kMaxPosition;
-    Funzioni parser_;
     int32_t line_ = 0;
     bool lastFast_ = false;
     ErrInfo last_;

@@ -13,23 +13,17 @@
 #include "orvcommon/core/dates.hpp"
 #include "orvcommon/files/csv_table.hpp"
 #include "orvcommon/files/line_reader.hpp"
-#include "orvcommon/functions/funzioni.hpp"
+#include "orvcommon/operations/decimal_separator.hpp"
+#include "orvcommon/operations/file_steps.hpp"
+#include "orvcommon/operations/text_cleaning.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/results/trap.hpp"
 
 namespace orv {
 namespace {
 
-const Text kSuccessText = u"Operazione eseguita correttamente";
+using operations::kFileSuccessText;
 const char16_t* const kClass = u"FileUtility";
-
-platform::File openOrRaise(const Text& path, platform::OpenMode mode) {
-    return platform::File::open(path, mode).orRaise();
-}
-
-std::string readAllOrRaise(platform::File& f) {
-    return f.readAll().orRaise();
-}
 
 // A 16-bit sum as the automation run time computes it: error 6 outside.
 int16_t add16(int32_t a, int32_t b) {
@@ -107,7 +101,7 @@ ErrInfo FileUtility::numFileInDir(const Text& sDirectory, int16_t& iNumFile) {
         for (size_t i = 0; i < entries.size(); ++i)
             count = add16(count, 1);
         iNumFile = count;
-        fillSuccess(result, trap, kSuccessText);
+        fillSuccess(result, trap, kFileSuccessText);
     });
 }
 
@@ -154,23 +148,7 @@ ErrInfo FileUtility::UpdateFileTime(Variant& fname, Variant& fyear, Variant& fmo
 
 ErrInfo FileUtility::writeFile(const Text& sFileName, int32_t attributeFile,
                                const Text& sTextFile) {
-    const Trap trap{u"writeFile", classOrigin(kClass), Description::Standard};
-    return trapped(trap, [&](ErrInfo& result) {
-        // An existing read-only, hidden or system file is made plain first so
-        // that it can be replaced.
-        if (platform::pathKind(sFileName) == platform::PathKind::File)
-            platform::setAttributes(sFileName, platform::attr::kArchive).orRaise();
-        {
-            platform::File f = openOrRaise(sFileName, platform::OpenMode::WriteTruncate);
-            std::string bytes = cp1252::encode(sTextFile);
-            bytes.append("\r\n");
-            f.writeAll(bytes).orRaise();
-            // Some file systems report a failed write only when the file closes.
-            f.close().orRaise();
-        }
-        platform::setAttributes(sFileName, attributeFile).orRaise();
-        fillSuccess(result, trap, kSuccessText);
-    });
+    return operations::writeTextFile(sFileName, attributeFile, sTextFile);
 }
 
 ErrInfo FileUtility::writeCsvFileFromArray(const Text& sFileName, Array<Text>& sArrayValue,
@@ -216,12 +194,8 @@ ErrInfo FileUtility::getCsvStringFromArray(Text& sStringFile, Array<Text>& sArra
 
 ErrInfo FileUtility::readFile(const Text& sFileName, Text& sTextFile) {
     const Trap trap{u"readFile", classOrigin(kClass), Description::Standard};
-    return trapped(trap, [&](ErrInfo&) {
-        platform::File f = openOrRaise(sFileName, platform::OpenMode::Read);
-        const std::string bytes = readAllOrRaise(f);
-        (void)f.close();  // read only: nothing to lose
-        sTextFile = cp1252::decode(bytes);
-    });
+    return trapped(
+        trap, [&](ErrInfo&) { sTextFile = cp1252::decode(operations::readWholeFile(sFileName)); });
 }
 
 ErrInfo FileUtility::getArrayFromCsvFile(const Text& sFileName, Array<Text>& sArrayValue,
@@ -236,7 +210,7 @@ ErrInfo FileUtility::readAndLoadInArrayByCRLF(const Text& sFileName, Array<Text>
         result.clear();
         listRows.erase();
         listRows.redim({1, 1});
-        platform::File f = openOrRaise(sFileName, platform::OpenMode::Read);
+        platform::File f = platform::File::open(sFileName, platform::OpenMode::Read).orRaise();
         // Counted first, block by block, so the array is sized once; then
         // each line is decoded straight into its element.
         const size_t lines = files::countLines(f);
@@ -260,13 +234,7 @@ ErrInfo FileUtility::readAndLoadInArrayByCRLF(const Text& sFileName, Array<Text>
 }
 
 ErrInfo FileUtility::readBinaryFile(const Text& sFileName, Variant& vntTextFile) {
-    const Trap trap{u"readBinaryFile", classOrigin(kClass), Description::Standard};
-    return trapped(trap, [&](ErrInfo&) {
-        platform::File f = openOrRaise(sFileName, platform::OpenMode::Read);
-        std::string bytes = readAllOrRaise(f);
-        (void)f.close();  // read only: nothing to lose
-        vntTextFile = Variant(ByteString{std::move(bytes)});
-    });
+    return operations::readFileBytes(sFileName, vntTextFile);
 }
 
 ErrInfo FileUtility::ooReadFile(const Text& sFlLename, int16_t iObjectLen, int32_t lStartPosition,
@@ -280,7 +248,7 @@ ErrInfo FileUtility::ooReadFile(const Text& sFlLename, int16_t iObjectLen, int32
     // Failures while reading records carry no origin and are not logged.
     const Trap recordTrap{u"ooReadFile", Origin{}, Description::Standard};
     return trapped(trap, [&](ErrInfo& result) {
-        Funzioni cleaner;
+        operations::readDecimalSeparator();
         const auto length = platform::fileSize(sFlLename);
         if (!length) return fail(result, length.error());
         const int64_t fileLen = *length;
@@ -338,7 +306,7 @@ ErrInfo FileUtility::ooReadFile(const Text& sFlLename, int16_t iObjectLen, int32
             }
             ++k;
             Text cleaned;
-            result = cleaner.normStringOnlyAscii(cp1252::decode(bytes), cleaned);
+            result = operations::cleanOnlyAscii(cp1252::decode(bytes), cleaned);
             if (!result.isSuccess()) return;
             if (sOList.dims() == 1 && k >= sOList.lbound(1) && k <= sOList.ubound(1))
                 sOList.at(k) = std::move(cleaned);
@@ -346,7 +314,7 @@ ErrInfo FileUtility::ooReadFile(const Text& sFlLename, int16_t iObjectLen, int32
                 pending = err::kSubscriptOutOfRange;
         }
         (void)f.close();  // read only: nothing to lose
-        fillSuccess(result, trap, kSuccessText);
+        fillSuccess(result, trap, kFileSuccessText);
     });
 }
 

@@ -1,20 +1,15 @@
 #include "orvcommon/functions/funzioni.hpp"
 
-#include "orvcommon/core/convert.hpp"
+#include "orvcommon/operations/decimal_separator.hpp"
 
 namespace orv {
-namespace {
-// Module-level value, once per client thread (apartment).
-thread_local char16_t tDecimalSeparator = u'.';
-}  // namespace
 
 Funzioni::Funzioni() {
-    const Text t = numberText(1.1);
-    tDecimalSeparator = t.size() > 1 ? t[1] : u'.';
+    operations::readDecimalSeparator();
 }
 
 char16_t Funzioni::regionalDecimalSeparator() {
-    return tDecimalSeparator;
+    return operations::decimalSeparatorAsRead();
 }
 
 }  // namespace orv

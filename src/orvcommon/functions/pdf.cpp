@@ -6,9 +6,9 @@
 
 #include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/core/convert.hpp"
-#include "orvcommon/files/file_utility.hpp"
 #include "orvcommon/functions/funzioni.hpp"
 #include "orvcommon/functions/funzioni_detail.hpp"
+#include "orvcommon/operations/file_steps.hpp"
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/module.hpp"
@@ -78,7 +78,6 @@ ErrInfo Funzioni::createPdfStream(const Variant& vntCommandStream, Variant& vntP
     const Trap trap{u"createPdfStream", moduleOrigin(), Description::Own};
     return trapped(trap, [&](ErrInfo& result) {
         result.clear();
-        FileUtility files;
         const Text suffix = funzioni_detail::pdfSuffix(platform::randomUnit());
 
         // The system's temporary folder; a length of 0 or 1 counts as none
@@ -108,9 +107,9 @@ ErrInfo Funzioni::createPdfStream(const Variant& vntCommandStream, Variant& vntP
             }
             const int32_t error = command ? pdf.error() : command.error();
             if (error != err::kFileAlreadyExists) {
-                // The folder cannot be written, or the like: writeFile
-                // reports it as it reports any write failure.
-                result = files.writeFile(commandFile, 0, commands);
+                // The folder cannot be written, or the like: FileUtility's
+                // writeFile reports it as it reports any write failure.
+                result = operations::writeTextFile(commandFile, 0, commands);
                 if (result.isSuccess()) raise(error);
                 return;
             }
@@ -120,7 +119,7 @@ ErrInfo Funzioni::createPdfStream(const Variant& vntCommandStream, Variant& vntP
             pdfFile = folder + u"pdf" + next;
         }
 
-        result = files.writeFile(commandFile, 0, commands);
+        result = operations::writeTextFile(commandFile, 0, commands);
         if (!result.isSuccess()) return;
 
         Text message;
@@ -134,7 +133,7 @@ ErrInfo Funzioni::createPdfStream(const Variant& vntCommandStream, Variant& vntP
             return;
         }
         Variant bytes;
-        result = files.readBinaryFile(pdfFile, bytes);
+        result = operations::readFileBytes(pdfFile, bytes);
         if (result.isSuccess()) vntPdfStream = std::move(bytes);
         // Both files stay where they are, whatever the outcome.
     });

@@ -1,9 +1,9 @@
 #include "orvcommon/registry/registry_utility.hpp"
 
 #include "orvcommon/core/dates.hpp"
+#include "orvcommon/core/registry_as_text.hpp"
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/module.hpp"
-#include "orvcommon/results/registry_value.hpp"
 #include "orvcommon/results/trap.hpp"
 
 namespace orv {

@@ -8,13 +8,13 @@
 #include "orvcommon/core/convert.hpp"
 #include "orvcommon/core/dates.hpp"
 #include "orvcommon/core/regional.hpp"
+#include "orvcommon/core/registry_as_text.hpp"
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/module.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/platform/threads.hpp"
 #include "orvcommon/results/errinfo.hpp"
-#include "orvcommon/results/registry_value.hpp"
 
 namespace orv {
 namespace {

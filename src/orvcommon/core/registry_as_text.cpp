@@ -1,4 +1,4 @@
-#include "orvcommon/results/registry_value.hpp"
+#include "orvcommon/core/registry_as_text.hpp"
 
 #include <cstdio>
 

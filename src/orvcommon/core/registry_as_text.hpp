@@ -1,11 +1,15 @@
-// The one rule by which a registry value is read as text.
+// A registry value as text: the one rule by which the library reads a
+// setting it shows or uses as text. Its users are the log (results/, which
+// reads its settings on every writeLog) and RegistryUtility (registry/); it
+// sits below both, in core/, because it reads the settings store through
+// platform/. Not to be confused with formats/registry_values.hpp, the byte
+// layout of values as every store holds them, which this rule reads.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
-#include <vector>
-
 #include <optional>
+#include <vector>
 
 #include "orvcommon/base/text.hpp"
 #include "orvcommon/formats/registry_values.hpp"
