@@ -10,17 +10,9 @@
 # steps on the prefix's 32-bit side if Wine can run 32-bit programs
 # (scripts/win32-runnable.sh), and is skipped with its reason otherwise.
 #
-# Every Wine call names its architecture (scripts/wine-arch.sh): the 64-bit
-# suite runs its tools from system32 through the 64-bit loader with the
-# 64-bit registry view (/reg:64), the 32-bit suite from syswow64 with the
-# 32-bit view (/reg:32). A bare tool started through the plain `wine` would
-# be the 32-bit one once wine32 is installed.
-#
-# The prefix (about 20 s to create) and the compiled clients are cached in
-# $ORV_AUTOMATION_DIR, by default a folder "automation" beside DLL. Both
-# programs print "PASS n" or "FAIL n" last and exit with their failure
-# count; both are checked, because the script host exits 0 without a word
-# on a syntax error, an unhandled error or a ProgID it cannot create.
+# Every Wine call names its architecture (scripts/wine-arch.sh). The prefix
+# and the compiled clients are cached in $ORV_AUTOMATION_DIR, by default a
+# folder "automation" beside DLL (README.md).
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -48,8 +40,7 @@ fail() {
     failures=$((failures + 1))
 }
 
-# The architecture of the suite that runs: the loader, the system folder its
-# tools come from and the registry view they read and write.
+# The loader, system folder and registry view of the suite that runs.
 # shellcheck source=../../scripts/wine-arch.sh
 . "$repo/scripts/wine-arch.sh"
 use_arch() { wine_arch "$1" >/dev/null; }
@@ -155,8 +146,9 @@ check_unregistered() { # CLASSES
     done
 }
 
-# SCRIPT-NAME COMMAND...: runs one program that ends with "PASS n"/"FAIL n"
-# and exits with its failure count.
+# NAME COMMAND...: runs one program that ends with "PASS n"/"FAIL n" and
+# exits with its failure count. Both are checked: the script host exits 0
+# without a word on a syntax error or a ProgID it cannot create.
 run_checked() {
     local name=$1 out rc last
     shift
