@@ -189,6 +189,8 @@ TEST(OrvTables, DemoTourNarratesEveryStepAndFillsBothLogs) {
             << title;
     }
     EXPECT_GE(steps, 5);
+    // Notes before the first step are not told.
+    EXPECT_EQ(out.find("A tour of orvcommon"), std::string::npos) << out;
     // The table read back shows as a table.
     EXPECT_NE(out.find("| Pear; Williams | 7"), std::string::npos) << out;
 
