@@ -276,7 +276,8 @@ TEST(CreatePdf, StreamNeverUsesFilesThatAreNotItsOwn) {
 #endif
 
 TEST(CreatePdf, OurEngineIsFoundBesideTheLibrary) {
-    // No ORV_TVPDF: the engine built beside the library answers.
+    // No ORV_TVPDF: the engine built beside the library answers (how an
+    // engine's message reaches the result is the stand-in engine's case).
     PdfSandbox box;
     test::ScopedEnv engine("ORV_TVPDF", nullptr);
     Variant pdf;
@@ -285,10 +286,6 @@ TEST(CreatePdf, OurEngineIsFoundBesideTheLibrary) {
     ASSERT_TRUE(r.isSuccess()) << toUtf8(r.descriptionInfo());
     ASSERT_TRUE(pdf.is<ByteString>());
     EXPECT_EQ(pdf.get<ByteString>().bytes.rfind("%PDF-", 0), 0u);
-
-    const ErrInfo bad = Funzioni().createPdfStream(Variant(Text(u"TEXT 10")), pdf);
-    EXPECT_EQ(bad.numberInfo(), eiABORTED);
-    EXPECT_EQ(bad.descriptionInfo(), u"Line 1: TEXT takes 3 to 4 arguments, found 1");
 }
 
 }  // namespace
