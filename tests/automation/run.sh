@@ -4,26 +4,15 @@
 #   tests/automation/run.sh DLL [DLL32]
 #
 # Registers DLL with regsvr32 in a private Wine prefix, checks the registry
-# keys it wrote, runs every *.vbs here (between common/checks.vbs and
-# common/summary.vbs) with the script host and the compiled
-# client, unregisters and checks that every key is gone. DLL32, when given,
-# goes through the same steps in the prefix's 32-bit side if Wine can run
-# 32-bit programs (scripts/win32-runnable.sh), and is skipped with its reason otherwise.
+# keys it wrote, runs automation.vbs with the script host and the compiled
+# client, unregisters and checks that every key is gone; then the same for a
+# registration for the user only. DLL32, when given, goes through the same
+# steps on the prefix's 32-bit side if Wine can run 32-bit programs
+# (scripts/win32-runnable.sh), and is skipped with its reason otherwise.
 #
-# Every Wine call names its architecture. Once wine32 is installed, a bare
-# reg, regsvr32 or cscript started through the plain `wine` is the 32-bit tool, which
-# sees syswow64 as its system folder and the 32-bit registry view; the 64-bit
-# DLL would then be registered, configured and called from the wrong side.
-# So the 64-bit suite runs its tools from system32 through the 64-bit loader
-# (wine64) with the 64-bit registry view (/reg:64), and the 32-bit suite its
-# tools from syswow64 with the 32-bit view (/reg:32), where the 32-bit
-# registration and settings live (under Wow6432Node in a 64-bit prefix).
-#
-# The prefix (about 20 s to create) and the compiled client are cached in
-# $ORV_AUTOMATION_DIR, by default a folder "automation" beside DLL. Every
-# script prints "PASS n" or "FAIL n" as its last line and exits with its
-# failure count; both are checked, because the script host exits 0 without a
-# word on a syntax error, an unhandled error or a ProgID it cannot create.
+# Every Wine call names its architecture (scripts/wine-arch.sh). The prefix
+# and the compiled clients are cached in $ORV_AUTOMATION_DIR, by default a
+# folder "automation" beside DLL (README.md).
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -36,7 +25,7 @@ if [ $# -ge 2 ]; then dll32=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); fi
 base=${ORV_AUTOMATION_DIR:-$(dirname "$dll")/automation}
 mkdir -p "$base"
 base=$(cd "$base" && pwd)
-export WINEPREFIX="$base/wineprefix" WINEARCH=win64 WINEDEBUG=-all TZ=UTC
+export WINEPREFIX="$base/wineprefix" WINEARCH=win64 WINEDEBUG=-all
 unset DISPLAY WAYLAND_DISPLAY ORV_TVPDF
 
 classes="ErrInfo FileUtility Funzioni NxInet RegistryUtility Reporting"
@@ -45,20 +34,13 @@ typelib='{50C305AB-F93B-447C-97B6-79C47370AFB7}'
 interfaces=$(sed -n 's/^ *\[uuid(\([0-9a-f-]*\)), hidden\]$/\1/p' "$repo/src/orvcommon/server/orvcommon.idl")
 failures=0
 total=0
-server_pids=""
 
 fail() {
     echo "FAIL: $*"
     failures=$((failures + 1))
 }
-cleanup() {
-    exec 3>&-
-    for pid in $server_pids; do kill "$pid" 2>/dev/null; done
-}
-trap cleanup EXIT
 
-# The architecture of the suite that runs: the loader, the system folder its
-# tools come from and the registry view they read and write.
+# The loader, system folder and registry view of the suite that runs.
 # shellcheck source=../../scripts/wine-arch.sh
 . "$repo/scripts/wine-arch.sh"
 use_arch() { wine_arch "$1" >/dev/null; }
@@ -80,8 +62,6 @@ fullkey() {
     case "$1" in
     HKCR\\*) echo "HKEY_LOCAL_MACHINE\\Software\\Classes\\${1#HKCR\\}" ;;
     HKCU\\*) echo "HKEY_CURRENT_USER\\${1#HKCU\\}" ;;
-    HKLM\\*) echo "HKEY_LOCAL_MACHINE\\${1#HKLM\\}" ;;
-    *) echo "$1" ;;
     esac
 }
 # KEY [NAME]: a text value of the snapshot (the default value without NAME).
@@ -116,32 +96,6 @@ fi
 run="$base/run"
 rm -rf "$run"
 mkdir -p "$run"
-# No CUPS server answers, so that Wine lists no printer (482 at openReport).
-export CUPS_SERVER=127.0.0.1:9
-
-# Loopback HTTP origin and forwarding proxy for the internet script. They
-# serve until their input closes: the shell holds the fifo open on fd 3.
-mkfifo "$run/server.in"
-loopback() { # NAME ARGS...: starts one server, sets $port
-    local name=$1
-    shift
-    python3 "$repo/tests/support/loopback_servers.py" "$@" <"$run/server.in" >"$run/$name.out" 2>&1 &
-    server_pids="$server_pids $!"
-    [ -n "$fifo_open" ] || exec 3>"$run/server.in"
-    fifo_open=1
-    for _ in $(seq 100); do
-        grep -q '^PORT ' "$run/$name.out" && break
-        sleep 0.1
-    done
-    port=$(sed -n 's/^PORT //p' "$run/$name.out")
-    [ -n "$port" ] || fail "the loopback $name did not start"
-}
-fifo_open=""
-loopback origin origin
-export ORV_PORT=$port
-loopback proxy proxy "${ORV_PORT:-1}"
-export ORV_PROXY_PORT=$port
-
 # Registration under CLASSES (HKCR, or HKCU\Software\Classes for a per-user
 # registration): ProgIDs in both forms naming one class id, the in-process
 # server with apartment threading, the type library and its interfaces.
@@ -192,8 +146,9 @@ check_unregistered() { # CLASSES
     done
 }
 
-# SCRIPT-NAME COMMAND...: runs one program that ends with "PASS n"/"FAIL n"
-# and exits with its failure count.
+# NAME COMMAND...: runs one program that ends with "PASS n"/"FAIL n" and
+# exits with its failure count. Both are checked: the script host exits 0
+# without a word on a syntax error or a ProgID it cannot create.
 run_checked() {
     local name=$1 out rc last
     shift
@@ -217,11 +172,10 @@ run_suite() { # DLL BITS CLIENT
     local dll=$1 bits=$2 client=$3
     local cscript="$SYS\\cscript.exe" regsvr32="$SYS\\regsvr32.exe"
     echo "== $bits: $dll"
-    # The settings the scripts change are reset in this architecture's
-    # registry view, so that every run starts from the same registry, and
-    # the main log goes to a folder of this run's own.
+    # Every run starts from the same settings in this architecture's
+    # registry view, with the main log in a folder of its own.
     local key
-    for key in VELN OrvAutomationTest OrvAutomationClient; do
+    for key in VELN OrvAutomationTest; do
         wreg delete "HKLM\\SOFTWARE\\$key" /f >/dev/null 2>&1
     done
     mkdir -p "$run/$bits/log"
@@ -229,29 +183,18 @@ run_suite() { # DLL BITS CLIENT
     ORV_LOG=$(winpath "$run/$bits/log")
     wreg add 'HKLM\SOFTWARE\VELN\LogSystem' /v Path /t REG_SZ /d "$ORV_LOG" /f >/dev/null ||
         fail "reg add $VIEW of the log folder"
-    # The form saves its page there at closeReport (the script host cannot
-    # set a variable of its own process).
-    export ORV_PREVIEW_PNG
-    ORV_PREVIEW_PNG="$(winpath "$run/$bits")\\preview.png"
     : >"$run/clsids"
     if ! "$WINE" "$regsvr32" /s "$(winpath "$dll")"; then
         fail "regsvr32 $dll"
         return
     fi
     check_registered "$dll" "$bits" HKCR
-    for script in "$here"/*.vbs; do
-        local name
-        name=$(basename "$script" .vbs)
-        mkdir -p "$run/$bits/$name"
-        # The shared checks first, the sentinel and exit code last.
-        cat "$here/common/checks.vbs" "$script" "$here/common/summary.vbs" >"$run/$bits/$name.vbs"
-        run_checked "$name" env ORV_WORK="$(winpath "$run/$bits/$name")" \
-            "$WINE" "$cscript" //nologo "$(winpath "$run/$bits/$name.vbs")"
-    done
+    mkdir -p "$run/$bits/work"
+    run_checked automation.vbs env ORV_WORK="$(winpath "$run/$bits/work")" \
+        "$WINE" "$cscript" //nologo "$(winpath "$here/automation.vbs")"
     if [ -f "$client" ]; then
-        mkdir -p "$run/$bits/compiled_client"
-        run_checked compiled_client env ORV_WORK="$(winpath "$run/$bits/compiled_client")" \
-            "$WINE" "$client"
+        mkdir -p "$run/$bits/client"
+        run_checked compiled_client env ORV_WORK="$(winpath "$run/$bits/client")" "$WINE" "$client"
     fi
     "$WINE" "$regsvr32" /u /s "$(winpath "$dll")" || fail "regsvr32 /u $dll"
     check_unregistered HKCR
@@ -262,7 +205,7 @@ run_suite() { # DLL BITS CLIENT
     : >"$run/clsids"
     if "$WINE" "$regsvr32" /s /n /i:user "$(winpath "$dll")"; then
         check_registered "$dll" "$bits" "$user"
-        regexists 'HKLM\Software\Classes\orvcommon.ErrInfo' && fail "per-user registration wrote HKLM"
+        regexists 'HKCR\orvcommon.ErrInfo' && fail "per-user registration wrote HKLM"
         echo "registration for the user: checked"
     else
         fail "regsvr32 /n /i:user $dll"

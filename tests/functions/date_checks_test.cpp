@@ -19,33 +19,14 @@ struct TextCase {
     bool expected;
 };
 
+// Calendar days of the years 0100 to 9999 and one-character damage are
+// checked by the properties at the end; these are the texts they do not draw.
 TEST(FunzioniDates, CompactDateAcceptsOnlyCanonicalCalendarDates) {
     const TextCase cases[] = {
-        {u"20240229", true},
-        {u"20230229", false},
-        {u"20231301", false},
-        {u"20230100", false},
-        {u"20230132", false},
-        {u"20230431", false},
-        {u"20230430", true},
-        {u"00000000", false},
-        {u"00190506", false},
-        {u"2023010", false},
-        {u"202301011", false},
-        {u"2023-1-1", false},
-        {u"+0230101", false},
-        {u" 2023010", false},
-        {u"2023 101", false},
-        {u"        ", false},
-        {u"", false},
-        {u"19000229", false},
-        {u"20000229", true},
-        {u"01000101", true},
-        {u"00990101", false},
-        {u"99991231", true},
-        {u"&H7D0101", false},
-        {u"1E030101", false},
-        {u"2023\uff1101\uff11", false},
+        {u"00000000", false}, {u"00190506", false},
+        {u"00990101", false}, {u"        ", false},
+        {u"", false},         {u"&H7D0101", false},
+        {u"1E030101", false}, {u"2023\uff1101\uff11", false},
     };
     Funzioni f;
     test::EventLogCapture log;
@@ -114,9 +95,9 @@ TEST_P(FunzioniDayNumber, FromCompactTextAndFromDate) {
         const char16_t* text;
         int16_t day;
     } cases[] = {
-        {u"20240101", 2}, {u"20230230", 5}, {u"00000000", 3}, {u"2023AB01", 0}, {u"20241207", 7},
-        {u"20241208", 1}, {u"2024120", 7},  {u"202412", 0},   {u"", 0},         {u"99991231", 6},
-        {u"99991232", 0}, {u"20240106", 7}, {u"20240105", 6},
+        {u"20240101", 2}, {u"20230230", 5}, {u"00000000", 3}, {u"2023AB01", 0},
+        {u"20241207", 7}, {u"20241208", 1}, {u"2024120", 7},  {u"202412", 0},
+        {u"", 0},         {u"99991231", 6}, {u"99991232", 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(f.getDayNumberFromYYYYMMDD(c.text), c.day) << toUtf8(c.text);

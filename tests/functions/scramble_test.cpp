@@ -13,12 +13,8 @@ namespace {
 
 constexpr int S = Funzioni::kScrambleShift;
 
-TEST(FunzioniScramble, ShiftIsATwoDigitConstant) {
-    EXPECT_GE(S, 10);
-    EXPECT_LE(S, 99);
-}
-
-TEST(FunzioniScramble, EmptyAndBlankTextsKeepTheirLength) {
+// The round trips below check the blanks' codes; this is the result object.
+TEST(FunzioniScramble, EmptyTextSucceedsUnlogged) {
     test::Sandbox box;
     Funzioni f;
     Text out = u"previous";
@@ -30,17 +26,7 @@ TEST(FunzioniScramble, EmptyAndBlankTextsKeepTheirLength) {
     EXPECT_EQ(r.classInfo(), platform::moduleName());
     EXPECT_EQ(r.processInfo(), u"");
     EXPECT_EQ(r.descriptionInfo(), u"");
-
-    ErrInfo enc = f.simpleEncrypt(u"  a  ", out);
-    ASSERT_TRUE(enc.isSuccess());
-    ASSERT_EQ(out.size(), 5u);
-    EXPECT_EQ(out[0], cp1252::toUnicode(static_cast<uint8_t>(' ' + S)));
-    EXPECT_EQ(out[2], cp1252::toUnicode(static_cast<uint8_t>('a' + S)));
-    Text back;
-    ErrInfo dec = f.simpleDecrypt(out, back);
-    EXPECT_TRUE(dec.isSuccess());
-    EXPECT_EQ(dec.locationInfo(), u"simpleDecrypt");
-    EXPECT_EQ(back, u"  a  ");
+    EXPECT_EQ(f.simpleDecrypt(u"", out).locationInfo(), u"simpleDecrypt");
     EXPECT_FALSE(test::exists(box.mainLog())) << "success is not logged";
 }
 

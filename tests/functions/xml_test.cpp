@@ -157,6 +157,8 @@ TEST_P(FunzioniXmlRegional, DurationRoundTripsOnWholeSeconds) {
         ASSERT_DOUBLE_EQ(f.getDurFromXml(Variant(f.getDur2Xml(Variant(tenths)))), tenths);
 }
 
+// The digits of a double are numberText's (core); here the point whatever
+// the settings, and the other kinds.
 TEST_P(FunzioniXmlRegional, NumberToXml) {
     ScopedRegional scoped(GetParam().make());
     Funzioni f;
@@ -164,11 +166,8 @@ TEST_P(FunzioniXmlRegional, NumberToXml) {
         Variant value;
         Variant xml;
     } cases[] = {
-        {Variant(1234.5), Variant(u"1234.5")},
         {Variant(-0.25), Variant(u"-0.25")},
         {Variant(1234.56789f), Variant(u"1234.568")},
-        {Variant(1e15), Variant(u"1E+15")},
-        {Variant(5.6789e-12), Variant(u"5.6789E-12")},
         {Variant(int32_t{7}), Variant(int32_t{7})},
         {Variant(int16_t{-3}), Variant(int32_t{-3})},
         {Variant(Currency{25000}), Variant(int32_t{2})},

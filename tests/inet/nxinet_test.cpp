@@ -139,17 +139,14 @@ TEST(NxInetFlags, SecureFlagsOnlyWhenTheFirstFiveCharactersAreHttps) {
 // Bodies of every shape arrive whole; an error page is read as text, and a
 // body cut short keeps what arrived.
 TEST_F(NxInetTest, BodiesArriveWhole) {
-    const std::pair<std::string, Text> cases[] = {{"/bytes/0", u""},
-                                                  {"/bytes/1", patternText(1)},
-                                                  {"/bytes/4096", patternText(4096)},
-                                                  {"/bytes/10000", patternText(10000)},
-                                                  {"/chunked/10000", patternText(10000)},
-                                                  {"/bytes/3000000", patternText(3000000)},
-                                                  {"/chunked/70001", patternText(70001)},
-                                                  {"/chunked/1000000", patternText(1000000)},
-                                                  {"/redirect", patternText(10)},
-                                                  {"/status/404", u"missing page"},
-                                                  {"/short", patternText(5000)}};
+    const std::pair<std::string, Text> cases[] = {
+        {"/bytes/0", u""},
+        {"/bytes/4096", patternText(4096)},  // one read buffer
+        {"/bytes/3000000", patternText(3000000)},
+        {"/chunked/70001", patternText(70001)},
+        {"/redirect", patternText(10)},
+        {"/status/404", u"missing page"},
+        {"/short", patternText(5000)}};
     for (const auto& [path, want] : cases) {
         const auto body = download(origin().url(path));
         ASSERT_TRUE(body) << path;
@@ -182,7 +179,6 @@ TEST_F(NxInetTest, UnopenableUrlsAndUnknownSessionsFailWithHttpError) {
     const std::vector<std::string> urls = {
         "http://127.0.0.1:" + std::to_string(test::refusedLoopbackPort()) + "/",
         "http://" + longLabel + ".invalid/",
-        "not an address",
         "",
         "127.0.0.1:" + std::to_string(origin().port()) + "/bytes/10",  // no scheme
         "file:///etc/hostname",

@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -18,7 +17,6 @@
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/settings.hpp"
 #include "orvcommon/platform/system_calls.hpp"
-#include "orvcommon/registry/registry_utility.hpp"
 #include "support/environment.hpp"
 #include "support/sandbox.hpp"
 
@@ -76,20 +74,13 @@ TEST(SettingsStore, ReadsWhatWasWrittenAndRefusesWhatItCannotHold) {
     EXPECT_EQ(readText(u"SOFTWARE\\App", u"V"), u"<missing>");
     EXPECT_FALSE(*readValue(u"HKEY_CURRENT_USER\\SOFTWARE\\App\\Deep", u"V"));
     EXPECT_FALSE(*readValue(fullKeyPath(0x12345u, u"SOFTWARE\\App\\Deep"), u"V"));
-    // Names the format cannot carry are refused, and nothing is written.
+    // Names the format cannot carry (the format's own tests list them) are
+    // refused, and nothing is written.
     const std::string before = test::readBytes(box.store());
-    const struct {
-        const char16_t* path;
-        const char16_t* name;
-    } refused[] = {{u"HKEY_LOCAL_MACHINE\\SOFTWARE\\a\nb", u"V"},
-                   {u"HKEY_LOCAL_MACHINE\\SOFTWARE\\App", u"V\r"},
-                   {u"HKEY_LOCAL_MACHINE\\SOFTWARE\\\\App", u"V"},
-                   {u"HKEY_NOWHERE\\App", u"V"},
-                   {u"", u"V"}};
-    for (const auto& r : refused) {
-        EXPECT_EQ(writeTextValue(r.path, r.name, u"1").error(), err::kInvalidArgument)
-            << toUtf8(r.path);
-        EXPECT_EQ(deleteValue(r.path, r.name).error(), err::kInvalidArgument) << toUtf8(r.path);
+    for (const auto& [path, name] : {std::pair{key(u"SOFTWARE\\a\nb"), Text(u"V")},
+                                     std::pair{key(u"SOFTWARE\\App"), Text(u"V\r")}}) {
+        EXPECT_EQ(writeTextValue(path, name, u"1").error(), err::kInvalidArgument) << toUtf8(path);
+        EXPECT_EQ(deleteValue(path, name).error(), err::kInvalidArgument) << toUtf8(path);
     }
     EXPECT_EQ(test::readBytes(box.store()), before);
 }
@@ -299,47 +290,40 @@ TEST(SettingsStore, RewriteKeepsThePermissionsGivenToTheFile) {
     EXPECT_EQ(modeOf(box.store()) & 07777, 0640u);
 }
 
-TEST(SettingsStore, TwoWritersAndAReaderNeverSeeATornFile) {
+// Two processes each write their own value of one key a thousand times,
+// while this one reads: the file always parses, each value is the start
+// value or one its writer wrote and never goes back to an older one (a
+// writer that replaced the store from a stale read would undo the other's
+// write), and both last writes are there at the end.
+TEST(SettingsStore, TwoWritersAndAReaderNeverSeeATornFileNorALostWrite) {
     test::ScopedEnv memory("TMPDIR", memoryTempFolder());
     test::Sandbox box(false);
     constexpr int kWrites = 1000;
-    ASSERT_TRUE(setText(u"SOFTWARE\\Race", u"V", u"start"));
-    auto writer = [&](char16_t tag) {
-        return spawn([=] {
-            for (int i = 0; i < kWrites; ++i) {
-                Text v(1, tag);
-                v += decimalText(10000 + i);
-                if (!setText(u"SOFTWARE\\Race", u"V", v)) return false;
-            }
+    const char16_t* names[2] = {u"A", u"B"};
+    for (const char16_t* name : names)
+        ASSERT_TRUE(setText(u"SOFTWARE\\Race", name, u"-1"));
+    pid_t writers[2];
+    for (int w = 0; w < 2; ++w)
+        writers[w] = spawn([&, w] {
+            for (int i = 0; i < kWrites; ++i)
+                if (!setText(u"SOFTWARE\\Race", names[w], decimalText(i))) return false;
             return true;
         });
-    };
-    // The index a writer wrote, -1 for the start value, -2 for anything else.
-    const auto written = [](const Text& v) {
-        if (v == u"start") return -1;
-        if (v.size() != 6 || (v[0] != u'A' && v[0] != u'B')) return -2;
-        const int n = std::stoi(toUtf8(v.substr(1))) - 10000;
-        return n >= 0 && n < kWrites ? n : -2;
-    };
-    // Read beside them until both are done: the raw file always parses, and
-    // the value is the start value or one a writer wrote, never going back
-    // to an older value of the same writer.
-    const pid_t writers[2] = {writer(u'A'), writer(u'B')};
     int latest[2] = {-1, -1}, status[2] = {-1, -1}, reads = 0, bad = 0;
     while (status[0] < 0 || status[1] < 0) {
         std::vector<RegParseError> errors;
         RegistryDocument doc = documentFromText(test::readBytes(box.store()), &errors);
         const RegKey* key = doc.find(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Race");
-        const RegValue* v = key ? key->find(u"V") : nullptr;
-        const Text raw = v ? regDataText(v->data) : Text();
-        reads += 2;
-        bad += !errors.empty() + (written(raw) == -2) +
-               (written(readText(u"SOFTWARE\\Race", u"V")) == -2);
-        // Monotonic per writer, from the raw reads (they are in time order).
-        if (const int n = written(raw); n >= 0) {
-            bad += n < latest[raw[0] == u'B'];
-            latest[raw[0] == u'B'] = n;
+        bad += !errors.empty() || !key;
+        for (int w = 0; w < 2 && key; ++w) {
+            const RegValue* v = key->find(names[w]);
+            const int n = v ? std::stoi(toUtf8(regDataText(v->data))) : -2;
+            bad += n < latest[w] || n >= kWrites;
+            latest[w] = n;
         }
+        // The library's own read (its parse is cached) sees a value too.
+        bad += readText(u"SOFTWARE\\Race", u"A").starts_with(u"<");
+        ++reads;
         for (int w = 0; w < 2; ++w) {
             int st = 0;
             if (status[w] < 0 && ::waitpid(writers[w], &st, WNOHANG) == writers[w])
@@ -349,61 +333,8 @@ TEST(SettingsStore, TwoWritersAndAReaderNeverSeeATornFile) {
     EXPECT_EQ(status[0], 0);
     EXPECT_EQ(status[1], 0);
     EXPECT_EQ(bad, 0) << "of " << reads << " reads";
-    EXPECT_GT(reads, 10);
-    const Text last = readText(u"SOFTWARE\\Race", u"V");
-    EXPECT_TRUE(last == u"A10999" || last == u"B10999") << toUtf8(last);
-}
-
-TEST(SettingsStore, ConcurrentConnectionSavesLoseNothing) {
-    test::ScopedEnv memory("TMPDIR", memoryTempFolder());
-    test::Sandbox box;
-    // Each process saves 200 times, cycling over ten applications of its
-    // own; after each save it reads its values back. A writer that replaced
-    // the store from a stale read would undo another process's save.
-    constexpr int kProcesses = 4, kSaves = 200, kApps = 10;
-    auto appName = [](int p, int slot) {
-        return u"App" + decimalText(p) + u"_" + decimalText(slot);
-    };
-    auto values = [](const Text& app, int i) {
-        const Text n = decimalText(i);
-        return std::array<Text, 3>{u"db " + app + u" " + n, u"user" + n, u"pw" + n};
-    };
-    std::vector<pid_t> children;
-    for (int p = 0; p < kProcesses; ++p) {
-        children.push_back(spawn([=] {
-            RegistryUtility reg;
-            for (int i = 0; i < kSaves; ++i) {
-                const Text app = appName(p, i % kApps);
-                const auto v = values(app, i);
-                if (!reg.saveInfoForConnection(app, v[0], v[1], v[2]).isSuccess()) return false;
-                Text db, user, pw;
-                reg.getInfoForConnection(app, db, user, pw);
-                if (db != v[0] || user != v[1] || pw != v[2]) return false;
-            }
-            return true;
-        }));
-    }
-    for (pid_t c : children)
-        EXPECT_EQ(waitFor(c), 0);
-    std::vector<RegParseError> errors;
-    RegistryDocument doc = documentFromText(test::readBytes(box.store()), &errors);
-    EXPECT_TRUE(errors.empty());
-    const char16_t* names[] = {u"connectionDbName", u"connectionUser", u"connectionPassword"};
-    int wrong = 0;
-    for (int p = 0; p < kProcesses; ++p) {
-        for (int slot = 0; slot < kApps; ++slot) {
-            const Text app = appName(p, slot);
-            const auto v = values(app, kSaves - kApps + slot);  // the last save of that slot
-            const RegKey* key = doc.find(u"HKEY_LOCAL_MACHINE\\" + connectionKeyName(app));
-            for (size_t k = 0; k < 3; ++k) {
-                const RegValue* found = key ? key->find(names[k]) : nullptr;
-                wrong += !found || regDataText(found->data) != v[k];
-            }
-        }
-    }
-    EXPECT_EQ(wrong, 0);
-    // No error line: every value read back was there.
-    EXPECT_FALSE(test::exists(box.mainLog()));
+    for (const char16_t* name : names)
+        EXPECT_EQ(readText(u"SOFTWARE\\Race", name), decimalText(kWrites - 1));
 }
 
 }  // namespace

@@ -27,6 +27,15 @@ size_t countLogLines(const test::Sandbox& box, const std::string& tail) {
             ++n;
     return n;
 }
+// A result object of RegistryUtility: `number` 0 is information.
+void expectResult(const ErrInfo& r, int32_t number, TextView location, TextView description) {
+    EXPECT_EQ(r.numberInfo(), number);
+    EXPECT_EQ(r.descriptionInfo(), description);
+    EXPECT_EQ(r.typeInfo(), number ? eiERRORTYPE : eiINFORMATIONTYPE);
+    EXPECT_EQ(r.locationInfo(), location);
+    EXPECT_EQ(r.classInfo(), u"RegistryUtility");
+    EXPECT_EQ(r.processInfo(), u"orvcommon");
+}
 const char kGetKeyValueLine[] = "] [orvcommon] [RegistryUtility] [getKeyValue] [] [1] [0] []\"";
 
 // Stores through the real store writer, but answers false, without writing,
@@ -103,12 +112,7 @@ TEST(RegistryUtility, GetInfoForConnectionReadsThreeValuesAndSucceedsEvenWhenMis
     RegistryUtility reg;
     Text db = u"x", user = u"x", pw = u"x";
     ErrInfo r = reg.getInfoForConnection(u"Sales", db, user, pw);
-    EXPECT_TRUE(r.isSuccess());
-    EXPECT_EQ(r.typeInfo(), eiINFORMATIONTYPE);
-    EXPECT_EQ(r.descriptionInfo(), u"");
-    EXPECT_EQ(r.locationInfo(), u"getInfoForConnection");
-    EXPECT_EQ(r.classInfo(), u"RegistryUtility");
-    EXPECT_EQ(r.processInfo(), u"orvcommon");
+    expectResult(r, 0, u"getInfoForConnection", u"");
     EXPECT_EQ(db, u"SALESDB");
     EXPECT_EQ(user, u" sales");
     EXPECT_EQ(pw, u"s3cret");
@@ -123,13 +127,8 @@ TEST(RegistryUtility, GetInfoForConnectionReadsThreeValuesAndSucceedsEvenWhenMis
 TEST(RegistryUtility, SaveInfoForConnectionCreatesTheKeyAndDropsTrailingSpacesOnly) {
     test::Sandbox box;
     RegistryUtility reg;
-    ErrInfo r = reg.saveInfoForConnection(u"New App", u"  DB name  ", u" user ", u"pw \t ");
-    EXPECT_TRUE(r.isSuccess());
-    EXPECT_EQ(r.typeInfo(), eiINFORMATIONTYPE);
-    EXPECT_EQ(r.descriptionInfo(), u"");
-    EXPECT_EQ(r.locationInfo(), u"saveInfoForConnection");
-    EXPECT_EQ(r.classInfo(), u"RegistryUtility");
-    EXPECT_EQ(r.processInfo(), u"orvcommon");
+    expectResult(reg.saveInfoForConnection(u"New App", u"  DB name  ", u" user ", u"pw \t "), 0,
+                 u"saveInfoForConnection", u"");
     EXPECT_EQ(storedText(u"SOFTWARE\\New App\\DbAccess", u"connectionDbName"), u"  DB name");
     EXPECT_EQ(storedText(u"SOFTWARE\\New App\\DbAccess", u"connectionUser"), u" user");
     EXPECT_EQ(storedText(u"SOFTWARE\\New App\\DbAccess", u"connectionPassword"), u"pw \t");
@@ -148,13 +147,8 @@ TEST(RegistryUtility, SaveInfoForConnectionStopsAtTheFirstRefusedWrite) {
         test::Sandbox box;
         int calls = 0;
         RegistryUtility reg([&] { return std::make_unique<RefusingWriter>(refuse, &calls); });
-        ErrInfo r = reg.saveInfoForConnection(u"Sales", u"db", u"user", u"pw");
-        EXPECT_EQ(r.numberInfo(), eiREGISTRYERROR);
-        EXPECT_EQ(r.descriptionInfo(), u"Error in writing registry:HKEY_LOCAL_MACHINE");
-        EXPECT_EQ(r.typeInfo(), eiERRORTYPE);
-        EXPECT_EQ(r.locationInfo(), u"saveInfoForConnection");
-        EXPECT_EQ(r.classInfo(), u"RegistryUtility");
-        EXPECT_EQ(r.processInfo(), u"orvcommon");
+        expectResult(reg.saveInfoForConnection(u"Sales", u"db", u"user", u"pw"), eiREGISTRYERROR,
+                     u"saveInfoForConnection", u"Error in writing registry:HKEY_LOCAL_MACHINE");
         EXPECT_EQ(calls, refuse);
         for (int i = 0; i < 3; ++i) {
             const Text stored = storedText(u"SOFTWARE\\Sales\\DbAccess", names[i]);
@@ -171,10 +165,8 @@ TEST(RegistryUtility, SaveInfoForConnectionStopsAtTheFirstRefusedWrite) {
 TEST(RegistryUtility, SaveInfoForConnectionTrapsAWriterThatCannotBeCreated) {
     test::Sandbox box;
     RegistryUtility reg([] { return std::unique_ptr<RegistryWriter>(); });
-    ErrInfo r = reg.saveInfoForConnection(u"Sales", u"db", u"user", u"pw");
-    EXPECT_EQ(r.numberInfo(), 429);
-    EXPECT_EQ(r.descriptionInfo(), u"ActiveX component can't create object");
-    EXPECT_EQ(r.typeInfo(), eiERRORTYPE);
+    expectResult(reg.saveInfoForConnection(u"Sales", u"db", u"user", u"pw"), 429,
+                 u"saveInfoForConnection", u"ActiveX component can't create object");
     EXPECT_EQ(countLogLines(box,
                             "[saveInfoForConnection] [] [1] [429] [ActiveX component can't "
                             "create object]\""),

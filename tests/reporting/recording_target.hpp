@@ -19,14 +19,25 @@ inline std::string num(float v) {
     return std::string(buf, r.ptr);
 }
 
+// A mark on the page: a rectangle, or a text from where it starts to where
+// the target's measure ends it (y2 = y1), in twips.
+struct Mark {
+    float x1, y1, x2, y2;
+    uint32_t colour;  // rectangles
+    std::string text;
+    float size;  // texts
+};
+
 struct Recording {
     std::vector<std::string> printer, form;
+    std::vector<Mark> printerMarks, formMarks;
     int formsMade = 0;
 };
 
 class RecordingTarget final : public platform::ReportTarget {
   public:
-    explicit RecordingTarget(std::vector<std::string>& log) : log_(log) {}
+    RecordingTarget(std::vector<std::string>& log, std::vector<Mark>& marks)
+        : log_(log), marks_(marks) {}
     void show() override { log_.push_back("show"); }
     void setPaperSize(int32_t code) override { log_.push_back("paper " + std::to_string(code)); }
     void setFontName(const Text& name) override { log_.push_back("font " + toUtf8(name)); }
@@ -49,11 +60,14 @@ class RecordingTarget final : public platform::ReportTarget {
     // Fixed pitch: 0.6 of the size per character, in twips.
     void printText(const Text& text) override {
         log_.push_back("text " + toUtf8(text));
-        x_ += static_cast<float>(text.size()) * size_ * 12;
+        const float end = x_ + static_cast<float>(text.size()) * size_ * 12;
+        marks_.push_back({x_, y_, end, y_, 0, toUtf8(text), size_});
+        x_ = end;
     }
     void fillRectangle(float x1, float y1, float x2, float y2, uint32_t colour) override {
         log_.push_back("rect " + num(x1) + " " + num(y1) + " " + num(x2) + " " + num(y2) + " " +
                        std::to_string(colour));
+        marks_.push_back({x1, y1, x2, y2, colour, "", 0});
     }
     void newPage() override { log_.push_back("page"); }
     void endDocument() override { log_.push_back("end"); }
@@ -61,6 +75,7 @@ class RecordingTarget final : public platform::ReportTarget {
 
   private:
     std::vector<std::string>& log_;
+    std::vector<Mark>& marks_;
     float x_ = 0, y_ = 0, size_ = 0;
 };
 
@@ -72,8 +87,10 @@ class RecordingScope {
         drop();
         platform::setReportTargetFactoryForTesting([this](platform::ReportTargetKind k) {
             if (k == platform::ReportTargetKind::Form) ++calls.formsMade;
+            const bool printer = k == platform::ReportTargetKind::Printer;
             return std::make_unique<RecordingTarget>(
-                k == platform::ReportTargetKind::Printer ? calls.printer : calls.form);
+                printer ? calls.printer : calls.form,
+                printer ? calls.printerMarks : calls.formMarks);
         });
     }
     ~RecordingScope() {

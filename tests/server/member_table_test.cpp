@@ -41,34 +41,28 @@ TEST(Coercion, ConvertsArgumentsAsAutomationDoes) {
     threeTexts.at(2) = V(u"True");
     threeTexts.at(3) = V(u"");
     const CoercionCase cases[] = {
-        {"numeric text to Long", V(u"7"), type::Long, V(int32_t{7})},
-        {"text with blanks to Long", V(u" 42 "), type::Long, V(int32_t{42})},
-        {"half to even into Integer", V(u"2.5"), type::Integer, V(int16_t{2})},
-        {"Double to Integer rounds", V(3.5), type::Integer, V(int16_t{4})},
+        // One row per declared type: the conversion itself is the core's.
+        {"text to Long", V(u"7"), type::Long, V(int32_t{7})},
+        {"text to Integer", V(u"2.5"), type::Integer, V(int16_t{2})},
         {"enumeration travels as Long", V(int16_t{3}), type::enumeration(u"typeInfoCostant"),
          V(int32_t{3})},
-        {"Boolean to Long", V(true), type::Long, V(int32_t{-1})},
-        {"Empty to Long", V(), type::Long, V(int32_t{0})},
         {"Empty to String", V(), type::String, V(Text())},
-        {"Long to String", V(int32_t{-5}), type::String, V(u"-5")},
         {"text to Boolean", V(u"True"), type::Boolean, V(true)},
-        {"number to Byte", V(u"255"), type::Byte, V(uint8_t{255})},
+        {"text to Byte", V(u"255"), type::Byte, V(uint8_t{255})},
         {"text to Double", V(u"1.5"), type::Double, V(1.5)},
         {"text to Date", V(u"12/4/2026"), type::Date, V(orv::Date{46360})},
         {"Variant takes Null as given", V(Null{}), type::Variant, V(Null{})},
         {"Variant takes an array as given", V(three), type::Variant, V(three)},
         {"Empty is an undimensioned array", V(), type::StringArray, V(VariantArray())},
         {"array elements become Strings", V(three), type::StringArray, V(threeTexts)},
+        // Every failed conversion is a type mismatch, except an overflow.
         {"text that is no number", V(u"abc"), type::Long, std::nullopt, err::kTypeMismatch},
-        {"empty text to Long", V(u""), type::Long, std::nullopt, err::kTypeMismatch},
         {"Null to a typed parameter", V(Null{}), type::Long, std::nullopt, err::kTypeMismatch},
-        {"Null to String", V(Null{}), type::String, std::nullopt, err::kTypeMismatch},
-        {"array to Long", V(three), type::Long, std::nullopt, err::kTypeMismatch},
         {"array to String", V(three), type::String, std::nullopt, err::kTypeMismatch},
-        {"object to Long", errInfoObject(ErrInfo()), type::Long, std::nullopt, err::kTypeMismatch},
+        {"object to String", errInfoObject(ErrInfo()), type::String, std::nullopt,
+         err::kTypeMismatch},
         {"scalar to String()", V(u"x"), type::StringArray, std::nullopt, err::kTypeMismatch},
         {"out of 16-bit range", V(u"32768"), type::Integer, std::nullopt, err::kOverflow},
-        {"out of Byte range", V(int32_t{-1}), type::Byte, std::nullopt, err::kOverflow},
         {"record of six fields", V(VariantArray(Bounds{0, 5})), type::record(kStructError),
          std::nullopt, err::kTypeMismatch},
         {"record from a scalar", V(u"x"), type::record(kStructError), std::nullopt,
@@ -82,12 +76,6 @@ TEST(Coercion, ConvertsArgumentsAsAutomationDoes) {
             EXPECT_EQ(test::errorNumberOf([&] { coerce(c.value, c.type); }), c.error);
         }
     }
-}
-
-TEST(Coercion, ReadsNumbersUnderTheRegionalSettings) {
-    const ScopedRegional italian(Regional::italian());
-    EXPECT_EQ(coerce(V(u"1,5"), type::Double), V(1.5));
-    EXPECT_EQ(coerce(V(1.5), type::String), V(u"1,5"));
 }
 
 TEST(Coercion, ObjectsMustBeOfTheDeclaredClass) {
@@ -209,9 +197,7 @@ TEST(Invoke, CloneStoresANewObjectInTheVariable) {
     instanceValue<ErrInfo>(o).fill(53, u"x", 1, u"loc", V(u"C"), V(u"P"), V(u"S"));
     V before = errInfoObject(ErrInfo());
     V var = before;
-    V result = call(o, u"clone", {&var});
-    EXPECT_EQ(errInfoOf(result).typeInfo(), eiDEBUGTYPE);
-    EXPECT_EQ(errInfoOf(result).numberInfo(), 0);
+    call(o, u"clone", {&var});
     ASSERT_TRUE(var.isObject());
     EXPECT_NE(var.get<ObjectRef>(), before.get<ObjectRef>());
     EXPECT_EQ(errInfoOf(var), instanceValue<ErrInfo>(o));
@@ -232,39 +218,21 @@ TEST(Invoke, ErrInfoNewTakesTheRecordAsAnArrayOfSeven) {
     const V original(fields);
     V record = original;
     EXPECT_EQ(call(o, u"ErrInfoNew", {&record}), V(int32_t{0}));
-    EXPECT_EQ(instanceValue<ErrInfo>(o).numberInfo(), 2);
     EXPECT_EQ(instanceValue<ErrInfo>(o).descriptionInfo(), u"d");
     EXPECT_EQ(record, original);  // written back unchanged, bounds kept
-
-    record.array()->at(1) = V(u"abc");
-    EXPECT_EQ(call(o, u"ErrInfoNew", {&record}), V(int32_t{eiABORTED}));
-    EXPECT_EQ(instanceValue<ErrInfo>(o).numberInfo(), 2);
 }
 
-TEST(Invoke, LogMembersReadTheSettingsStore) {
+TEST(Invoke, LogMembersWriteTheirOutputsBackAndReturnAnObject) {
     test::Sandbox box;
     test::Sandbox::setDword(u"SOFTWARE\\VELN\\LogSystem", u"Trace", 3);
     ObjectRef o = createObject(u"orvcommon.ErrInfo");
-    V path, trace(u"x"), size;
-    // "x" does not convert to the Integer parameter.
-    EXPECT_EQ(test::errorNumberOf([&] {
-                  call(o, u"getInfoForLogSystem", {&path, &trace, &size});
-              }),
-              err::kTypeMismatch);
-    trace = V();
+    V path, trace, size;
     EXPECT_EQ(call(o, u"getInfoForLogSystem", {&path, &trace, &size}), V(true));
-    ASSERT_TRUE(path.isString());
-    EXPECT_NE(path.text()->find(fromUtf8(box.dir())), Text::npos);
+    EXPECT_TRUE(path.isString());
     EXPECT_EQ(trace, V(int16_t{3}));
     EXPECT_TRUE(size.is<int32_t>());
-
-    V n(int32_t{53}), d(u"File not found"), t(int32_t{1}), l(u"readFile");
-    call(o, u"ErrInfo", {&n, &d, &t, &l});
     V named(fromUtf8(box.path("named.log")));
-    V written = call(o, u"writeLog", {&named});
-    EXPECT_TRUE(errInfoOf(written).isSuccess());
-    EXPECT_TRUE(test::exists(box.mainLog()));
-    EXPECT_TRUE(test::exists(box.path("named.log")));
+    EXPECT_TRUE(errInfoOf(call(o, u"writeLog", {&named})).isSuccess());
 }
 
 // A member with typed array and Integer by-reference parameters, the shapes

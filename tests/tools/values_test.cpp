@@ -80,7 +80,8 @@ TEST(Values, RejectsMalformedValues) {
           R"({"type":"Byte","value":-1})", R"({"type":"String","value":1})",
           R"({"type":"Date","value":"2026-02-30"})", R"({"type":"Currency","value":"1e5"})",
           R"({"type":"ByteString","hex":"abc"})", R"({"type":"Array","lbound":[1],"items":3})",
-          R"({"type":"Array","lbound":[1,1],"items":[[1],[1,2]]})", R"({"type":"Unknown"})",
+          R"({"type":"Array","lbound":[1,1],"items":[[1],[1,2]]})",
+          R"({"type":"Array","lbound":[4294967296],"items":[]})", R"({"type":"Unknown"})",
           R"({"a":1})"}) {
         SCOPED_TRACE(bad);
         EXPECT_THROW(fromJson(json::parse(bad)), UsageError);

@@ -30,7 +30,7 @@
 //   }
 //
 // then one row, with new identifiers, in publishedClasses() (member_table.cpp),
-// and one entry with its interface order in tests/server/interface_order_test.cpp.
+// and `make idl` to regenerate the committed IDL, which freezes the order.
 #pragma once
 
 #include <cstdint>
