@@ -29,6 +29,8 @@ KEYWORDS = {"return", "if", "while", "for", "switch", "throw", "delete", "case",
 TEST_MAP = [
     ("src/orvcommon/base/*", ["base", "core"]),
     ("src/orvcommon/server/*", ["server", "tools/orv_tables"]),
+    ("src/orvcommon/operations/*", ["files", "functions"]),
+    ("src/orvcommon/core/registry_as_text*", ["results", "registry"]),
     ("src/orvcommon/platform/*report*", ["reporting"]),
     ("src/orvcommon/platform/*inet*", ["inet"]),
     ("src/orvcommon/platform/*locale*", ["core", "functions/installed_locale"]),
