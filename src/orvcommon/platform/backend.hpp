@@ -40,4 +40,10 @@ Status readToEnd(ReadSome&& readSome, std::string& out) {
     }
 }
 
+// Twelve characters nobody can guess, for the name of a temporary or work
+// file, and how many such names a backend draws before it gives up (each
+// draw that meets an existing file draws again).
+std::string randomSuffix();
+constexpr int kNameAttempts = 64;
+
 }  // namespace orv::platform::backend

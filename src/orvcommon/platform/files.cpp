@@ -2,11 +2,21 @@
 // backend's own calls.
 #include "orvcommon/platform/files.hpp"
 
+#include <random>
 #include <utility>
 
 #include "orvcommon/platform/backend.hpp"
 
 namespace orv::platform {
+
+std::string backend::randomSuffix() {
+    static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device source;
+    std::string out;
+    for (int i = 0; i < 12; ++i)
+        out += kDigits[source() % (sizeof kDigits - 1)];
+    return out;
+}
 
 File::~File() {
     (void)close();  // a file whose writes matter was closed and checked before

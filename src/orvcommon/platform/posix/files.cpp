@@ -5,11 +5,11 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <random>
 #include <string>
 #include <utility>
 
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/platform/backend.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/posix/posix_io.hpp"
 
@@ -190,22 +190,6 @@ Status File::close() {
     return closed;
 }
 
-namespace {
-
-// Twelve characters nobody can guess, for the name of a temporary file.
-std::string randomSuffix() {
-    static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device source;
-    std::string out;
-    for (int i = 0; i < 12; ++i)
-        out += kDigits[source() % (sizeof kDigits - 1)];
-    return out;
-}
-
-constexpr int kNameAttempts = 64;
-
-}  // namespace
-
 Result<File> File::createTemporary(TextView namePrefix, FileAccess access) {
     const std::string prefix = native(namePrefix);
     const mode_t mode = access == FileAccess::OwnerOnly ? 0600 : 0644;
@@ -226,8 +210,8 @@ Result<File> File::createTemporary(TextView namePrefix, FileAccess access) {
     // File systems without unnamed files answer one of these.
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
         return posix::failureAt(errno, folder);
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::string name = prefix + randomSuffix();
+    for (int attempt = 0; attempt < backend::kNameAttempts; ++attempt) {
+        const std::string name = prefix + backend::randomSuffix();
         fd = sys.open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd >= 0) {
             f.handle_ = fd;
@@ -246,8 +230,8 @@ Status File::replace(TextView target) {
         // then takes the target's place.
         const std::string self = "/proc/self/fd/" + std::to_string(fdOf(handle_));
         for (int attempt = 0;; ++attempt) {
-            if (attempt == kNameAttempts) return Failure{err::kFileAlreadyExists};
-            const std::string name = temporaryPrefix_ + randomSuffix();
+            if (attempt == backend::kNameAttempts) return Failure{err::kFileAlreadyExists};
+            const std::string name = temporaryPrefix_ + backend::randomSuffix();
             int r = sys.linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
             if (r != 0 && errno == ENOENT)  // no /proc: only privileged processes get here
                 r = sys.linkat(fdOf(handle_), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);

@@ -4,11 +4,11 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <random>
 #include <string>
 #include <utility>
 
 #include "orvcommon/base/errors.hpp"
+#include "orvcommon/platform/backend.hpp"
 #include "orvcommon/platform/files.hpp"
 #include "orvcommon/platform/win32/win32_io.hpp"
 
@@ -251,29 +251,13 @@ Status File::close() {
     return closed;
 }
 
-namespace {
-
-// Twelve characters nobody can guess, for the name of a temporary file.
-std::string randomSuffix() {
-    static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device source;
-    std::string out;
-    for (int i = 0; i < 12; ++i)
-        out += kDigits[source() % (sizeof kDigits - 1)];
-    return out;
-}
-
-constexpr int kNameAttempts = 64;
-
-}  // namespace
-
 // Windows has no unnamed files: the temporary file always has a random name,
 // created exclusively (CREATE_NEW never opens what is there, a link
 // included). Access: files take the rights of their folder on Windows, so
 // both kinds are created the same way.
 Result<File> File::createTemporary(TextView namePrefix, FileAccess) {
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::string name = toUtf8(namePrefix) + randomSuffix();
+    for (int attempt = 0; attempt < backend::kNameAttempts; ++attempt) {
+        const std::string name = toUtf8(namePrefix) + backend::randomSuffix();
         HANDLE h =
             sys.CreateFileW(win32::wide(fromUtf8(name)).c_str(), GENERIC_READ | GENERIC_WRITE,
                             kShareAll, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
