@@ -220,6 +220,10 @@ TEST(Invoke, ErrInfoNewTakesTheRecordAsAnArrayOfSeven) {
     EXPECT_EQ(call(o, u"ErrInfoNew", {&record}), V(int32_t{0}));
     EXPECT_EQ(instanceValue<ErrInfo>(o).descriptionInfo(), u"d");
     EXPECT_EQ(record, original);  // written back unchanged, bounds kept
+    // A field that does not convert aborts and leaves the object as it was.
+    record.array()->at(1) = V(u"abc");
+    EXPECT_EQ(call(o, u"ErrInfoNew", {&record}), V(int32_t{eiABORTED}));
+    EXPECT_EQ(instanceValue<ErrInfo>(o).numberInfo(), 2);
 }
 
 TEST(Invoke, LogMembersWriteTheirOutputsBackAndReturnAnObject) {
