@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <iostream>
 #include <map>
 #include <new>
 #include <string>
@@ -128,7 +127,6 @@ std::vector<SweepCall> sweepCalls(std::map<std::string, int>& perMember) {
     return calls;
 }
 
-// What became of one call.
 enum Outcome { kReturned, kRuntimeError, kRefused, kOutOfMemory, kOtherException };
 
 // One call as `orv run` makes it: the values built from JSON, a fresh
@@ -186,10 +184,6 @@ TEST(OrvSweep, MalformedArgumentsToEveryMemberNeverCrashOrHang) {
     }
     std::filesystem::current_path(cwd);
 
-    std::cout << "sweep: " << calls.size() << " calls to " << perMember.size()
-              << " members: " << outcomes[kReturned] << " returned, " << outcomes[kRuntimeError]
-              << " run-time errors, " << outcomes[kRefused] << " refused values, "
-              << outcomes[kOutOfMemory] << " out of memory\n";
     size_t members = 0;
     for (const server::ClassInfo* c : server::classes())
         if (c->creatable) members += c->members.size();
