@@ -31,7 +31,6 @@ class PdfSandbox : public test::Sandbox {
           log_("ORV_FAKE_ENGINE_LOG", path("engine.log").c_str()),
           tmp_("TMPDIR", dir().c_str()),
           tmpWindows_("TMP", dir().c_str()) {}
-    size_t logLines() const { return test::crlfLines(test::readBytes(mainLog())).size(); }
     std::string engineCalls() const { return test::readBytes(path("engine.log")); }
 
   private:
