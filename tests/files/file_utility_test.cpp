@@ -12,7 +12,6 @@
 #ifdef _WIN32
 #include <io.h>
 #else
-#include <fcntl.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #endif
@@ -26,7 +25,6 @@
 #include "orvcommon/platform/paths.hpp"
 #include "orvcommon/platform/system_calls.hpp"
 #include "support/sandbox.hpp"
-#include "support/system_call.hpp"
 
 namespace orv {
 namespace {
@@ -143,34 +141,6 @@ TEST(FileUtilityText, DosAttributeTextFormAndDotNames) {
     test::writeBytes(sb.path(".dot"), "x");
     EXPECT_EQ(platform::getAttributes(sb.textPath(".dot")).valueOr(-1), 2);
     EXPECT_FALSE(platform::setAttributes(tp, 16));
-}
-
-// Root ignores permission bits; there the open call is replaced through the
-// platform's system-call seam by one that checks the owner's bits as an
-// unprivileged user's open would. (Windows can take read access away only
-// through access-control lists; its refusals are covered by the fault
-// injection test.)
-int openAsUnprivileged(const char* p, int flags, mode_t mode) {
-    using Open = int (*)(const char*, int, mode_t);
-    struct stat st {};
-    const bool wantsRead = (flags & O_ACCMODE) != O_WRONLY;
-    const bool wantsWrite = (flags & O_ACCMODE) != O_RDONLY;
-    if (::stat(p, &st) == 0 &&
-        ((wantsRead && !(st.st_mode & S_IRUSR)) || (wantsWrite && !(st.st_mode & S_IWUSR)))) {
-        errno = EACCES;
-        return -1;
-    }
-    return reinterpret_cast<Open>(platform::originalSystemCall("open"))(p, flags, mode);
-}
-
-TEST(FileUtilityText, PermissionDenied) {
-    test::ReplacedCall open("open", &openAsUnprivileged);
-    Sandbox sb;
-    test::writeBytes(sb.path("secret.txt"), "x");
-    ::chmod(sb.path("secret.txt").c_str(), 0);
-    FileUtility fu;
-    Text t;
-    EXPECT_EQ(fu.readFile(sb.textPath("secret.txt"), t).numberInfo(), 75);
 }
 
 // Without TMPDIR work files (the PDF stream's among them) go to a folder of
