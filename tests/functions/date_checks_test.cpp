@@ -116,8 +116,7 @@ TEST(FunzioniDates, DayNumberIsZeroUnderOtherDayNames) {
     german.abbreviatedDays = {u"So", u"Mo", u"Di", u"Mi", u"Do", u"Fr", u"Sa"};
     ScopedRegional scoped(german);
     Funzioni f;
-    for (const char16_t* t : {u"20240101", u"20240102", u"20240103", u"20240104", u"20240105",
-                              u"20240106", u"20240107"})
+    for (const char16_t* t : {u"20240101", u"20240107"})  // a Monday, a Sunday
         EXPECT_EQ(f.getDayNumberFromYYYYMMDD(t), 0) << toUtf8(t);
     EXPECT_EQ(f.getDayNumberFromDate(Date{*dateFromParts(2024, 1, 1)}), 0);
 }

@@ -28,15 +28,15 @@ Op opNamed(const std::string& n) {
 const char* const kOps[] = {"normStringForDb", "normStringNoCRLF", "normStringOnlyAscii",
                             "normStringOnlyApice", "normStringForXML"};
 
+// Every operation: an empty or blank text becomes one space, trailing spaces go.
+const std::pair<Text, Text> kCommon[] = {
+    {u"", u" "}, {u"    ", u" "}, {u"abc   ", u"abc"}, {u"   abc", u"   abc"}, {u"a\t", u"a\t"}};
+
 TEST(Normalise, CommonRules) {
     Sandbox sb;
     Funzioni f;
     for (const char* op : kOps) {
-        for (const auto& [in, out] : std::vector<std::pair<Text, Text>>{{u"", u" "},
-                                                                        {u"    ", u" "},
-                                                                        {u"abc   ", u"abc"},
-                                                                        {u"   abc", u"   abc"},
-                                                                        {u"a\t", u"a\t"}}) {
+        for (const auto& [in, out] : kCommon) {
             SCOPED_TRACE(std::string(op) + " " + toUtf8(in));
             Text got = u"unset";
             ErrInfo r = (f.*opNamed(op))(in, got);
