@@ -108,20 +108,20 @@ TEST(RegFormat, TextsDecodeByByteOrderMarkAndHeader) {
 // editor skips them, until the next key line; a line that cannot be read is
 // still an error.
 TEST(RegFormat, AppliesInOrderAndSkipsValuesUnderADeletedKeyWithAWarning) {
-    const std::string text = std::string(kHeader) +          // 1
-                             "[HKLM\\Soft\\App]\n"           // 2
-                             "@=\"default\"\n"               // 3
-                             "\"Gone\"=\"x\"\n"              // 4
-                             "\"Kept\"=\"y\"\n"              // 5
-                             "[HKLM\\Soft\\App\\Sub]\n"      // 6
-                             "\"In\"=\"z\"\n"                // 7
-                             "[-HKLM\\Soft\\App\\Sub]\n"     // 8
-                             "\"Lost\"=dword:00000001\n"     // 9
-                             "@=\"also gone\"\n"             // 10
-                             "[HKLM\\Soft\\App]\n"           // 11
-                             "\"Gone\"=-\n"                  // 12
-                             "[-HKEY_CURRENT_USER\\Old]\n"   // 13
-                             "\"Bad\"=dword:xyz\n";          // 14
+    const std::string text = std::string(kHeader) +         // 1
+                             "[HKLM\\Soft\\App]\n"          // 2
+                             "@=\"default\"\n"              // 3
+                             "\"Gone\"=\"x\"\n"             // 4
+                             "\"Kept\"=\"y\"\n"             // 5
+                             "[HKLM\\Soft\\App\\Sub]\n"     // 6
+                             "\"In\"=\"z\"\n"               // 7
+                             "[-HKLM\\Soft\\App\\Sub]\n"    // 8
+                             "\"Lost\"=dword:00000001\n"    // 9
+                             "@=\"also gone\"\n"            // 10
+                             "[HKLM\\Soft\\App]\n"          // 11
+                             "\"Gone\"=-\n"                 // 12
+                             "[-HKEY_CURRENT_USER\\Old]\n"  // 13
+                             "\"Bad\"=dword:xyz\n";         // 14
     const RegParse parsed = parseRegText(text);
     std::vector<size_t> warned, refused;
     for (const auto& w : parsed.warnings)

@@ -45,7 +45,7 @@ TEST(FunzioniDates, CompactTimeAndDateTime) {
         EXPECT_EQ(f.isTimeHH24MISS(c.text), c.expected) << toUtf8(c.text);
 
     const TextCase dateTimes[] = {
-        {u"20230101235959", true},  {u"2023010123595", false},  {u"202301012359590", false},
+        {u"20230101235959", true},  {u"2023010123595", false}, {u"202301012359590", false},
         {u"20230229000000", false}, {u"20240229000000", true}, {u"2023010100000X", false},
     };
     for (const auto& c : dateTimes)
