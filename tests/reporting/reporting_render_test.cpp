@@ -3,9 +3,7 @@
 // preview window under Xvfb, and a print job through a private CUPS server.
 #include <grp.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <pwd.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -17,6 +15,7 @@
 #include "orvcommon/reporting/reporting.hpp"
 #include "reporting/render_support.hpp"
 #include "support/errors.hpp"
+#include "support/loopback_server.hpp"
 #include "support/sandbox.hpp"
 
 namespace orv {
@@ -216,21 +215,6 @@ TEST(ReportingRendered, PreviewWindowShowsThePageUnderXvfb) {
     xvfb.stop();
 }
 
-// A free loopback TCP port.
-int freePort() {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = -1;
-    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    close(s);
-    return port;
-}
-
 TEST(ReportingRendered, PrintsThroughAPrivateCupsServerToACupsPdfQueue) {
     // cups-pdf refuses to run unless the scheduler runs as root.
     if (geteuid() != 0) GTEST_SKIP() << "NOT RUN: printing through cups-pdf needs root";
@@ -250,8 +234,7 @@ TEST(ReportingRendered, PrintsThroughAPrivateCupsServerToACupsPdfQueue) {
         ASSERT_EQ(chown((dir / d).c_str(), 0, lp->gr_gid), 0);
         chmod((dir / d).c_str(), static_cast<mode_t>(mode));
     }
-    const int port = freePort();
-    ASSERT_GT(port, 0);
+    const int port = test::refusedLoopbackPort();  // free: nobody listens there
     test::writeBytes((dir / "cupsd.conf").string(),
                      "Listen 127.0.0.1:" + std::to_string(port) +
                          "\nLogLevel info\nWebInterface No\nBrowsing No\nDefaultAuthType None\n"
