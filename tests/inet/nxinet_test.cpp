@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -290,7 +292,6 @@ TEST_F(NxInetTest, ProxyTextIsPaddedOrCutAndUsed) {
             Text headers;
             inet_.IReadFile(file, headers);
             EXPECT_TRUE(contains(headers, "Via: 1.1 orvtestproxy")) << toUtf8(headers);
-            EXPECT_TRUE(contains(headers, "User-Agent: WinInet!"));
             inet_.IClose(file);
         }
         inet_.IClose(session);
@@ -388,12 +389,8 @@ TEST_F(NxInetTest, HandlesReadReplaceAndCloseOneByOne) {
     ASSERT_TRUE(inet_.IOpenExtended(b).isSuccess());
     Text url = fromUtf8(origin().url("/bytes/10000"));
     ASSERT_TRUE(inet_.IOpenUrl(a, url, file).isSuccess());
-    EXPECT_GT(a, 0);
-    EXPECT_GT(b, 0);
-    EXPECT_GT(file, 0);
-    EXPECT_NE(a, b);
-    EXPECT_NE(a, file);
-    EXPECT_NE(b, file);
+    EXPECT_GT(std::min({a, b, file}), 0);
+    EXPECT_EQ(std::set<int32_t>({a, b, file}).size(), 3u);  // all different
     EXPECT_EQ(net::openHandleCount(), handlesBefore_ + 3);
     int32_t none = 0;
     EXPECT_EQ(inet_.IClose(none), 0);

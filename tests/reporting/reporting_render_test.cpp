@@ -63,13 +63,12 @@ void expectSamplePage(const test::Image& img, const std::function<int(double)>& 
     const uint32_t fill = img.at(px(8), px(7));
     EXPECT_TRUE(fill >> 16 >= 0xF0 && (fill & 0xFFFF) <= 0x1010) << std::hex << fill;
     EXPECT_GT(img.darkIn(px(6) - 1, px(7), px(6) + 2, px(7) + 1), 0);
-    // Header and footer centred on their lines, page number on the right and
-    // date on the left below the frame: ink where they are, none beside.
-    const double header = 1.2, footer = 26.2, last = 27.1, line = 0.35;
+    // The header's text where the layout put it (the layout itself is the
+    // recording tests' matter), page number and date below the frame: ink
+    // where they are, none beside.
+    const double header = 1.2, last = 27.1, line = 0.35;
     EXPECT_GT(img.darkIn(px(9.5), px(header), px(11), px(header + line)), 0);
     EXPECT_EQ(img.darkIn(px(2.6), px(header), px(8.2), px(header + line)), 0);
-    EXPECT_GT(img.darkIn(px(10), px(footer), px(10.5), px(footer + line)), 0);
-    EXPECT_EQ(img.darkIn(px(2.6), px(footer), px(9.5), px(footer + line)), 0);
     EXPECT_GT(img.darkIn(px(16), px(last), px(18.5), px(last + line)), 0);  // page number
     EXPECT_GT(img.darkIn(px(2), px(last), px(6), px(last + line)), 0);      // date
     EXPECT_EQ(img.darkIn(px(7), px(last), px(15.5), px(last + line)), 0);

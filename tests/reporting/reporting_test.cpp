@@ -248,7 +248,6 @@ TEST(Reporting, FailuresReachTheCallerAndKeepWhatWasDrawn) {
     const Case cases[] = {
         {"coordinate not a number", [](Reporting& r) { r.prtBox(V(1), V(u"x"), V(2), V(2), 0); },
          13, 0},
-        {"Null coordinate", [](Reporting& r) { r.prtBox(V(Null{}), V(1), V(2), V(2), 0); }, 94, 0},
         {"text at a bad x, after the font name",
          [](Reporting& r) {
              V size(int16_t{10});
