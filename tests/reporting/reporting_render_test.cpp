@@ -13,6 +13,7 @@
 
 #include "orvcommon/platform/report_target.hpp"
 #include "orvcommon/reporting/reporting.hpp"
+#include "reporting/recording_target.hpp"
 #include "reporting/render_support.hpp"
 #include "support/errors.hpp"
 #include "support/loopback_server.hpp"
@@ -22,6 +23,7 @@ namespace orv {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FreshTargets;
 using V = Variant;
 
 // Page `page` of the sample report: standard layout, a red box from (6, 6)
@@ -32,16 +34,6 @@ void drawPage(Reporting& r, int page) {
     V size(int16_t{11});
     r.prtTesto(V(2), V(10), size, false, false, u"Line of text");
 }
-
-// Drops the thread's real targets between tests.
-struct FreshTargets {
-    FreshTargets() { drop(); }
-    ~FreshTargets() { drop(); }
-    static void drop() {
-        platform::discardReportTarget(platform::ReportTargetKind::Printer);
-        platform::discardReportTarget(platform::ReportTargetKind::Form);
-    }
-};
 
 constexpr double kCm = 567;  // twips
 
