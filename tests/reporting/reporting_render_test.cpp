@@ -288,14 +288,9 @@ TEST(ReportingRendered, PrintsThroughAPrivateCupsServerToACupsPdfQueue) {
             out = e.path();
     ASSERT_FALSE(out.empty()) << "no cups-pdf output in " << outDir;
 
+    // The job arrived whole: both pages (how they look is the PDF file test's matter).
     const auto pages = test::runCommand("pdfinfo '" + out.string() + "' | grep '^Pages:'");
     EXPECT_NE(pages.output.find(" 2"), std::string::npos) << pages.output;
-    auto printed = test::renderPdfPage(out.string(), 72, box.path("cups"));
-    ASSERT_TRUE(printed);
-    // Ghostscript's rendering, at 20 twips a pixel: frame, box, texts where
-    // the layout puts them.
-    expectSamplePage(*printed,
-                     [](double cm) { return static_cast<int>(std::floor(cm * kCm / 20)); });
     fs::remove(out, ec);
     cupsd.stop();
 }
