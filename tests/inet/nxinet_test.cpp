@@ -183,7 +183,6 @@ TEST_F(NxInetTest, UnopenableUrlsAndUnknownSessionsFailWithHttpError) {
         "http://" + longLabel + ".invalid/",
         "",
         "127.0.0.1:" + std::to_string(origin().port()) + "/bytes/10",  // no scheme
-        "file:///etc/hostname",
         "ftp://127.0.0.1:" + std::to_string(origin().port()) + "/",
         "http://[::1/",
     };
