@@ -104,11 +104,12 @@ class NxInetTest : public ::testing::Test {
         EXPECT_EQ(net::openHandleCount(), handlesBefore_) << "a test left handles open";
     }
 
-    // Opens a direct session, opens `url`, reads the whole body, closes
-    // both handles; nullopt when the URL could not be opened.
-    std::optional<Text> download(const std::string& url) {
-        int32_t session = 0;
-        EXPECT_TRUE(inet_.IOpen(session).isSuccess());
+    // Opens `url` in `session` (in a direct session of its own when 0),
+    // reads the whole body and closes what it opened; nullopt when the URL
+    // could not be opened.
+    std::optional<Text> download(const std::string& url, int32_t session = 0) {
+        const bool own = session == 0;
+        if (own) EXPECT_TRUE(inet_.IOpen(session).isSuccess());
         Text address = fromUtf8(url);
         int32_t file = 0;
         std::optional<Text> body;
@@ -118,7 +119,7 @@ class NxInetTest : public ::testing::Test {
             body = text;
             inet_.IClose(file);
         }
-        inet_.IClose(session);
+        if (own) inet_.IClose(session);
         return body;
     }
 
@@ -236,15 +237,11 @@ TEST_F(NxInetTest, SessionsSendTheirAgentNames) {
     ASSERT_TRUE(inet_.IOpenExtended(extended).isSuccess());
     for (const auto& [session, agent] :
          {std::pair{plain, "Prova di WinInet!"}, std::pair{extended, "WinInet!"}}) {
-        int32_t s = session, file = 0;
-        Text url = fromUtf8(origin().url("/headers"));
-        ASSERT_TRUE(inet_.IOpenUrl(s, url, file).isSuccess());
-        Text headers;
-        inet_.IReadFile(file, headers);
-        EXPECT_TRUE(contains(headers, std::string("User-Agent: ") + agent + "\n"))
-            << toUtf8(headers);
-        EXPECT_FALSE(contains(headers, "Via:"));
-        inet_.IClose(file);
+        const auto headers = download(origin().url("/headers"), session);
+        ASSERT_TRUE(headers);
+        EXPECT_TRUE(contains(*headers, std::string("User-Agent: ") + agent + "\n"))
+            << toUtf8(*headers);
+        EXPECT_FALSE(contains(*headers, "Via:"));
     }
     inet_.IClose(plain);
     inet_.IClose(extended);
@@ -283,16 +280,9 @@ TEST_F(NxInetTest, ProxyTextIsPaddedOrCutAndUsed) {
         EXPECT_EQ(info->proxy, kept);
 
         // The host cannot be resolved: only the proxy can answer.
-        int32_t file = 0;
-        Text url = u"http://origin.invalid/headers";
-        const ErrInfo opened = inet_.IOpenUrl(session, url, file);
-        EXPECT_EQ(opened.isSuccess(), c.works) << c.given;
-        if (opened.isSuccess()) {
-            Text headers;
-            inet_.IReadFile(file, headers);
-            EXPECT_TRUE(contains(headers, "Via: 1.1 orvtestproxy")) << toUtf8(headers);
-            inet_.IClose(file);
-        }
+        const auto headers = download("http://origin.invalid/headers", session);
+        EXPECT_EQ(headers.has_value(), c.works) << c.given;
+        EXPECT_TRUE(!headers || contains(*headers, "Via: 1.1 orvtestproxy"));
         inet_.IClose(session);
     }
 }
