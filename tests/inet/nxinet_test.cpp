@@ -109,7 +109,9 @@ class NxInetTest : public ::testing::Test {
     // could not be opened.
     std::optional<Text> download(const std::string& url, int32_t session = 0) {
         const bool own = session == 0;
-        if (own) EXPECT_TRUE(inet_.IOpen(session).isSuccess());
+        if (own) {
+            EXPECT_TRUE(inet_.IOpen(session).isSuccess());
+        }
         Text address = fromUtf8(url);
         int32_t file = 0;
         std::optional<Text> body;
