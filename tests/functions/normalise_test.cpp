@@ -12,10 +12,6 @@ namespace {
 using test::Sandbox;
 using Op = ErrInfo (Funzioni::*)(const Text&, Text&);
 
-size_t logLines(const Sandbox& sb) {
-    return test::exists(sb.mainLog()) ? test::crlfLines(test::readBytes(sb.mainLog())).size() : 0;
-}
-
 struct NormCase {
     const char* op;
     Text in, out;
@@ -32,15 +28,15 @@ Op opNamed(const std::string& n) {
 const char* const kOps[] = {"normStringForDb", "normStringNoCRLF", "normStringOnlyAscii",
                             "normStringOnlyApice", "normStringForXML"};
 
+// Every operation: an empty or blank text becomes one space, trailing spaces go.
+const std::pair<Text, Text> kCommon[] = {
+    {u"", u" "}, {u"    ", u" "}, {u"abc   ", u"abc"}, {u"   abc", u"   abc"}, {u"a\t", u"a\t"}};
+
 TEST(Normalise, CommonRules) {
     Sandbox sb;
     Funzioni f;
     for (const char* op : kOps) {
-        for (const auto& [in, out] : std::vector<std::pair<Text, Text>>{{u"", u" "},
-                                                                        {u"    ", u" "},
-                                                                        {u"abc   ", u"abc"},
-                                                                        {u"   abc", u"   abc"},
-                                                                        {u"a\t", u"a\t"}}) {
+        for (const auto& [in, out] : kCommon) {
             SCOPED_TRACE(std::string(op) + " " + toUtf8(in));
             Text got = u"unset";
             ErrInfo r = (f.*opNamed(op))(in, got);
@@ -53,13 +49,13 @@ TEST(Normalise, CommonRules) {
             EXPECT_TRUE(r.descriptionInfo().empty());
         }
         // Too long for the 16-bit count: error 6, logged, output untouched.
-        const size_t before = logLines(sb);
+        const size_t before = sb.logLines();
         Text got = u"unset";
         ErrInfo r = (f.*opNamed(op))(Text(32768, u'a'), got);
         EXPECT_EQ(r.numberInfo(), 6);
         EXPECT_EQ(r.locationInfo(), fromUtf8(op));
         EXPECT_EQ(got, u"unset");
-        EXPECT_EQ(logLines(sb), before + 1);
+        EXPECT_EQ(sb.logLines(), before + 1);
         EXPECT_TRUE((f.*opNamed(op))(Text(32767, u'a'), got).isSuccess());
     }
 }
@@ -123,7 +119,7 @@ TEST(Normalise, ApiceWithNull) {
     EXPECT_EQ(r.numberInfo(), 6);
     EXPECT_EQ(r.locationInfo(), u"normStringOnlyApice");
     EXPECT_EQ(out, Variant(Text()));
-    EXPECT_EQ(logLines(sb), 1u);
+    EXPECT_EQ(sb.logLines(), 1u);
 
     out = Text(u"keep");
     r = f.normStringOnlyApiceWithNull(Variant(VariantArray({0, 1})), out);
@@ -131,7 +127,7 @@ TEST(Normalise, ApiceWithNull) {
     EXPECT_EQ(r.locationInfo(), u"normStringOnlyApiceWithNull");
     EXPECT_EQ(r.classInfo(), u"orvcommon");
     EXPECT_EQ(out, Variant(Text(u"keep")));
-    EXPECT_EQ(logLines(sb), 2u);
+    EXPECT_EQ(sb.logLines(), 2u);
 }
 
 }  // namespace

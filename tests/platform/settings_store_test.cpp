@@ -56,13 +56,6 @@ int waitFor(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// The many-process tests are about locking and atomic replacement, not about
-// how long the disk takes to flush: where a memory file system is at hand
-// their sandbox lives there, so thousands of flushed writes take seconds.
-const char* memoryTempFolder() {
-    return ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
-}
-
 TEST(SettingsStore, ReadsWhatWasWrittenAndRefusesWhatItCannotHold) {
     test::Sandbox box(false);
     EXPECT_EQ(readText(u"SOFTWARE\\App", u"x"), u"<missing>");
@@ -296,7 +289,10 @@ TEST(SettingsStore, RewriteKeepsThePermissionsGivenToTheFile) {
 // writer that replaced the store from a stale read would undo the other's
 // write), and both last writes are there at the end.
 TEST(SettingsStore, TwoWritersAndAReaderNeverSeeATornFileNorALostWrite) {
-    test::ScopedEnv memory("TMPDIR", memoryTempFolder());
+    // About locking and atomic replacement, not about how long the disk takes
+    // to flush: on a memory file system, where there is one.
+    test::ScopedEnv memory("TMPDIR",
+                           ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR"));
     test::Sandbox box(false);
     constexpr int kWrites = 1000;
     const char16_t* names[2] = {u"A", u"B"};

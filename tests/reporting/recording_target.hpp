@@ -79,12 +79,21 @@ class RecordingTarget final : public platform::ReportTarget {
     float x_ = 0, y_ = 0, size_ = 0;
 };
 
+// Drops the thread's report targets between tests.
+struct FreshTargets {
+    FreshTargets() { drop(); }
+    ~FreshTargets() { drop(); }
+    static void drop() {
+        platform::discardReportTarget(platform::ReportTargetKind::Printer);
+        platform::discardReportTarget(platform::ReportTargetKind::Form);
+    }
+};
+
 // While it lives, new targets record into `calls`; the thread's existing
 // targets are dropped on entry and on exit.
 class RecordingScope {
   public:
     RecordingScope() {
-        drop();
         platform::setReportTargetFactoryForTesting([this](platform::ReportTargetKind k) {
             if (k == platform::ReportTargetKind::Form) ++calls.formsMade;
             const bool printer = k == platform::ReportTargetKind::Printer;
@@ -93,20 +102,14 @@ class RecordingScope {
                 printer ? calls.printerMarks : calls.formMarks);
         });
     }
-    ~RecordingScope() {
-        drop();
-        platform::setReportTargetFactoryForTesting(nullptr);
-    }
+    ~RecordingScope() { platform::setReportTargetFactoryForTesting(nullptr); }
     RecordingScope(const RecordingScope&) = delete;
     RecordingScope& operator=(const RecordingScope&) = delete;
 
     Recording calls;
 
   private:
-    static void drop() {
-        platform::discardReportTarget(platform::ReportTargetKind::Printer);
-        platform::discardReportTarget(platform::ReportTargetKind::Form);
-    }
+    FreshTargets fresh_;
 };
 
 }  // namespace orv::test

@@ -141,7 +141,7 @@ inline bool hasProgram(const std::string& path) {
     return access(path.c_str(), X_OK) == 0;
 }
 
-// A process the test started, with its standard streams on /dev/null and a
+// A process the test started, its input from /dev/null and its output in a
 // log file; stopped by its process id when the object goes.
 class Child {
   public:
@@ -166,27 +166,13 @@ class Child {
     Child& operator=(const Child&) = delete;
 
     bool running() {
-        if (pid_ <= 0) return false;
-        int status;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return false;
-        }
-        return true;
+        if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == pid_) pid_ = -1;
+        return pid_ > 0;
     }
     void stop() {
         if (pid_ <= 0) return;
         kill(pid_, SIGTERM);
-        int status;
-        for (int i = 0; i < 50; ++i) {
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return;
-            }
-            usleep(100000);
-        }
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
+        waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
 

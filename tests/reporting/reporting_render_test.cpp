@@ -3,9 +3,7 @@
 // preview window under Xvfb, and a print job through a private CUPS server.
 #include <grp.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <pwd.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -15,14 +13,17 @@
 
 #include "orvcommon/platform/report_target.hpp"
 #include "orvcommon/reporting/reporting.hpp"
+#include "reporting/recording_target.hpp"
 #include "reporting/render_support.hpp"
 #include "support/errors.hpp"
+#include "support/loopback_server.hpp"
 #include "support/sandbox.hpp"
 
 namespace orv {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FreshTargets;
 using V = Variant;
 
 // Page `page` of the sample report: standard layout, a red box from (6, 6)
@@ -33,16 +34,6 @@ void drawPage(Reporting& r, int page) {
     V size(int16_t{11});
     r.prtTesto(V(2), V(10), size, false, false, u"Line of text");
 }
-
-// Drops the thread's real targets between tests.
-struct FreshTargets {
-    FreshTargets() { drop(); }
-    ~FreshTargets() { drop(); }
-    static void drop() {
-        platform::discardReportTarget(platform::ReportTargetKind::Printer);
-        platform::discardReportTarget(platform::ReportTargetKind::Form);
-    }
-};
 
 constexpr double kCm = 567;  // twips
 
@@ -64,13 +55,12 @@ void expectSamplePage(const test::Image& img, const std::function<int(double)>& 
     const uint32_t fill = img.at(px(8), px(7));
     EXPECT_TRUE(fill >> 16 >= 0xF0 && (fill & 0xFFFF) <= 0x1010) << std::hex << fill;
     EXPECT_GT(img.darkIn(px(6) - 1, px(7), px(6) + 2, px(7) + 1), 0);
-    // Header and footer centred on their lines, page number on the right and
-    // date on the left below the frame: ink where they are, none beside.
-    const double header = 1.2, footer = 26.2, last = 27.1, line = 0.35;
+    // The header's text where the layout put it (the layout itself is the
+    // recording tests' matter), page number and date below the frame: ink
+    // where they are, none beside.
+    const double header = 1.2, last = 27.1, line = 0.35;
     EXPECT_GT(img.darkIn(px(9.5), px(header), px(11), px(header + line)), 0);
     EXPECT_EQ(img.darkIn(px(2.6), px(header), px(8.2), px(header + line)), 0);
-    EXPECT_GT(img.darkIn(px(10), px(footer), px(10.5), px(footer + line)), 0);
-    EXPECT_EQ(img.darkIn(px(2.6), px(footer), px(9.5), px(footer + line)), 0);
     EXPECT_GT(img.darkIn(px(16), px(last), px(18.5), px(last + line)), 0);  // page number
     EXPECT_GT(img.darkIn(px(2), px(last), px(6), px(last + line)), 0);      // date
     EXPECT_EQ(img.darkIn(px(7), px(last), px(15.5), px(last + line)), 0);
@@ -216,21 +206,6 @@ TEST(ReportingRendered, PreviewWindowShowsThePageUnderXvfb) {
     xvfb.stop();
 }
 
-// A free loopback TCP port.
-int freePort() {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = -1;
-    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    close(s);
-    return port;
-}
-
 TEST(ReportingRendered, PrintsThroughAPrivateCupsServerToACupsPdfQueue) {
     // cups-pdf refuses to run unless the scheduler runs as root.
     if (geteuid() != 0) GTEST_SKIP() << "NOT RUN: printing through cups-pdf needs root";
@@ -250,8 +225,7 @@ TEST(ReportingRendered, PrintsThroughAPrivateCupsServerToACupsPdfQueue) {
         ASSERT_EQ(chown((dir / d).c_str(), 0, lp->gr_gid), 0);
         chmod((dir / d).c_str(), static_cast<mode_t>(mode));
     }
-    const int port = freePort();
-    ASSERT_GT(port, 0);
+    const int port = test::refusedLoopbackPort();  // free: nobody listens there
     test::writeBytes((dir / "cupsd.conf").string(),
                      "Listen 127.0.0.1:" + std::to_string(port) +
                          "\nLogLevel info\nWebInterface No\nBrowsing No\nDefaultAuthType None\n"
@@ -314,14 +288,9 @@ TEST(ReportingRendered, PrintsThroughAPrivateCupsServerToACupsPdfQueue) {
             out = e.path();
     ASSERT_FALSE(out.empty()) << "no cups-pdf output in " << outDir;
 
+    // The job arrived whole: both pages (how they look is the PDF file test's matter).
     const auto pages = test::runCommand("pdfinfo '" + out.string() + "' | grep '^Pages:'");
     EXPECT_NE(pages.output.find(" 2"), std::string::npos) << pages.output;
-    auto printed = test::renderPdfPage(out.string(), 72, box.path("cups"));
-    ASSERT_TRUE(printed);
-    // Ghostscript's rendering, at 20 twips a pixel: frame, box, texts where
-    // the layout puts them.
-    expectSamplePage(*printed,
-                     [](double cm) { return static_cast<int>(std::floor(cm * kCm / 20)); });
     fs::remove(out, ec);
     cupsd.stop();
 }

@@ -157,11 +157,6 @@ TEST(Reporting, LayoutKeepsItsMarksInPlaceAndCentresHeaderAndFooter) {
              r.prtLayoutPaginaBase(V(u""), Missing{}, Missing{}, V(false), V(true));
          },
          25 + 7, 5, nullptr},
-        {"bold given as a Long -1",
-         [](Reporting& r) {
-             r.prtLayoutPaginaBase(Missing{}, Missing{}, Missing{}, Missing{}, V(int32_t{-1}));
-         },
-         20, 4, nullptr},
         // Only True itself selects the bold layout; Null is no date, and as
         // the page number joins nothing.
         {"text True is thin, Null date and number",
@@ -248,7 +243,6 @@ TEST(Reporting, FailuresReachTheCallerAndKeepWhatWasDrawn) {
     const Case cases[] = {
         {"coordinate not a number", [](Reporting& r) { r.prtBox(V(1), V(u"x"), V(2), V(2), 0); },
          13, 0},
-        {"Null coordinate", [](Reporting& r) { r.prtBox(V(Null{}), V(1), V(2), V(2), 0); }, 94, 0},
         {"text at a bad x, after the font name",
          [](Reporting& r) {
              V size(int16_t{10});

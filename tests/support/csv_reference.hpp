@@ -133,10 +133,9 @@ inline ErrInfo readTableLineByLine(const Text& path, Array<Text>& table, int32_t
     });
 }
 
-// How the differential fuzz target (and the unit test that replays its
-// corpus) reads an input: the first byte chooses the table width (255: one
-// too wide for 16-bit positions), the second the block size (0: the default),
-// the rest is the file.
+// How the differential fuzz target reads an input: the first byte chooses
+// the table width (255: one too wide for 16-bit positions), the second the
+// block size (0: the default), the rest is the file.
 struct CsvFileInput {
     int32_t width = 1;
     size_t blockSize = 0;

@@ -16,6 +16,7 @@
 #include "orvcommon/core/registry_as_text.hpp"
 #include "orvcommon/platform/clock.hpp"
 #include "orvcommon/platform/settings.hpp"
+#include "orvcommon/results/errinfo.hpp"
 #include "support/environment.hpp"
 #include "support/system_call.hpp"
 
@@ -52,6 +53,7 @@ class Sandbox {
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
     Text textPath(const std::string& name) const { return fromUtf8(path(name)); }
     std::string mainLog() const { return path("orvmira.log"); }
+    size_t logLines() const;
 
     static void setText(TextView key, TextView name, TextView value,
                         uint32_t root = kHkeyLocalMachine) {
@@ -113,6 +115,17 @@ inline std::vector<std::string> crlfLines(const std::string& bytes) {
         start = end + 2;
     }
     return lines;
+}
+
+inline size_t Sandbox::logLines() const {
+    return crlfLines(readBytes(mainLog())).size();
+}
+
+// The result object of a success that reports nothing.
+inline ErrInfo cleared() {
+    ErrInfo e;
+    e.clear();
+    return e;
 }
 
 inline bool exists(const std::string& p) {

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <iostream>
 #include <map>
 #include <new>
 #include <string>
@@ -95,18 +94,13 @@ struct SweepCall {
 
 // Each malformed value in each parameter (the others plausible), each in
 // every parameter at once, and the wrong numbers of arguments.
-std::vector<SweepCall> sweepCalls(std::map<std::string, int>& perMember) {
+std::vector<SweepCall> sweepCalls() {
     const std::vector<json> bad = malformedValues();
     std::vector<SweepCall> calls;
     for (const server::ClassInfo* c : server::classes()) {
         if (!c->creatable) continue;
         for (const server::Member& m : c->members) {
-            const std::string name = toUtf8(c->name) + "." + toUtf8(m.name) +
-                                     (m.kind == server::MemberKind::PropertyPut ? " (put)" : "");
-            auto add = [&](json args) {
-                calls.push_back({c, &m, std::move(args)});
-                ++perMember[name];
-            };
+            auto add = [&](json args) { calls.push_back({c, &m, std::move(args)}); };
             json base = json::array();
             for (const server::Param& p : m.params)
                 base.push_back(plausible(p.type));
@@ -128,8 +122,7 @@ std::vector<SweepCall> sweepCalls(std::map<std::string, int>& perMember) {
     return calls;
 }
 
-// What became of one call.
-enum Outcome { kReturned, kRuntimeError, kRefused, kOutOfMemory, kOtherException };
+enum Outcome { kReturned, kRuntimeError, kRefused, kOtherException };
 
 // One call as `orv run` makes it: the values built from JSON, a fresh
 // object, the member invoked, the result and arguments turned back into
@@ -154,7 +147,7 @@ Outcome runCall(const SweepCall& call) {
     } catch (const RuntimeError&) {
         return kRuntimeError;
     } catch (const std::bad_alloc&) {
-        return kOutOfMemory;  // which the tool reports as error 7
+        return kRuntimeError;  // the tool reports it as error 7
     } catch (...) {
         return kOtherException;
     }
@@ -172,10 +165,8 @@ TEST(OrvSweep, MalformedArgumentsToEveryMemberNeverCrashOrHang) {
     const test::ScopedEnv display("DISPLAY", nullptr), png("ORV_PREVIEW_PNG", nullptr),
         proxy("http_proxy", nullptr);
 
-    std::map<std::string, int> perMember;
-    const std::vector<SweepCall> calls = sweepCalls(perMember);
     std::map<Outcome, int> outcomes;
-    for (const SweepCall& c : calls) {
+    for (const SweepCall& c : sweepCalls()) {
         const Outcome o = runCall(c);
         ++outcomes[o];
         if (o == kOtherException) {
@@ -186,16 +177,6 @@ TEST(OrvSweep, MalformedArgumentsToEveryMemberNeverCrashOrHang) {
     }
     std::filesystem::current_path(cwd);
 
-    std::cout << "sweep: " << calls.size() << " calls to " << perMember.size()
-              << " members: " << outcomes[kReturned] << " returned, " << outcomes[kRuntimeError]
-              << " run-time errors, " << outcomes[kRefused] << " refused values, "
-              << outcomes[kOutOfMemory] << " out of memory\n";
-    size_t members = 0;
-    for (const server::ClassInfo* c : server::classes())
-        if (c->creatable) members += c->members.size();
-    EXPECT_EQ(perMember.size(), members);
-    for (const auto& [name, n] : perMember)
-        EXPECT_GE(n, 10) << name;
     // The sweep reaches the members: most calls get past the values.
     EXPECT_GT(outcomes[kReturned] + outcomes[kRuntimeError], outcomes[kRefused]);
 }
