@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/command.hpp"
 #include "support/environment.hpp"
 
 namespace orv::test {
@@ -65,25 +66,6 @@ class Image {
     int width = 0, height = 0;
     std::vector<uint32_t> rgb;
 };
-
-struct CommandResult {
-    int exitCode = -1;
-    std::string output;
-};
-
-// Runs a shell command, collecting its standard output.
-inline CommandResult runCommand(const std::string& cmd) {
-    CommandResult r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.output.append(buf, n);
-    const int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
 
 // Page `page` of a PDF rendered by pdftoppm at `dpi` into `base`.png.
 inline std::optional<Image> renderPdfPage(const std::string& pdf, int dpi, const std::string& base,

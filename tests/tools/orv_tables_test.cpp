@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "reporting/render_support.hpp"
+#include "support/command.hpp"
 #include "support/sandbox.hpp"
 
 namespace orv {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "orvcommon/version.hpp"
-#include "reporting/render_support.hpp"
+#include "support/command.hpp"
 #include "support/sandbox.hpp"
 
 namespace orv {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "orvcommon/platform/settings.hpp"
-#include "reporting/render_support.hpp"
+#include "support/command.hpp"
 #include "support/sandbox.hpp"
 
 namespace orv {
