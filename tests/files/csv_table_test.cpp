@@ -132,15 +132,18 @@ TEST(CsvTable, LineReaderFollowsTheCharacterRules) {
     for (int i = 0; i < 200; ++i) {
         std::string bytes(rng() % 30, 'a');
         for (char& c : bytes)
-            c = "a\r\n \xe9"[rng() % 5];
+            c = "a\r\n \x80"[rng() % 5];
         test::writeBytes(sb.path("l.txt"), bytes);
-        const std::vector<std::string> want = test::naiveLines(bytes);
+        std::vector<Text> want;
+        for (const std::string& line : test::naiveLines(bytes))
+            want.push_back(cp1252::decode(line));
         Array<Text> rows;
         int32_t n = -1;
-        ASSERT_TRUE(fu.readAndLoadInArrayByCRLF(sb.textPath("l.txt"), rows, n).isSuccess());
+        ASSERT_EQ(fu.readAndLoadInArrayByCRLF(sb.textPath("l.txt"), rows, n), test::cleared());
         ASSERT_EQ(n, static_cast<int32_t>(want.size()));
-        for (int32_t k = 1; k <= n; ++k)
-            ASSERT_EQ(rows.at(k), cp1252::decode(want[static_cast<size_t>(k - 1)]));
+        if (want.empty()) want.emplace_back();  // an empty file still gives one empty element
+        ASSERT_EQ(rows.lbound(1), 1);
+        ASSERT_EQ(rows.storage(), want);
     }
 }
 

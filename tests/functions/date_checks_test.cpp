@@ -157,7 +157,7 @@ constexpr bool kSampleYears = false;
 TEST(FunzioniDates, CompactDateAgreesWithAnIndependentCalendar) {
     Funzioni f;
     long accepted = 0, expected = 0;
-    char buf[16];
+    char buf[40];
     for (int y = 100; y <= 9999; ++y) {
         if (kSampleYears && !(y < 500 || y % 100 == 0 || y % 37 == 0)) continue;
         expected += 365 + (calendarValid(y, 2, 29) ? 1 : 0);
