@@ -12,12 +12,13 @@ namespace {
 const Variant kOracleAbsent{u"''"};
 const Variant kNull{u"Null"};
 
-class FunzioniDb : public ::testing::TestWithParam<test::RegionalCase> {};
+class FunzioniDb : public test::RegionalTest {
+  protected:
+    Funzioni f;
+};
 
 TEST_P(FunzioniDb, DateLiteralsForEveryEngine) {
-    ScopedRegional scoped(GetParam().make());
     const bool italian = GetParam().name == "Italian";
-    Funzioni f;
     const Variant compact(u"20230506102030");
     EXPECT_EQ(f.getDataForDB(dbengineORACLE, compact),
               Variant(u"to_date('20230506102030','YYYYMMDDHH24MISS')"));
@@ -44,13 +45,8 @@ TEST_P(FunzioniDb, DateLiteralsForEveryEngine) {
 }
 
 TEST_P(FunzioniDb, BooleanFactorsAndLiterals) {
-    ScopedRegional scoped(GetParam().make());
-    Funzioni f;
-    EXPECT_EQ(f.getBoolForDB(1), -1);
-    EXPECT_EQ(f.getBoolForDB(2), 1);
-    EXPECT_EQ(f.getBoolForDB(3), -1);
-    EXPECT_EQ(f.getBoolForDB(0), 0);
-    EXPECT_EQ(f.getBoolForDB(4), 0);
+    for (const auto& [engine, factor] : {std::pair{1, -1}, {2, 1}, {3, -1}, {0, 0}, {4, 0}})
+        EXPECT_EQ(f.getBoolForDB(engine), factor) << engine;
 
     struct Case {
         int32_t engine;
@@ -84,8 +80,6 @@ TEST_P(FunzioniDb, BooleanFactorsAndLiterals) {
 }
 
 TEST_P(FunzioniDb, NumbersAndTheRewrittenArgument) {
-    ScopedRegional scoped(GetParam().make());
-    Funzioni f;
     Variant d(12.5);
     EXPECT_EQ(f.getNumberForDB(1, d), Variant(u"12.5"));
     EXPECT_EQ(d, Variant(u"12.5"));

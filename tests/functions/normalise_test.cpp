@@ -12,21 +12,11 @@ namespace {
 using test::Sandbox;
 using Op = ErrInfo (Funzioni::*)(const Text&, Text&);
 
-struct NormCase {
-    const char* op;
-    Text in, out;
-};
-
-Op opNamed(const std::string& n) {
-    if (n == "normStringForDb") return &Funzioni::normStringForDb;
-    if (n == "normStringNoCRLF") return &Funzioni::normStringNoCRLF;
-    if (n == "normStringOnlyAscii") return &Funzioni::normStringOnlyAscii;
-    if (n == "normStringOnlyApice") return &Funzioni::normStringOnlyApice;
-    return &Funzioni::normStringForXML;
-}
-
-const char* const kOps[] = {"normStringForDb", "normStringNoCRLF", "normStringOnlyAscii",
-                            "normStringOnlyApice", "normStringForXML"};
+const std::pair<const char*, Op> kOps[] = {{"normStringForDb", &Funzioni::normStringForDb},
+                                           {"normStringNoCRLF", &Funzioni::normStringNoCRLF},
+                                           {"normStringOnlyAscii", &Funzioni::normStringOnlyAscii},
+                                           {"normStringOnlyApice", &Funzioni::normStringOnlyApice},
+                                           {"normStringForXML", &Funzioni::normStringForXML}};
 
 // Every operation: an empty or blank text becomes one space, trailing spaces go.
 const std::pair<Text, Text> kCommon[] = {
@@ -35,15 +25,15 @@ const std::pair<Text, Text> kCommon[] = {
 TEST(Normalise, CommonRules) {
     Sandbox sb;
     Funzioni f;
-    for (const char* op : kOps) {
+    for (const auto& [name, op] : kOps) {
         for (const auto& [in, out] : kCommon) {
-            SCOPED_TRACE(std::string(op) + " " + toUtf8(in));
+            SCOPED_TRACE(std::string(name) + " " + toUtf8(in));
             Text got = u"unset";
-            ErrInfo r = (f.*opNamed(op))(in, got);
+            ErrInfo r = (f.*op)(in, got);
             EXPECT_EQ(got, out);
             EXPECT_EQ(r.numberInfo(), 0);
             EXPECT_EQ(r.typeInfo(), eiINFORMATIONTYPE);
-            EXPECT_EQ(r.locationInfo(), fromUtf8(op));
+            EXPECT_EQ(r.locationInfo(), fromUtf8(name));
             EXPECT_EQ(r.classInfo(), u"orvcommon");
             EXPECT_TRUE(r.processInfo().empty());
             EXPECT_TRUE(r.descriptionInfo().empty());
@@ -51,50 +41,52 @@ TEST(Normalise, CommonRules) {
         // Too long for the 16-bit count: error 6, logged, output untouched.
         const size_t before = sb.logLines();
         Text got = u"unset";
-        ErrInfo r = (f.*opNamed(op))(Text(32768, u'a'), got);
+        ErrInfo r = (f.*op)(Text(32768, u'a'), got);
         EXPECT_EQ(r.numberInfo(), 6);
-        EXPECT_EQ(r.locationInfo(), fromUtf8(op));
+        EXPECT_EQ(r.locationInfo(), fromUtf8(name));
         EXPECT_EQ(got, u"unset");
         EXPECT_EQ(sb.logLines(), before + 1);
-        EXPECT_TRUE((f.*opNamed(op))(Text(32767, u'a'), got).isSuccess());
+        EXPECT_TRUE((f.*op)(Text(32767, u'a'), got).isSuccess());
     }
 }
 
 TEST(Normalise, ReplacementTables) {
-    const std::vector<NormCase> cases = {
-        {"normStringForDb", u"it's", u"it''s"},
-        {"normStringForDb", u"a`b", u"a b"},
-        {"normStringForDb", u"one\r\ntwo", u"one  two"},
-        {"normStringForDb", u"abc\r\n", u"abc"},
-        {"normStringForDb", u"\r\n\r", u" "},
-        {"normStringForDb", u"```", u" "},
-        {"normStringNoCRLF", u"a'b\r\nc`", u"a'b  c`"},
-        {"normStringOnlyApice", u"''", u"''''"},
-        {"normStringOnlyApice", u"a\r\nb", u"a\r\nb"},
-        {"normStringForXML", u"<a & b>", u"&lt;a &amp; b&gt;"},
-        {"normStringForXML", u"\u00c8\"", u"\u00c8\""},
-        {"normStringForXML", u"pi\u00f9", u"piu`"},
-        {"normStringForXML", u"it's", u"it`s"},
-        {"normStringForXML", u"\u00e8\u00e9\u00e0\u00f2\u00ec", u"e`e`a`o`i`"},
-        {"normStringForXML", u"&amp;", u"&amp;amp;"},
-        {"normStringOnlyAscii", u"a\tb\rc\nd", u"a\tb\rc\nd"},
-        {"normStringOnlyAscii",
+    const struct {
+        Op op;
+        Text in, out;
+    } cases[] = {
+        {&Funzioni::normStringForDb, u"it's", u"it''s"},
+        {&Funzioni::normStringForDb, u"a`b", u"a b"},
+        {&Funzioni::normStringForDb, u"one\r\ntwo", u"one  two"},
+        {&Funzioni::normStringForDb, u"abc\r\n", u"abc"},
+        {&Funzioni::normStringForDb, u"\r\n\r", u" "},
+        {&Funzioni::normStringForDb, u"```", u" "},
+        {&Funzioni::normStringNoCRLF, u"a'b\r\nc`", u"a'b  c`"},
+        {&Funzioni::normStringOnlyApice, u"''", u"''''"},
+        {&Funzioni::normStringOnlyApice, u"a\r\nb", u"a\r\nb"},
+        {&Funzioni::normStringForXML, u"<a & b>", u"&lt;a &amp; b&gt;"},
+        {&Funzioni::normStringForXML, u"\u00c8\"", u"\u00c8\""},
+        {&Funzioni::normStringForXML, u"pi\u00f9", u"piu`"},
+        {&Funzioni::normStringForXML, u"it's", u"it`s"},
+        {&Funzioni::normStringForXML, u"\u00e8\u00e9\u00e0\u00f2\u00ec", u"e`e`a`o`i`"},
+        {&Funzioni::normStringForXML, u"&amp;", u"&amp;amp;"},
+        {&Funzioni::normStringOnlyAscii, u"a\tb\rc\nd", u"a\tb\rc\nd"},
+        {&Funzioni::normStringOnlyAscii,
          u"a\x01"
          u"b\x7f"
          u"c",
          u"a b c"},
-        {"normStringOnlyAscii", u"\u20ac\u201cx\u2018\u00e0\u0081", u"  x\u2018\u00e0"},
-        {"normStringOnlyAscii", u"\u0008\u000b\u000c\u2019\u201d\u0178\u00a0z",
+        {&Funzioni::normStringOnlyAscii, u"\u20ac\u201cx\u2018\u00e0\u0081", u"  x\u2018\u00e0"},
+        {&Funzioni::normStringOnlyAscii, u"\u0008\u000b\u000c\u2019\u201d\u0178\u00a0z",
          u"\u0008  \u2019  \u00a0z"},
-        {"normStringOnlyAscii", u"\u4e2d", u"\u4e2d"},
+        {&Funzioni::normStringOnlyAscii, u"\u4e2d", u"\u4e2d"},
     };
     Sandbox sb;
     Funzioni f;
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.op) + " " + toUtf8(c.in));
         Text got;
-        EXPECT_TRUE((f.*opNamed(c.op))(c.in, got).isSuccess());
-        EXPECT_EQ(got, c.out);
+        EXPECT_TRUE((f.*c.op)(c.in, got).isSuccess());
+        EXPECT_EQ(got, c.out) << toUtf8(c.in);
     }
 }
 

@@ -22,6 +22,12 @@ inline void PrintTo(const RegionalCase& c, std::ostream* os) {
 inline const RegionalCase kItalian{"Italian", &Regional::italian};
 inline const RegionalCase kEnglish{"English", &Regional::english};
 
+// A test run once under each preset, with the preset in force throughout.
+class RegionalTest : public ::testing::TestWithParam<RegionalCase> {
+  protected:
+    ScopedRegional regional_{GetParam().make()};
+};
+
 inline std::string regionalCaseName(const ::testing::TestParamInfo<RegionalCase>& info) {
     return info.param.name;
 }

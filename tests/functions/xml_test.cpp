@@ -88,11 +88,12 @@ TEST(FunzioniXml, BooleansCompareByNumericValue) {
     }
 }
 
-class FunzioniXmlRegional : public ::testing::TestWithParam<test::RegionalCase> {};
+class FunzioniXmlRegional : public test::RegionalTest {
+  protected:
+    Funzioni f;  // reads the preset's decimal separator
+};
 
 TEST_P(FunzioniXmlRegional, DurationAndWorkToXml) {
-    ScopedRegional scoped(GetParam().make());
-    Funzioni f;
     struct Case {
         Variant value;
         const char16_t* duration;
@@ -115,8 +116,6 @@ TEST_P(FunzioniXmlRegional, DurationAndWorkToXml) {
 }
 
 TEST_P(FunzioniXmlRegional, DurationAndWorkFromXml) {
-    ScopedRegional scoped(GetParam().make());
-    Funzioni f;
     struct Case {
         const char16_t* xml;
         double duration;
@@ -142,8 +141,6 @@ TEST_P(FunzioniXmlRegional, DurationAndWorkFromXml) {
 }
 
 TEST_P(FunzioniXmlRegional, DurationRoundTripsOnWholeSeconds) {
-    ScopedRegional scoped(GetParam().make());
-    Funzioni f;
     // Tenths of a minute are six seconds, so every whole amount survives.
     for (int32_t tenths = 0; tenths < 20000; tenths += 7)
         ASSERT_DOUBLE_EQ(f.getDurFromXml(Variant(f.getDur2Xml(Variant(tenths)))), tenths);
@@ -152,8 +149,6 @@ TEST_P(FunzioniXmlRegional, DurationRoundTripsOnWholeSeconds) {
 // The digits of a double are numberText's (core); here the point whatever
 // the settings, and the other kinds.
 TEST_P(FunzioniXmlRegional, NumberToXml) {
-    ScopedRegional scoped(GetParam().make());
-    Funzioni f;
     struct Case {
         Variant value;
         Variant xml;
@@ -183,8 +178,6 @@ TEST_P(FunzioniXmlRegional, NumberToXml) {
 }
 
 TEST_P(FunzioniXmlRegional, NumberFromXml) {
-    ScopedRegional scoped(GetParam().make());
-    Funzioni f;  // reads this thread's decimal separator
     struct Case {
         Variant value;
         double number;
