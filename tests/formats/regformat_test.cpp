@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "orvcommon/formats/reg_document.hpp"
+#include "support/sandbox.hpp"
 
 namespace orv::formats {
 namespace {
@@ -18,11 +19,10 @@ std::string utf16leWithBom(const std::string& utf8) {
     return out;
 }
 
-std::vector<std::string> crlfSplit(const std::string& text) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        out.push_back(text.substr(start, end - start));
+std::vector<size_t> lineNumbers(const std::vector<RegParseError>& lines) {
+    std::vector<size_t> out;
+    for (const auto& l : lines)
+        out.push_back(l.line);
     return out;
 }
 
@@ -123,13 +123,8 @@ TEST(RegFormat, AppliesInOrderAndSkipsValuesUnderADeletedKeyWithAWarning) {
                              "[-HKEY_CURRENT_USER\\Old]\n"  // 13
                              "\"Bad\"=dword:xyz\n";         // 14
     const RegParse parsed = parseRegText(text);
-    std::vector<size_t> warned, refused;
-    for (const auto& w : parsed.warnings)
-        warned.push_back(w.line);
-    for (const auto& e : parsed.errors)
-        refused.push_back(e.line);
-    EXPECT_EQ(warned, (std::vector<size_t>{9, 10}));
-    EXPECT_EQ(refused, (std::vector<size_t>{14}));
+    EXPECT_EQ(lineNumbers(parsed.warnings), (std::vector<size_t>{9, 10}));
+    EXPECT_EQ(lineNumbers(parsed.errors), (std::vector<size_t>{14}));
     EXPECT_EQ(regTextWarnings(text).size(), 2u);
     RegistryDocument doc;
     doc.setValue(u"HKEY_CURRENT_USER\\Old", {u"Before", kRegSz, regStringData(u"x")});
@@ -162,17 +157,13 @@ TEST(RegFormat, ReportsUnreadableLinesAndKeepsTheRest) {
                              "\"Also\"=\"2\"\r\n";               // 11
     std::vector<RegParseError> errors;
     RegistryDocument doc = documentFromText(text, &errors);
-    std::vector<size_t> lines;
-    for (const auto& e : errors)
-        lines.push_back(e.line);
-    EXPECT_EQ(lines, (std::vector<size_t>{5, 6, 7, 8, 9, 10, 11}));
+    EXPECT_EQ(lineNumbers(errors), (std::vector<size_t>{5, 6, 7, 8, 9, 10, 11}));
     EXPECT_NE(valueAt(doc, u"HKEY_LOCAL_MACHINE\\K", u"Good"), nullptr);
     EXPECT_EQ(valueAt(doc, u"HKEY_LOCAL_MACHINE\\K", u"Bad"), nullptr);
 
     std::vector<RegParseError> noHeader;
     documentFromText("[HKEY_LOCAL_MACHINE\\K]\n", &noHeader);
-    ASSERT_EQ(noHeader.size(), 1u);
-    EXPECT_EQ(noHeader[0].line, 1u);
+    EXPECT_EQ(lineNumbers(noHeader), std::vector<size_t>{1});
 }
 
 // Keys are written in tree order whatever order they came in.
@@ -201,7 +192,7 @@ TEST(RegFormat, WritesBackWhatItReadWithKeysInTreeOrder) {
     EXPECT_EQ(again.keys().size(), doc.keys().size());
     EXPECT_EQ(writeRegText(again), text);
     std::vector<std::string> order;
-    for (const std::string& line : crlfSplit(text)) {
+    for (const std::string& line : test::crlfLines(text)) {
         if (!line.empty() && line[0] == '[') order.push_back(line);
         EXPECT_LE(line.size(), 80u);  // long hex data is wrapped as Windows wraps it
     }
