@@ -215,19 +215,17 @@ TEST(FileUtilityCsv, WrittenFormAndRoundTrip) {
     Array<Text> t = table({{u"abc", u"12", u"", u"31/12/2024", u"say \"hi\""},
                            {u"", u"  ", u"", u"", u""},
                            {u"   ", u"-1,5", u"12:30", u"x;y", u"1.000"}});
-    // The separator argument is not used; an empty line is left out.
-    Text out = u"junk";
-    EXPECT_EQ(fu.getCsvStringFromArray(out, t, 3, 5, u","), cleared());
-    EXPECT_EQ(out,
-              u"\"abc\";12;;31/12/2024;\"say \"\"hi\"\"\"\r\n"
-              u"   ;-1,5;12:30;\"x;y\";1.000\r\n");
-    EXPECT_TRUE(fu.getCsvStringFromArray(out, t, 0, 5, u";").isSuccess());
-    EXPECT_EQ(out, u"");
-    // No column: every line is blank, however many rows (the largest bound
-    // once looped for ever).
-    out = u"junk";
-    EXPECT_TRUE(fu.getCsvStringFromArray(out, t, INT32_MAX, 0, u";").isSuccess());
-    EXPECT_EQ(out, u"");
+    // The separator argument is not used; an empty line is left out, so with no column every
+    // line is, however many rows (the largest bound once looped for ever).
+    const std::tuple<int32_t, int32_t, Text> forms[] = {
+        {3, 5, u"\"abc\";12;;31/12/2024;\"say \"\"hi\"\"\"\r\n   ;-1,5;12:30;\"x;y\";1.000\r\n"},
+        {0, 5, u""},
+        {INT32_MAX, 0, u""}};
+    for (const auto& [rows, cols, want] : forms) {
+        Text out = u"junk";
+        EXPECT_EQ(fu.getCsvStringFromArray(out, t, rows, cols, u","), cleared());
+        EXPECT_EQ(out, want);
+    }
     ASSERT_TRUE(fu.writeCsvFileFromArray(sb.textPath("e.csv"), t, INT32_MAX, 0).isSuccess());
     EXPECT_EQ(test::readBytes(sb.path("e.csv")), "\r\n");
 
@@ -286,14 +284,8 @@ std::string records(int n, int len) {
     return out;
 }
 
-TEST(FileUtilityRecords, RecordCountRules) {
-    // File length, record length, records (-1: no rule fits).
-    const int64_t cases[][3] = {{66, 20, 3},  {64, 20, 3},  {0, 20, 0},
-                                {65, 20, -1}, {65, 30, -1}, {62, 30, 2}};
-    for (const auto& c : cases)
-        EXPECT_EQ(recordCount(c[0], static_cast<int32_t>(c[1])), c[2]) << c[0] << "/" << c[1];
-}
-
+// The record count rules are checked through ooReadFile: 220, 42 and 0 bytes in
+// records of 20 read, 65 bytes do not, 62 in records of 30 pass the count.
 TEST(FileUtilityRecords, ReadsCleanedRecordsFromAStart) {
     Sandbox sb;
     FileUtility fu;

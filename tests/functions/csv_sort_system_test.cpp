@@ -51,20 +51,18 @@ TEST(GetValueFromCsvString, CapacityAndLimits) {
         ErrInfo r = f.getValueFromCsvString(c.line, arr, found);
         EXPECT_EQ(r.numberInfo(), c.number);
         EXPECT_EQ(found, static_cast<int32_t>(c.fields.size()));
+        EXPECT_EQ(sb.logLines(), c.number && c.number != eiABORTED ? 1u : 0u);
         if (c.number == 0) {
             EXPECT_EQ(r, cleared());
-            EXPECT_EQ(sb.logLines(), 0u);
         } else if (c.number == eiABORTED) {
             EXPECT_EQ(r.descriptionInfo(), u"Array di input sottodimensionato");
             EXPECT_EQ(r.typeInfo(), eiERRORTYPE);
             EXPECT_EQ(r.locationInfo(), u"getValueFromCsvString");
             EXPECT_EQ(r.classInfo(), u"Funzioni");
             EXPECT_EQ(r.processInfo(), u"orvcommon");
-            EXPECT_EQ(sb.logLines(), 0u);
         } else {
             EXPECT_EQ(r.descriptionInfo(), standardMessage(c.number));
             EXPECT_EQ(r.classInfo(), u"Funzioni");
-            EXPECT_EQ(sb.logLines(), 1u);
         }
         // The fields from index 1; index 0 and the elements past them are never written.
         std::copy(c.fields.begin(), c.fields.end(), want.begin() + (want.empty() ? 0 : 1));
@@ -118,17 +116,14 @@ void expectSortedLikeTheReference(Array<Text>& arr, int32_t low, int32_t high, i
     EXPECT_EQ(r.locationInfo(), u"quickSortArray");
     EXPECT_EQ(r.classInfo(), u"orvcommon");
     EXPECT_TRUE(r.processInfo().empty());
-    const std::vector<Text> after = arr.storage();
-    std::vector<Text> got, a(before.begin() + from, before.begin() + to),
-        b(after.begin() + from, after.begin() + to);
-    for (const Text& s : b)
-        got.push_back(keyOf(s));
+    std::vector<Text> got, a = before, b = arr.storage();
+    for (auto it = b.begin() + from; it != b.begin() + to; ++it)
+        got.push_back(keyOf(*it));
     EXPECT_EQ(got, want);
-    std::sort(a.begin(), a.end());
-    std::sort(b.begin(), b.end());
+    // The range a permutation of itself, the rest untouched.
+    std::sort(a.begin() + from, a.begin() + to);
+    std::sort(b.begin() + from, b.begin() + to);
     EXPECT_EQ(a, b);
-    EXPECT_TRUE(std::equal(before.begin(), before.begin() + from, after.begin()));
-    EXPECT_TRUE(std::equal(before.begin() + to, before.end(), after.begin() + to));
 }
 
 // Random elements, keys short and long (the packed and the buffered
