@@ -1,11 +1,6 @@
-// Reference readers for semicolon-separated files, for differential checks
-// (and the CSV benchmark's yardstick):
-// - naiveLines / naiveSplit / naiveTable: the line and field rules written
-//   out one character at a time, with no scanning tricks and none of the
-//   library's code;
-// - readTableLineByLine: the table reader as the composition of the public
-//   line reader and line splitter (whole line array first, then one
-//   getValueFromCsvString call per non-blank line), result objects included.
+// Reference readers for semicolon-separated files, for differential checks and the CSV
+// benchmark: the line and field rules written out one character at a time (naive*), and the
+// table reader composed of the public line reader and line splitter (readTableLineByLine).
 #pragma once
 
 #include <algorithm>
@@ -109,15 +104,12 @@ inline ErrInfo readTableLineByLine(const Text& path, Array<Text>& table, int32_t
     const Trap trap{u"getArrayFromCsvFile", classOrigin(u"FileUtility"), Description::Own};
     return trapped(trap, [&](ErrInfo& result) {
         result.clear();
-        FileUtility fu;
-        Funzioni parser;
-        Array<Text> fields;
         if (width < 1) raise(err::kSubscriptOutOfRange);
-        fields.redim({1, width});
-        nonBlank = 0;
-        Array<Text> lines;
+        Array<Text> fields({1, width}), lines;
+        Funzioni parser;
         int32_t count = 0;
-        result = fu.readAndLoadInArrayByCRLF(path, lines, count);
+        nonBlank = 0;
+        result = FileUtility().readAndLoadInArrayByCRLF(path, lines, count);
         if (count < 1) raise(err::kSubscriptOutOfRange);
         table.redim({1, width}, {1, count});
         for (int32_t i = 1; i <= count; ++i) {
@@ -138,16 +130,15 @@ inline ErrInfo readTableLineByLine(const Text& path, Array<Text>& table, int32_t
 // block size (0: the default), the rest is the file.
 struct CsvFileInput {
     int32_t width = 1;
-    size_t blockSize = 0;
+    size_t blockSize = size_t{256} << 10;
     std::string bytes;
 };
 
 inline CsvFileInput csvFileInput(const uint8_t* data, size_t size) {
     CsvFileInput in;
     if (size > 0) in.width = data[0] == 255 ? 32767 : data[0] % 8 - 1;
-    if (size > 1) in.blockSize = data[1] == 0 ? size_t{256} << 10 : data[1] % 64 + 1u;
+    if (size > 1 && data[1] != 0) in.blockSize = data[1] % 64 + 1u;
     if (size > 2) in.bytes.assign(reinterpret_cast<const char*>(data + 2), size - 2);
-    if (in.blockSize == 0) in.blockSize = size_t{256} << 10;
     return in;
 }
 
