@@ -20,42 +20,37 @@ struct TextCase {
     bool expected;
 };
 
-// Calendar days of the years 0100 to 9999 and one-character damage are
-// checked by the properties at the end; these are the texts they do not draw.
-TEST(FunzioniDates, CompactDateAcceptsOnlyCanonicalCalendarDates) {
+// Calendar days of the years 0100 to 9999 and one-character damage are checked by the
+// properties at the end; these are the texts they do not draw. The placeholders are exact.
+TEST(FunzioniDates, CompactTextsAndPlaceholders) {
+    const struct {
+        bool (Funzioni::*check)(const Text&);
+        std::vector<Text> accepted, refused;
+    } cases[] = {{&Funzioni::isDateYYYYMMDD,
+                  {},
+                  {u"00000000", u"00190506", u"00990101", u"        ", u"", u"&H7D0101",
+                   u"1E030101", u"2023\uff1101\uff11"}},
+                 {&Funzioni::isTimeHH24MISS,
+                  {u"000000", u"235959"},
+                  {u"240000", u"126000", u"235960", u"12000", u"1200000", u"-10000"}},
+                 {&Funzioni::isDateYYYYMMDDHH24MISS,
+                  {u"20230101235959", u"20240229000000"},
+                  {u"2023010123595", u"202301012359590", u"20230229000000", u"2023010100000X"}},
+                 {&Funzioni::isDateYYYYMMDDefault,
+                  {u"00000000"},
+                  {u"0000000", u"00000000 ", u"", u"        "}},
+                 {&Funzioni::isDateYYYYMMDDefaultSpaces,
+                  {u"        "},
+                  {u"       ", u"", u"\t\t\t\t\t\t\t\t", u"00000000", u"         "}}};
     Funzioni f;
     test::EventLogCapture log;
-    for (const char16_t* t : {u"00000000", u"00190506", u"00990101", u"        ", u"", u"&H7D0101",
-                              u"1E030101", u"2023\uff1101\uff11"})
-        EXPECT_FALSE(f.isDateYYYYMMDD(t)) << toUtf8(t);
+    for (const auto& c : cases) {
+        for (const Text& t : c.accepted)
+            EXPECT_TRUE((f.*c.check)(t)) << toUtf8(t);
+        for (const Text& t : c.refused)
+            EXPECT_FALSE((f.*c.check)(t)) << toUtf8(t);
+    }
     EXPECT_TRUE(log.messages().empty()) << "ordinary invalid texts are not logged";
-}
-
-TEST(FunzioniDates, CompactTimeAndDateTime) {
-    const TextCase times[] = {
-        {u"000000", true},  {u"235959", true}, {u"240000", false},  {u"126000", false},
-        {u"235960", false}, {u"12000", false}, {u"1200000", false}, {u"-10000", false},
-    };
-    Funzioni f;
-    for (const auto& c : times)
-        EXPECT_EQ(f.isTimeHH24MISS(c.text), c.expected) << toUtf8(c.text);
-
-    const TextCase dateTimes[] = {
-        {u"20230101235959", true},  {u"2023010123595", false}, {u"202301012359590", false},
-        {u"20230229000000", false}, {u"20240229000000", true}, {u"2023010100000X", false},
-    };
-    for (const auto& c : dateTimes)
-        EXPECT_EQ(f.isDateYYYYMMDDHH24MISS(c.text), c.expected) << toUtf8(c.text);
-}
-
-TEST(FunzioniDates, PlaceholdersAreExact) {
-    Funzioni f;
-    EXPECT_TRUE(f.isDateYYYYMMDDefault(u"00000000"));
-    for (const char16_t* t : {u"0000000", u"00000000 ", u"", u"        "})
-        EXPECT_FALSE(f.isDateYYYYMMDDefault(t)) << toUtf8(t);
-    EXPECT_TRUE(f.isDateYYYYMMDDefaultSpaces(u"        "));
-    for (const char16_t* t : {u"       ", u"", u"\t\t\t\t\t\t\t\t", u"00000000", u"         "})
-        EXPECT_FALSE(f.isDateYYYYMMDDefaultSpaces(t)) << toUtf8(t);
 }
 
 TEST(FunzioniDates, LeapYearNeedsFourDigitsAndLeavesTheTextAlone) {
@@ -136,11 +131,7 @@ bool calendarValid(int y, int m, int d) {
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSampleYears = true;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSampleYears = true;
-#else
-constexpr bool kSampleYears = false;
-#endif
+constexpr bool kSampleYears = __has_feature(address_sanitizer);
 #else
 constexpr bool kSampleYears = false;
 #endif
