@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/functions/funzioni.hpp"
@@ -43,16 +41,10 @@ TEST(FunzioniScramble, EveryCodeThatFitsRoundTrips) {
         EXPECT_GE(cp1252::fromUnicode(c), S);
     ASSERT_TRUE(f.simpleDecrypt(enc, dec).isSuccess());
     EXPECT_EQ(dec, all);
-
-    std::mt19937 rng(42);
-    for (int k = 0; k < 2000; ++k) {
-        Text t(rng() % 40, u'\0');
-        for (auto& c : t)
-            c = cp1252::toUnicode(static_cast<uint8_t>(rng() % (256 - S)));
-        ASSERT_TRUE(f.simpleEncrypt(t, enc).isSuccess());
-        ASSERT_TRUE(f.simpleDecrypt(enc, dec).isSuccess());
-        ASSERT_EQ(dec, t);
-    }
+    // A character outside the code page counts as a question mark.
+    ASSERT_TRUE(f.simpleEncrypt(u"a\u4e00", enc).isSuccess());
+    ASSERT_TRUE(f.simpleDecrypt(enc, dec).isSuccess());
+    EXPECT_EQ(dec, u"a?");
 }
 
 void expectTrappedFailure(const ErrInfo& r, int32_t number, const char16_t* location,
@@ -93,15 +85,6 @@ TEST(FunzioniScramble, CodesThatLeaveTheRangeAndOverlongTextsFailAndKeepTheOutpu
     Text out;
     EXPECT_TRUE(Funzioni().simpleEncrypt(Text(32767, u'a'), out).isSuccess());
     EXPECT_EQ(out.size(), 32767u);
-}
-
-TEST(FunzioniScramble, CharactersOutsideTheCodePageCountAsQuestionMarks) {
-    test::Sandbox box;
-    Funzioni f;
-    Text enc, dec;
-    ASSERT_TRUE(f.simpleEncrypt(u"a\u4e00", enc).isSuccess());
-    ASSERT_TRUE(f.simpleDecrypt(enc, dec).isSuccess());
-    EXPECT_EQ(dec, u"a?");
 }
 
 }  // namespace
