@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include "fuzz_support.hpp"
@@ -18,11 +18,9 @@ namespace {
 
 std::string takeLog(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    in.close();
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
     std::filesystem::remove(path);
-    return ss.str();
+    return text;
 }
 
 }  // namespace
