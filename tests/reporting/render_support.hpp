@@ -1,11 +1,7 @@
-// Test support for rendered reports: PNG pixels, shell commands, child
-// processes started and stopped by process id, scoped environment values.
+// Test support for rendered reports: PNG pixels, PDF pages and words.
 #pragma once
 
 #include <cairo.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -21,6 +17,7 @@
 
 #include "support/command.hpp"
 #include "support/environment.hpp"
+#include "support/loopback_server.hpp"
 
 namespace orv::test {
 
@@ -122,44 +119,5 @@ bool waitFor(Ready ready, int tries = 100) {
 inline bool hasProgram(const std::string& path) {
     return access(path.c_str(), X_OK) == 0;
 }
-
-// A process the test started, its input from /dev/null and its output in a
-// log file; stopped by its process id when the object goes.
-class Child {
-  public:
-    Child(const std::vector<std::string>& argv, const std::string& log) {
-        pid_ = fork();
-        if (pid_ == 0) {
-            const int in = open("/dev/null", O_RDONLY);
-            const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(in, 0);
-            dup2(out, 1);
-            dup2(out, 2);
-            std::vector<char*> args;
-            for (const auto& a : argv)
-                args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            execv(args[0], args.data());
-            _exit(127);
-        }
-    }
-    ~Child() { stop(); }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    bool running() {
-        if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == pid_) pid_ = -1;
-        return pid_ > 0;
-    }
-    void stop() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-
-  private:
-    pid_t pid_ = -1;
-};
 
 }  // namespace orv::test

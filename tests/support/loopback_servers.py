@@ -6,7 +6,8 @@
     loopback_servers.py silent              accepts connections and never answers
 
 Each binds 127.0.0.1 on a port the system picks, prints "PORT <n>" on one
-line once it accepts connections, and serves until it is terminated.
+line once it accepts connections, and serves until it is terminated or its
+parent process ends.
 
 Origin paths:
     /bytes/N      N bytes, byte i being i % 256, with a Content-Length
@@ -18,6 +19,7 @@ Origin paths:
     /stall        announces 10000 bytes, sends 5000, then neither sends nor closes
 """
 import http.server
+import os
 import socket
 import socketserver
 import ssl
@@ -173,10 +175,9 @@ def main():
         sys.exit("unknown mode " + mode)
     print("PORT", server.server_address[1], flush=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
-    try:
-        sys.stdin.read()  # ends when the test closes our input or exits
-    finally:
-        server.shutdown()
+    parent = os.getppid()
+    while os.getppid() == parent:  # never outlives the tests
+        time.sleep(0.5)
 
 
 if __name__ == "__main__":
