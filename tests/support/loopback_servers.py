@@ -27,14 +27,7 @@ import sys
 import threading
 import time
 
-PATTERN = bytes(i % 256 for i in range(256)) * 256  # 64 KiB, whole cycles
-
-
-def pattern_chunks(n):
-    while n > 0:
-        piece = PATTERN[: min(n, len(PATTERN))]
-        n -= len(piece)
-        yield piece
+PATTERN = bytes(range(256)) * 256  # 64 KiB, whole cycles
 
 
 class Origin(http.server.BaseHTTPRequestHandler):
@@ -43,43 +36,31 @@ class Origin(http.server.BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
-    def send_body(self, status, body, content_type="application/octet-stream"):
+    def send_body(self, status, body, length=None):
         self.send_response(status)
-        self.send_header("Content-Type", content_type)
-        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Content-Length", str(len(body) if length is None else length))
         self.end_headers()
         self.wfile.write(body)
 
     def do_GET(self):
-        parts = self.path.split("/")
-        if len(parts) == 3 and parts[1] == "bytes" and parts[2].isdigit():
-            n = int(parts[2])
-            self.send_response(200)
-            self.send_header("Content-Type", "application/octet-stream")
-            self.send_header("Content-Length", str(n))
-            self.end_headers()
-            for piece in pattern_chunks(n):
-                self.wfile.write(piece)
-        elif len(parts) == 3 and parts[1] == "chunked" and parts[2].isdigit():
-            n = int(parts[2])
+        kind, _, n = self.path[1:].partition("/")
+        if kind in ("bytes", "chunked") and n.isdigit():
+            data = (PATTERN * (int(n) // len(PATTERN) + 1))[: int(n)]
+            if kind == "bytes":
+                return self.send_body(200, data)
             self.send_response(200)
             self.send_header("Transfer-Encoding", "chunked")
             self.end_headers()
-            data = b"".join(pattern_chunks(n))
             for i in range(0, len(data), 1000):
                 piece = data[i : i + 1000]
                 self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
             self.wfile.write(b"0\r\n\r\n")
         elif self.path == "/status/404":
-            self.send_body(404, b"missing page", "text/plain")
+            self.send_body(404, b"missing page")
         elif self.path == "/headers":
-            text = self.requestline + "\r\n" + str(self.headers)
-            self.send_body(200, text.encode("latin-1"), "text/plain")
+            self.send_body(200, (self.requestline + "\r\n" + str(self.headers)).encode("latin-1"))
         elif self.path in ("/short", "/stall"):
-            self.send_response(200)
-            self.send_header("Content-Length", "10000")
-            self.end_headers()
-            self.wfile.write(PATTERN[:5000])
+            self.send_body(200, PATTERN[:5000], 10000)
             self.wfile.flush()
             if self.path == "/stall":
                 time.sleep(3600)  # the process ends first
@@ -91,7 +72,7 @@ class Origin(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Length", "0")
             self.end_headers()
         else:
-            self.send_body(400, b"unknown path", "text/plain")
+            self.send_body(400, b"unknown path")
 
 
 class Proxy(socketserver.BaseRequestHandler):
