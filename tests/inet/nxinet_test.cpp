@@ -52,12 +52,12 @@ void expectHttpError(const ErrInfo& r, TextView location) {
 class NxInetTest : public ::testing::Test {
   protected:
     // Servers start when a test first needs them and stop when the program
-    // ends: the origin, a proxy in front of it, one that never answers, and
-    // the origin over TLS with a certificate of the test authority
-    // ("trusted") or of one nobody trusts ("rogue").
+    // ends: the origin, a proxy in front of it, and the origin over TLS with
+    // a certificate of the test authority ("trusted") or of one nobody
+    // trusts ("rogue").
     static test::LoopbackServer& server(const std::string& kind) {
         static std::map<std::string, std::unique_ptr<test::LoopbackServer>> servers;
-        std::vector<std::string> args{kind == "proxy" || kind == "silent" ? kind : "origin"};
+        std::vector<std::string> args{kind == "proxy" ? kind : "origin"};
         if (kind == "proxy") args.push_back(std::to_string(origin().port()));
         if (kind == "trusted" || kind == "rogue") {
             const std::string cert = certs() + (kind == "trusted" ? "/server" : "/rogue");
@@ -308,7 +308,7 @@ TEST_F(NxInetTest, ReceiveTimeoutAndReasonsInTheEventLog) {
         size_t bodyLength;   // SIZE_MAX: the open fails
         const char* logged;  // the start of the one event, or "" for none
     } cases[] = {
-        {server("silent").url("/"), SIZE_MAX, "NxInet.IOpenUrl: HTTP Error (timed out: "},
+        {origin().url("/silent"), SIZE_MAX, "NxInet.IOpenUrl: HTTP Error (timed out: "},
         {origin().url("/stall"), 5000, "NxInet.IReadFile: the body ended early (timed out: "},
         {"http://127.0.0.1:" + std::to_string(test::refusedLoopbackPort()) + "/", SIZE_MAX,
          "NxInet.IOpenUrl: HTTP Error (connection refused or unreachable: "},

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cairo.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -114,10 +113,6 @@ bool waitFor(Ready ready, int tries = 100) {
     for (int i = 1; i < tries && !ready(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     return ready();
-}
-
-inline bool hasProgram(const std::string& path) {
-    return access(path.c_str(), X_OK) == 0;
 }
 
 }  // namespace orv::test

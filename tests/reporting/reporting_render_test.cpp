@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -95,7 +96,6 @@ TEST(ReportingRendered, PreviewIsSavedAsPngAt96DotsPerInchWithoutADisplay) {
 }
 
 TEST(ReportingRendered, PrinterWritesOnePdfPagePerPageAtTwentyTwipsAPoint) {
-    ASSERT_TRUE(test::hasProgram("/usr/bin/pdftoppm")) << "poppler-utils is not installed";
     FreshTargets fresh;
     test::Sandbox box;
     const std::string pdf = box.path("report.pdf");
@@ -170,8 +170,6 @@ int freeDisplay() {
 }
 
 TEST(ReportingRendered, PreviewWindowShowsThePageUnderXvfb) {
-    ASSERT_TRUE(test::hasProgram("/usr/bin/Xvfb")) << "xvfb is not installed";
-    ASSERT_TRUE(test::hasProgram("/usr/bin/import")) << "imagemagick is not installed";
     FreshTargets fresh;
     test::Sandbox box;
     const int n = freeDisplay();
@@ -210,7 +208,7 @@ TEST(ReportingRendered, PrintsThroughAPrivateCupsServerToACupsPdfQueue) {
     if (geteuid() != 0) GTEST_SKIP() << "NOT RUN: printing through cups-pdf needs root";
     for (const char* p : {"/usr/sbin/cupsd", "/usr/sbin/lpadmin", "/usr/bin/lpstat",
                           "/usr/lib/cups/backend/cups-pdf", "/usr/bin/pdftoppm"})
-        ASSERT_TRUE(test::hasProgram(p)) << p << " is not installed";
+        ASSERT_EQ(access(p, X_OK), 0) << p << " is not installed";
     FreshTargets fresh;
     test::Sandbox box;
     const fs::path dir = box.dir();

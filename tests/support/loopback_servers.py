@@ -3,7 +3,6 @@
 
     loopback_servers.py origin [CERT KEY]   HTTP (or HTTPS with CERT and KEY)
     loopback_servers.py proxy ORIGIN_PORT   forwarding proxy to 127.0.0.1:ORIGIN_PORT
-    loopback_servers.py silent              accepts connections and never answers
 
 Each binds 127.0.0.1 on a port the system picks, prints "PORT <n>" on one
 line once it accepts connections, and serves until it is terminated or its
@@ -17,6 +16,7 @@ Origin paths:
     /short        announces 10000 bytes, sends 5000, closes the connection
     /redirect     302 to /bytes/10
     /stall        announces 10000 bytes, sends 5000, then neither sends nor closes
+    /silent       never answers
 """
 import http.server
 import os
@@ -66,6 +66,8 @@ class Origin(http.server.BaseHTTPRequestHandler):
                 time.sleep(3600)  # the process ends first
             self.close_connection = True
             self.connection.shutdown(socket.SHUT_RDWR)
+        elif self.path == "/silent":
+            time.sleep(3600)  # the process ends first
         elif self.path == "/redirect":
             self.send_response(302)
             self.send_header("Location", "/bytes/10")
@@ -110,13 +112,6 @@ class Proxy(socketserver.BaseRequestHandler):
                 self.request.sendall(data)
 
 
-class Silent(socketserver.BaseRequestHandler):
-    """Holds the connection open and never reads or writes."""
-
-    def handle(self):
-        time.sleep(3600)  # the process ends first
-
-
 class Server(socketserver.ThreadingTCPServer):
     daemon_threads = True
     allow_reuse_address = True
@@ -147,8 +142,6 @@ def main():
                 base_setup(self)
 
             Origin.setup = setup
-    elif mode == "silent":
-        server = Server(("127.0.0.1", 0), Silent)
     elif mode == "proxy":
         Proxy.origin_port = int(sys.argv[2])
         server = Server(("127.0.0.1", 0), Proxy)
