@@ -1,13 +1,10 @@
 // Test support for rendered reports: PNG pixels, PDF pages and words.
 #pragma once
 
-#include <cairo.h>
-
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <regex>
 #include <string>
@@ -20,28 +17,19 @@
 
 namespace orv::test {
 
-// An RGB image read from a PNG file.
+// An RGB image read from a PNG file by ImageMagick (not by our drawing library).
 class Image {
   public:
     static std::optional<Image> load(const std::string& path) {
-        cairo_surface_t* s = cairo_image_surface_create_from_png(path.c_str());
-        if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
-            cairo_surface_destroy(s);
-            return std::nullopt;
-        }
         Image img;
-        img.width = cairo_image_surface_get_width(s);
-        img.height = cairo_image_surface_get_height(s);
-        const int stride = cairo_image_surface_get_stride(s);
-        const unsigned char* data = cairo_image_surface_get_data(s);
-        img.rgb.resize(static_cast<size_t>(img.width) * img.height);
-        for (int y = 0; y < img.height; ++y)
-            for (int x = 0; x < img.width; ++x) {
-                uint32_t p;
-                std::memcpy(&p, data + y * stride + x * 4, 4);
-                img.rgb[static_cast<size_t>(y) * img.width + x] = p & 0xFFFFFF;
-            }
-        cairo_surface_destroy(s);
+        const std::string size = runCommand("identify -format '%w %h' '" + path + "'").output;
+        if (std::sscanf(size.c_str(), "%d %d", &img.width, &img.height) != 2) return std::nullopt;
+        const std::string bytes = runCommand("convert '" + path + "' -depth 8 rgb:-").output;
+        if (bytes.size() != static_cast<size_t>(img.width) * img.height * 3) return std::nullopt;
+        for (size_t i = 0; i < bytes.size(); i += 3)
+            img.rgb.push_back(static_cast<uint8_t>(bytes[i]) << 16 |
+                              static_cast<uint8_t>(bytes[i + 1]) << 8 |
+                              static_cast<uint8_t>(bytes[i + 2]));
         return img;
     }
     // 0xRRGGBB.
