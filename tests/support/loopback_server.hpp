@@ -4,47 +4,7 @@
 // plain origin and the proxy and passes their ports in the environment.
 #pragma once
 
-#ifdef _WIN32
-#include <cstdlib>
-#include <stdexcept>
-#include <string>
-#include <vector>
-
-namespace orv::test {
-
-inline int portFromEnvironment(const char* name) {
-    const char* v = std::getenv(name);
-    if (!v || std::atoi(v) <= 0) throw std::runtime_error(std::string(name) + " is not set");
-    return std::atoi(v);
-}
-
-// {"origin"} or {"proxy", originPort}: no HTTPS server under Wine.
-class LoopbackServer {
-  public:
-    explicit LoopbackServer(std::vector<std::string> args)
-        : port_(portFromEnvironment(args[0] == "proxy" ? "ORV_LOOPBACK_PROXY_PORT"
-                                                       : "ORV_LOOPBACK_ORIGIN_PORT")) {}
-    int port() const { return port_; }
-    std::string url(const std::string& path, const std::string& scheme = "http") const {
-        return scheme + "://127.0.0.1:" + std::to_string(port_) + path;
-    }
-
-  private:
-    int port_;
-};
-
-inline int refusedLoopbackPort() {
-    return portFromEnvironment("ORV_LOOPBACK_REFUSED_PORT");
-}
-
-inline void makeCertificates(const std::string&) {
-    throw std::runtime_error("the test certificates are made with openssl on POSIX only");
-}
-
-}  // namespace orv::test
-
-#else
-
+#ifndef _WIN32
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -52,6 +12,7 @@ inline void makeCertificates(const std::string&) {
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdint>
@@ -65,6 +26,17 @@ inline void makeCertificates(const std::string&) {
 
 namespace orv::test {
 
+#ifdef _WIN32
+inline int portFromEnvironment(const char* name) {
+    const char* v = std::getenv(name);
+    if (!v || std::atoi(v) <= 0) throw std::runtime_error(std::string(name) + " is not set");
+    return std::atoi(v);
+}
+
+inline int refusedLoopbackPort() {
+    return portFromEnvironment("ORV_LOOPBACK_REFUSED_PORT");
+}
+#else
 // A process the test started, its input from /dev/null and its output in a
 // log file; stopped by its process id when the object goes.
 class Child {
@@ -104,42 +76,6 @@ class Child {
     pid_t pid_ = -1;
 };
 
-// A server of loopback_servers.py (from the source folder: tests run from
-// elsewhere); it also stops by itself when the test process ends. The
-// system's Python when present: version-manager shims start slowly.
-class LoopbackServer {
-  public:
-    explicit LoopbackServer(std::vector<std::string> args) {
-        args.insert(args.begin(),
-                    {access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3", "-u",
-                     std::string(ORV_SOURCE_DIR) + "/tests/support/loopback_servers.py"});
-        child_ = std::make_unique<Child>(args, log_);
-        for (int i = 0; i < 1500 && port_ <= 0 && child_->running(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            std::ifstream in(log_);
-            std::string line;  // "PORT n" and its line end
-            if (std::getline(in, line) && !in.eof() && line.rfind("PORT ", 0) == 0)
-                port_ = std::atoi(line.c_str() + 5);
-        }
-        if (port_ <= 0) throw std::runtime_error("loopback server did not start: " + args[3]);
-    }
-    ~LoopbackServer() {
-        child_.reset();
-        std::remove(log_.c_str());
-    }
-
-    int port() const { return port_; }
-    std::string url(const std::string& path, const std::string& scheme = "http") const {
-        return scheme + "://127.0.0.1:" + std::to_string(port_) + path;
-    }
-
-  private:
-    std::string log_ = "/tmp/orvloopback-" + std::to_string(getpid()) + "-" +
-                       std::to_string(reinterpret_cast<uintptr_t>(this)) + ".log";
-    std::unique_ptr<Child> child_;
-    int port_ = -1;
-};
-
 // A port on 127.0.0.1 where nothing listens: bound by the system, then freed.
 inline int refusedLoopbackPort() {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -153,6 +89,56 @@ inline int refusedLoopbackPort() {
     return ntohs(addr.sin_port);
 }
 
+#endif
+
+// A server of loopback_servers.py (from the source folder: tests run from
+// elsewhere); it also stops by itself when the test process ends. The
+// system's Python when present: version-manager shims start slowly. Under
+// Wine: {"origin"} or {"proxy", originPort} only.
+class LoopbackServer {
+  public:
+    explicit LoopbackServer(std::vector<std::string> args) {
+#ifdef _WIN32
+        port_ = portFromEnvironment(args[0] == "proxy" ? "ORV_LOOPBACK_PROXY_PORT"
+                                                       : "ORV_LOOPBACK_ORIGIN_PORT");
+#else
+        args.insert(args.begin(),
+                    {access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3", "-u",
+                     std::string(ORV_SOURCE_DIR) + "/tests/support/loopback_servers.py"});
+        child_ = std::make_unique<Child>(args, log_);
+        for (int i = 0; i < 1500 && port_ <= 0 && child_->running(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::ifstream in(log_);
+            std::string line;  // "PORT n" and its line end
+            if (std::getline(in, line) && !in.eof() && line.rfind("PORT ", 0) == 0)
+                port_ = std::atoi(line.c_str() + 5);
+        }
+        if (port_ <= 0) throw std::runtime_error("loopback server did not start: " + args[3]);
+#endif
+    }
+#ifndef _WIN32
+    ~LoopbackServer() {
+        child_.reset();
+        std::remove(log_.c_str());
+    }
+#endif
+
+    int port() const {
+        return port_;
+    }
+    std::string url(const std::string& path, const std::string& scheme = "http") const {
+        return scheme + "://127.0.0.1:" + std::to_string(port_) + path;
+    }
+
+  private:
+#ifndef _WIN32
+    std::string log_ = "/tmp/orvloopback-" + std::to_string(getpid()) + "-" +
+                       std::to_string(reinterpret_cast<uintptr_t>(this)) + ".log";
+    std::unique_ptr<Child> child_;
+#endif
+    int port_ = -1;
+};
+
 // Runs a shell command line; throws when it fails.
 inline void run(const std::string& command) {
     if (std::system((command + " >/dev/null 2>&1").c_str()) != 0)
@@ -163,6 +149,9 @@ inline void run(const std::string& command) {
 // host "other.example", signed by ca.pem) and rogue.pem/rogue.key (for the
 // same host, signed by an authority nobody trusts).
 inline void makeCertificates(const std::string& dir) {
+#ifdef _WIN32
+    throw std::runtime_error("the test certificates are made with openssl on POSIX only: " + dir);
+#endif
     const std::string ec = "-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
     run("printf 'subjectAltName=DNS:other.example\\n' > " + dir + "/ext.cnf");
     for (const std::string ca : {"ca", "rogueca"}) {
@@ -180,5 +169,3 @@ inline void makeCertificates(const std::string& dir) {
 }
 
 }  // namespace orv::test
-
-#endif
