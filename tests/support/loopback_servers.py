@@ -124,24 +124,12 @@ def main():
     mode = sys.argv[1]
     if mode == "origin":
         server = Server(("127.0.0.1", 0), Origin)
-        if len(sys.argv) == 4:
+        if len(sys.argv) == 4:  # TLS, its handshake in the request's thread at the first read
             context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
             context.load_cert_chain(sys.argv[2], sys.argv[3])
             server.socket = context.wrap_socket(
                 server.socket, server_side=True, do_handshake_on_connect=False
             )
-            # The handshake runs in the request's thread, not in accept.
-            base_setup = Origin.setup
-
-            def setup(self):
-                try:
-                    self.request.do_handshake()
-                except (ssl.SSLError, OSError):
-                    self.request.close()
-                    raise
-                base_setup(self)
-
-            Origin.setup = setup
     elif mode == "proxy":
         Proxy.origin_port = int(sys.argv[2])
         server = Server(("127.0.0.1", 0), Proxy)
