@@ -1,10 +1,8 @@
 // Reports rendered by the real targets: the preview saved as PNG, the printed
 // PDF (pixels through pdftoppm, word positions through pdftotext -bbox), the
 // preview window under Xvfb, and a print job through a private CUPS server.
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -213,15 +211,12 @@ TEST(ReportingRendered, PrintsThroughAPrivateCupsServerToACupsPdfQueue) {
     test::Sandbox box;
     const fs::path dir = box.dir();
     // The filters run as lp: the spool must be reachable for them.
-    for (const char* d : {"root/ppd", "spool/tmp", "cache", "state", "log"})
-        fs::create_directories(dir / d);
-    chmod(dir.c_str(), 0755);
-    const group* lp = getgrnam("lp");
-    ASSERT_NE(lp, nullptr) << "no lp group";
-    for (const auto& [d, mode] : {std::pair{"spool", 0710}, std::pair{"spool/tmp", 01770}}) {
-        ASSERT_EQ(chown((dir / d).c_str(), 0, lp->gr_gid), 0);
-        chmod((dir / d).c_str(), static_cast<mode_t>(mode));
-    }
+    ASSERT_EQ(
+        test::runCommand("cd " + dir.string() +
+                         " && mkdir -p root/ppd spool/tmp cache state log && chmod 755 . && "
+                         "chgrp lp spool spool/tmp && chmod 710 spool && chmod 1770 spool/tmp")
+            .exitCode,
+        0);
     const int port = test::refusedLoopbackPort();  // free: nobody listens there
     test::writeBytes((dir / "cupsd.conf").string(),
                      "Listen 127.0.0.1:" + std::to_string(port) +
