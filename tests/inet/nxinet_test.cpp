@@ -51,10 +51,8 @@ void expectHttpError(const ErrInfo& r, TextView location) {
 
 class NxInetTest : public ::testing::Test {
   protected:
-    // Servers start when a test first needs them and stop when the program
-    // ends: the origin, a proxy in front of it, and the origin over TLS with
-    // a certificate of the test authority ("trusted") or of one nobody
-    // trusts ("rogue").
+    // Started when first needed: the origin, a proxy in front of it, and the
+    // origin over TLS, its certificate trusted or "rogue".
     static test::LoopbackServer& server(const std::string& kind) {
         static std::map<std::string, std::unique_ptr<test::LoopbackServer>> servers;
         std::vector<std::string> args{kind == "proxy" ? kind : "origin"};
@@ -96,9 +94,8 @@ class NxInetTest : public ::testing::Test {
         EXPECT_EQ(net::openHandleCount(), handlesBefore_) << "a test left handles open";
     }
 
-    // Opens `url` in `session` (in a direct session of its own when 0),
-    // reads the whole body and closes what it opened; nullopt when the URL
-    // could not be opened.
+    // The body at `url` read in `session` (or in a session of its own), or
+    // nullopt when the URL could not be opened.
     std::optional<Text> download(const std::string& url, int32_t session = 0) {
         const bool own = session == 0;
         if (own) {
@@ -291,11 +288,8 @@ TEST_F(NxInetTest, ProxiesThatAreNotTextOrBlankAreRefused) {
     EXPECT_EQ(untouched, 42);
 }
 
-// A server that accepts and never answers, or stops in the middle of the
-// body, is given up after the receive timeout (one second here): the open
-// fails, or the read ends with what arrived, and the handle still closes.
-// The caller sees only "HTTP Error"; the event log says why, for every kind
-// of failure.
+// After the receive timeout (one second here) the open fails, or the read ends
+// with what arrived; the caller sees only "HTTP Error", the event log says why.
 TEST_F(NxInetTest, ReceiveTimeoutAndReasonsInTheEventLog) {
 #ifdef _WIN32
     GTEST_SKIP() << "its cases include a certificate made with openssl, on POSIX only; the WinINet "

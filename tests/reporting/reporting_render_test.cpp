@@ -64,9 +64,7 @@ void expectSamplePage(const test::Image& img, const std::function<int(double)>& 
     const uint32_t fill = img.at(px(8), px(7));
     EXPECT_TRUE(fill >> 16 >= 0xF0 && (fill & 0xFFFF) <= 0x1010) << std::hex << fill;
     EXPECT_GT(img.darkIn(px(6) - 1, px(7), px(6) + 2, px(7) + 1), 0);
-    // The header's text where the layout put it (the layout itself is the
-    // recording tests' matter), page number and date below the frame: ink
-    // where they are, none beside.
+    // Ink where the layout put the header, page number and date, none beside.
     const double header = 1.2, last = 27.1, line = 0.35;
     EXPECT_GT(img.darkIn(px(9.5), px(header), px(11), px(header + line)), 0);
     EXPECT_EQ(img.darkIn(px(2.6), px(header), px(8.2), px(header + line)), 0);
