@@ -1,10 +1,12 @@
-// The text readers of the numbers, dates and XML values on arbitrary text
-// (the first byte chooses the regional preset, the rest is UTF-8): only
-// run-time errors escape, and the answers agree with each other.
+// The text readers of the numbers, dates, XML values and CSV lines on
+// arbitrary text (the first byte chooses the regional preset and the CSV
+// array's upper bound, the rest is UTF-8): only run-time errors escape, and
+// the answers agree with each other.
 #include <cmath>
 #include <cstdlib>
 #include <string_view>
 
+#include "fuzz_support.hpp"
 #include "orvcommon/base/errors.hpp"
 #include "orvcommon/core/convert.hpp"
 #include "orvcommon/core/dates.hpp"
@@ -79,9 +81,23 @@ void xml(Funzioni& f, const Text& t) {
     if (back.size() != 19 || !(f.getDateFromXml(back) == compact)) std::abort();
 }
 
+// The CSV line splitter: on success the fields hold no more text than the line.
+void csvLine(Funzioni& f, const Text& line, int32_t upper) {
+    Array<Text> fields;
+    if (upper >= -1) fields.redim({0, upper});
+    int32_t found = -1;
+    const bool ok = f.getValueFromCsvString(line, fields, found).isSuccess();
+    if (found < 0 || (upper >= 0 && found > upper)) std::abort();
+    size_t total = 0;
+    for (int32_t i = 1; ok && i <= found; ++i)
+        total += fields.at(i).size();
+    if (total > line.size()) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const fuzz::QuietLog quiet;  // the CSV splitter logs its failures
     if (size == 0) return 0;
     ScopedRegional scoped(data[0] & 1 ? Regional::italian() : Regional::english());
     const Text t = fromUtf8(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
@@ -90,5 +106,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     dates(t);
     compactDates(f, t);
     xml(f, t);
+    csvLine(f, t, static_cast<int32_t>((data[0] >> 1) % 40) - 2);
     return 0;
 }
