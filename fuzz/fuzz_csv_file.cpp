@@ -2,16 +2,19 @@
 // the table width, second the block size, see csvFileInput) read by the
 // streaming reader and by the line-by-line composition of the public line
 // reader and line splitter must give the same table, line count, result
-// object and log lines.
+// object and log lines. The text-line splitter on the same bytes: the lines
+// plus their line ends rebuild the input exactly, and no line holds a CR.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 
 #include "fuzz_support.hpp"
 #include "orvcommon/files/csv_table.hpp"
+#include "orvcommon/files/line_reader.hpp"
 #include "support/csv_reference.hpp"
 
 namespace {
@@ -23,6 +26,23 @@ std::string takeLog(const std::string& path) {
     return text;
 }
 
+void checkLines(std::string_view bytes) {
+    std::string rebuilt;
+    size_t seen = 0;
+    const size_t count = orv::files::forEachLine(bytes, [&](std::string_view line) {
+        if (line.find('\r') != std::string_view::npos) std::abort();
+        rebuilt.append(line);
+        ++seen;
+        // Whatever line end followed this line in the input.
+        if (rebuilt.size() < bytes.size() && bytes[rebuilt.size()] == '\r') {
+            rebuilt.push_back('\r');
+            if (rebuilt.size() < bytes.size() && bytes[rebuilt.size()] == '\n')
+                rebuilt.push_back('\n');
+        }
+    });
+    if (count != seen || count != orv::files::countLines(bytes) || rebuilt != bytes) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -32,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string file = folder + "input.csv";
     static const std::string log = folder + "orvmira.log";
     const test::CsvFileInput in = test::csvFileInput(data, size);
+    checkLines(in.bytes);
     std::ofstream(file, std::ios::binary | std::ios::trunc) << in.bytes;
     const Text path = fromUtf8(file);
     takeLog(log);
