@@ -1,8 +1,5 @@
-// Fuzz support: a private settings store and log folder in a temporary
-// directory, so failures that operations log stay out of the system's files,
-// and a fixed clock, so a log line (dated to the minute) and the current year
-// are the same however long a run takes: a differential target compares the
-// log lines of two readers, which must not differ because a minute went by.
+// Fuzz support: a private settings store and log folder, and a fixed clock so
+// that two readers' log lines never differ because a minute went by.
 #pragma once
 
 #include <stdlib.h>

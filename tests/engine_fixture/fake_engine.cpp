@@ -9,7 +9,6 @@
 // newline to the file named by ORV_FAKE_ENGINE_LOG, when set.
 // Built a second time with ORV_FAKE_NO_ENTRY, it exports no entry point.
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -18,47 +17,23 @@
 
 namespace {
 
-std::string readAll(const char* path) {
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
-
-void record(const char* cmd, const char* pdf, const char* message) {
-    const char* log = std::getenv("ORV_FAKE_ENGINE_LOG");
-    if (!log) return;
-    bool spaces = true;
-    for (int i = 0; i < 150; ++i)
-        spaces = spaces && message[i] == ' ';
-    if (FILE* f = std::fopen(log, "ab")) {
-        std::fprintf(f, "%s|%s|%d\n", cmd, pdf, spaces ? 1 : 0);
-        std::fclose(f);
-    }
-}
-
 int16_t run(const char* cmd, const char* pdf, char* message) {
-    record(cmd, pdf, message);
-    const std::string commands = readAll(cmd);
+    if (const char* log = std::getenv("ORV_FAKE_ENGINE_LOG"))
+        std::ofstream(log, std::ios::binary | std::ios::app)
+            << cmd << '|' << pdf << '|' << (std::string(message, 150) == std::string(150, ' '))
+            << '\n';
+    std::ifstream in(cmd, std::ios::binary);
+    const std::string commands{std::istreambuf_iterator<char>(in), {}};
     const std::string verb = commands.substr(0, commands.find_first_of(" \r\n"));
-    if (verb == "OK") {
-        FILE* f = std::fopen(pdf, "wb");
-        if (!f) return 9;
-        std::fwrite(commands.data(), 1, commands.size(), f);
-        std::fclose(f);
-        return 0;
-    }
+    const auto fail = [&](int16_t code, char fill, const char* text, size_t at) {
+        std::memset(message, fill, 150);
+        std::memcpy(message + at, text, std::strlen(text) + (fill == ' ' ? 0 : 1));
+        return code;
+    };
+    if (verb == "OK") return std::ofstream(pdf, std::ios::binary) << commands ? 0 : 9;
     if (verb == "NOPDF") return 0;
-    if (verb == "PADDED") {
-        std::memset(message, ' ', 150);
-        const char text[] = "Engine failed: padded";
-        std::memcpy(message + 3, text, sizeof text - 1);
-        return 7;
-    }
-    if (verb == "NUL") {
-        std::memset(message, 'X', 150);
-        const char text[] = "  Engine failed: nul";
-        std::memcpy(message, text, sizeof text);  // with its NUL
-        return -1;
-    }
+    if (verb == "PADDED") return fail(7, ' ', "Engine failed: padded", 3);
+    if (verb == "NUL") return fail(-1, 'X', "  Engine failed: nul", 0);  // with its NUL
     return 3;
 }
 

@@ -1,6 +1,6 @@
 // Test support: a report target that records every call it receives as a
-// line of text ("rect 1134 1701 1134 2835 0", "font Courier New", ...), and a
-// scope that makes every new target a recording one.
+// line of text ("rect 1134 1701 1134 2835 0", "font Courier New", ...) and
+// every mark it draws, and a scope that makes every new target a recording one.
 #pragma once
 
 #include <charconv>
@@ -28,54 +28,43 @@ struct Mark {
     float size;  // texts
 };
 
-struct Recording {
-    std::vector<std::string> printer, form;
-    std::vector<Mark> printerMarks, formMarks;
-    int formsMade = 0;
+struct Recorded {
+    std::vector<std::string> calls;
+    std::vector<Mark> marks;
 };
 
 class RecordingTarget final : public platform::ReportTarget {
   public:
-    RecordingTarget(std::vector<std::string>& log, std::vector<Mark>& marks)
-        : log_(log), marks_(marks) {}
-    void show() override { log_.push_back("show"); }
-    void setPaperSize(int32_t code) override { log_.push_back("paper " + std::to_string(code)); }
-    void setFontName(const Text& name) override { log_.push_back("font " + toUtf8(name)); }
-    void setFontSize(float points) override {
-        size_ = points;
-        log_.push_back("size " + num(points));
-    }
-    void setFontBold(bool b) override { log_.push_back(b ? "bold" : "not bold"); }
-    void setFontItalic(bool i) override { log_.push_back(i ? "italic" : "not italic"); }
-    void setCurrentX(float t) override {
-        x_ = t;
-        log_.push_back("x " + num(t));
-    }
-    void setCurrentY(float t) override {
-        y_ = t;
-        log_.push_back("y " + num(t));
-    }
+    explicit RecordingTarget(Recorded& out) : out_(out) {}
+    void show() override { log("show"); }
+    void setPaperSize(int32_t code) override { log("paper " + std::to_string(code)); }
+    void setFontName(const Text& name) override { log("font " + toUtf8(name)); }
+    void setFontSize(float points) override { log("size " + num(size_ = points)); }
+    void setFontBold(bool b) override { log(b ? "bold" : "not bold"); }
+    void setFontItalic(bool i) override { log(i ? "italic" : "not italic"); }
+    void setCurrentX(float t) override { log("x " + num(x_ = t)); }
+    void setCurrentY(float t) override { log("y " + num(y_ = t)); }
     float currentX() const override { return x_; }
     float currentY() const override { return y_; }
     // Fixed pitch: 0.6 of the size per character, in twips.
     void printText(const Text& text) override {
-        log_.push_back("text " + toUtf8(text));
+        log("text " + toUtf8(text));
         const float end = x_ + static_cast<float>(text.size()) * size_ * 12;
-        marks_.push_back({x_, y_, end, y_, 0, toUtf8(text), size_});
+        out_.marks.push_back({x_, y_, end, y_, 0, toUtf8(text), size_});
         x_ = end;
     }
     void fillRectangle(float x1, float y1, float x2, float y2, uint32_t colour) override {
-        log_.push_back("rect " + num(x1) + " " + num(y1) + " " + num(x2) + " " + num(y2) + " " +
-                       std::to_string(colour));
-        marks_.push_back({x1, y1, x2, y2, colour, "", 0});
+        log("rect " + num(x1) + " " + num(y1) + " " + num(x2) + " " + num(y2) + " " +
+            std::to_string(colour));
+        out_.marks.push_back({x1, y1, x2, y2, colour, "", 0});
     }
-    void newPage() override { log_.push_back("page"); }
-    void endDocument() override { log_.push_back("end"); }
-    void close() override { log_.push_back("close"); }
+    void newPage() override { log("page"); }
+    void endDocument() override { log("end"); }
+    void close() override { log("close"); }
 
   private:
-    std::vector<std::string>& log_;
-    std::vector<Mark>& marks_;
+    void log(std::string line) { out_.calls.push_back(std::move(line)); }
+    Recorded& out_;
     float x_ = 0, y_ = 0, size_ = 0;
 };
 
@@ -89,24 +78,23 @@ struct FreshTargets {
     }
 };
 
-// While it lives, new targets record into `calls`; the thread's existing
-// targets are dropped on entry and on exit.
+// While it lives, new targets record into `printer` or `form`; the thread's
+// existing targets are dropped on entry and on exit.
 class RecordingScope {
   public:
     RecordingScope() {
         platform::setReportTargetFactoryForTesting([this](platform::ReportTargetKind k) {
-            if (k == platform::ReportTargetKind::Form) ++calls.formsMade;
-            const bool printer = k == platform::ReportTargetKind::Printer;
+            if (k == platform::ReportTargetKind::Form) ++formsMade;
             return std::make_unique<RecordingTarget>(
-                printer ? calls.printer : calls.form,
-                printer ? calls.printerMarks : calls.formMarks);
+                k == platform::ReportTargetKind::Printer ? printer : form);
         });
     }
     ~RecordingScope() { platform::setReportTargetFactoryForTesting(nullptr); }
     RecordingScope(const RecordingScope&) = delete;
     RecordingScope& operator=(const RecordingScope&) = delete;
 
-    Recording calls;
+    Recorded printer, form;
+    int formsMade = 0;
 
   private:
     FreshTargets fresh_;

@@ -1,18 +1,10 @@
-// Test support for rendered reports: PNG pixels, shell commands, child
-// processes started and stopped by process id, scoped environment values.
+// Test support for rendered reports: PNG pixels, PDF pages and words.
 #pragma once
-
-#include <cairo.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <regex>
 #include <string>
@@ -21,31 +13,23 @@
 
 #include "support/command.hpp"
 #include "support/environment.hpp"
+#include "support/loopback_server.hpp"
 
 namespace orv::test {
 
-// An RGB image read from a PNG file.
+// An RGB image read from a PNG file by ImageMagick (not by our drawing library).
 class Image {
   public:
     static std::optional<Image> load(const std::string& path) {
-        cairo_surface_t* s = cairo_image_surface_create_from_png(path.c_str());
-        if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
-            cairo_surface_destroy(s);
-            return std::nullopt;
-        }
         Image img;
-        img.width = cairo_image_surface_get_width(s);
-        img.height = cairo_image_surface_get_height(s);
-        const int stride = cairo_image_surface_get_stride(s);
-        const unsigned char* data = cairo_image_surface_get_data(s);
-        img.rgb.resize(static_cast<size_t>(img.width) * img.height);
-        for (int y = 0; y < img.height; ++y)
-            for (int x = 0; x < img.width; ++x) {
-                uint32_t p;
-                std::memcpy(&p, data + y * stride + x * 4, 4);
-                img.rgb[static_cast<size_t>(y) * img.width + x] = p & 0xFFFFFF;
-            }
-        cairo_surface_destroy(s);
+        const std::string size = runCommand("identify -format '%w %h' '" + path + "'").output;
+        if (std::sscanf(size.c_str(), "%d %d", &img.width, &img.height) != 2) return std::nullopt;
+        const std::string bytes = runCommand("convert '" + path + "' -depth 8 rgb:-").output;
+        if (bytes.size() != static_cast<size_t>(img.width) * img.height * 3) return std::nullopt;
+        for (size_t i = 0; i < bytes.size(); i += 3)
+            img.rgb.push_back(static_cast<uint8_t>(bytes[i]) << 16 |
+                              static_cast<uint8_t>(bytes[i + 1]) << 8 |
+                              static_cast<uint8_t>(bytes[i + 2]));
         return img;
     }
     // 0xRRGGBB.
@@ -118,48 +102,5 @@ bool waitFor(Ready ready, int tries = 100) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     return ready();
 }
-
-inline bool hasProgram(const std::string& path) {
-    return access(path.c_str(), X_OK) == 0;
-}
-
-// A process the test started, its input from /dev/null and its output in a
-// log file; stopped by its process id when the object goes.
-class Child {
-  public:
-    Child(const std::vector<std::string>& argv, const std::string& log) {
-        pid_ = fork();
-        if (pid_ == 0) {
-            const int in = open("/dev/null", O_RDONLY);
-            const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(in, 0);
-            dup2(out, 1);
-            dup2(out, 2);
-            std::vector<char*> args;
-            for (const auto& a : argv)
-                args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            execv(args[0], args.data());
-            _exit(127);
-        }
-    }
-    ~Child() { stop(); }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    bool running() {
-        if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == pid_) pid_ = -1;
-        return pid_ > 0;
-    }
-    void stop() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-
-  private:
-    pid_t pid_ = -1;
-};
 
 }  // namespace orv::test

@@ -24,20 +24,15 @@ constexpr float kCm = 567;  // twips: the caller's numbers are centimetres
 enum Mode : int32_t { kDefault = 0, kForm = torFORM, kPrinter = torPRINTER };
 
 // Runs `body` on a Reporting in `mode`; the calls and marks the target of
-// that mode received.
-struct Recorded {
-    Calls calls;
-    std::vector<test::Mark> marks;
-};
-Recorded record(Mode mode, const std::function<void(Reporting&)>& body) {
+// that mode received (the other target received none).
+test::Recorded record(Mode mode, const std::function<void(Reporting&)>& body) {
     test::RecordingScope scope;
     Reporting r;
     if (mode != kDefault) r.setOutputMode(mode);
     body(r);
     const bool printer = mode == kPrinter;
-    EXPECT_TRUE((printer ? scope.calls.form : scope.calls.printer).empty());
-    if (printer) return {scope.calls.printer, scope.calls.printerMarks};
-    return {scope.calls.form, scope.calls.formMarks};
+    EXPECT_TRUE((printer ? scope.form : scope.printer).calls.empty());
+    return printer ? scope.printer : scope.form;
 }
 
 Calls edges(float x1, float y1, float x2, float y2) {
@@ -79,7 +74,7 @@ TEST(Reporting, CentimetresAreTwipsOnThePrinterAnd70PercentOfThemOnTheForm) {
         [](Reporting& r) { r.prtLayoutPaginaBase(V(u"H"), V(u"F"), Missing{}, V(false), V(true)); },
     };
     for (const auto& body : bodies) {
-        const Recorded form = record(kForm, body), printer = record(kPrinter, body);
+        const test::Recorded form = record(kForm, body), printer = record(kPrinter, body);
         EXPECT_EQ(record(kDefault, body).calls, form.calls);  // the form is the default
         ASSERT_EQ(form.marks.size(), printer.marks.size());
         for (size_t i = 0; i < form.marks.size(); ++i) {
@@ -167,7 +162,7 @@ TEST(Reporting, LayoutKeepsItsMarksInPlaceAndCentresHeaderAndFooter) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Recorded got = record(kPrinter, c.call);
+        const test::Recorded got = record(kPrinter, c.call);
         EXPECT_EQ(got.calls.size(), c.calls);
         EXPECT_EQ(std::count_if(got.marks.begin(), got.marks.end(),
                                 [](const test::Mark& m) { return m.colour != 0; }),
@@ -183,7 +178,7 @@ TEST(Reporting, LayoutKeepsItsMarksInPlaceAndCentresHeaderAndFooter) {
     Reporting r;
     r.setOutputMode(torPRINTER);
     EXPECT_EQ(test::errorNumberOf([&] { r.prtLayoutPaginaBase(V(Text(70000, u'h'))); }), 6);
-    EXPECT_EQ(scope.calls.printer.size(), 8u);
+    EXPECT_EQ(scope.printer.calls.size(), 8u);
 }
 
 TEST(Reporting, BoxWithTextFollowsEachTargetsPath) {
@@ -226,11 +221,11 @@ TEST(Reporting, OpenNewPageAndCloseReachOnlyTheirTarget) {
     Reporting r;
     r.newPage();
     r.closeReport();
-    EXPECT_EQ(scope.calls.formsMade, 0);
+    EXPECT_EQ(scope.formsMade, 0);
     r.prtBox(V(1), V(1), V(2), V(2), 0);
     r.closeReport();
     r.prtBox(V(1), V(1), V(2), V(2), 0);
-    EXPECT_EQ(scope.calls.formsMade, 2);
+    EXPECT_EQ(scope.formsMade, 2);
 }
 
 TEST(Reporting, FailuresReachTheCallerAndKeepWhatWasDrawn) {
@@ -266,7 +261,7 @@ TEST(Reporting, FailuresReachTheCallerAndKeepWhatWasDrawn) {
         test::RecordingScope scope;
         Reporting r;
         EXPECT_EQ(test::errorNumberOf([&] { c.call(r); }), c.error);
-        EXPECT_EQ(scope.calls.form.size(), c.callsBefore);
+        EXPECT_EQ(scope.form.calls.size(), c.callsBefore);
     }
 }
 

@@ -1,166 +1,79 @@
-// Test support: the loopback servers of loopback_servers.py run as child
-// processes on ports the system picks, and the certificates of a private
-// certificate authority made with openssl.
-//
-// On Windows the suite runs under Wine and cannot start the servers itself:
-// scripts/windows-test.sh starts the plain origin and the proxy on the Linux
-// side and passes their ports in the environment; HTTPS servers are not
-// there (their trust goes through ORV_CA_BUNDLE, a POSIX setting).
+// Test support: the servers of loopback_servers.py on ports the system picks,
+// and the certificates of a private certificate authority made with openssl.
+// Under Wine the suite cannot start them: scripts/windows-test.sh starts the
+// plain origin and the proxy and passes their ports in the environment.
 #pragma once
 
-#ifdef _WIN32
+#ifndef _WIN32
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace orv::test {
 
+#ifdef _WIN32
 inline int portFromEnvironment(const char* name) {
     const char* v = std::getenv(name);
-    const int port = v ? std::atoi(v) : 0;
-    if (port <= 0)
-        throw std::runtime_error(std::string(name) + " is not set: no loopback server here");
-    return port;
+    if (!v || std::atoi(v) <= 0) throw std::runtime_error(std::string(name) + " is not set");
+    return std::atoi(v);
 }
-
-class LoopbackServer {
-  public:
-    // {"origin"} or {"proxy", originPort}; anything else is not available.
-    explicit LoopbackServer(std::vector<std::string> args) {
-        if (args.size() == 1 && args[0] == "origin")
-            port_ = portFromEnvironment("ORV_LOOPBACK_ORIGIN_PORT");
-        else if (args.size() == 2 && args[0] == "proxy")
-            port_ = portFromEnvironment("ORV_LOOPBACK_PROXY_PORT");
-        else
-            throw std::runtime_error("no HTTPS loopback server on Windows");
-    }
-    int port() const { return port_; }
-    std::string url(const std::string& path, const std::string& scheme = "http") const {
-        return scheme + "://127.0.0.1:" + std::to_string(port_) + path;
-    }
-
-  private:
-    int port_ = -1;
-};
 
 inline int refusedLoopbackPort() {
     return portFromEnvironment("ORV_LOOPBACK_REFUSED_PORT");
 }
-
-inline void makeCertificates(const std::string&) {
-    throw std::runtime_error("the test certificates are made with openssl on POSIX only");
-}
-
-}  // namespace orv::test
-
 #else
-
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <stdexcept>
-#include <string>
-#include <vector>
-
-extern char** environ;
-
-namespace orv::test {
-
-// The system's Python (the one the Debian package installs) when present:
-// version-manager shims on PATH can take a second or more to start.
-inline const char* pythonProgram() {
-    return access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
-}
-
-inline std::string loopbackScript() {
-    // From the source folder: __FILE__ may be relative to the build folder
-    // (ccache's base_dir rewrites it), and tests run from elsewhere.
-    return std::string(ORV_SOURCE_DIR) + "/tests/support/loopback_servers.py";
-}
-
-// A server child process; stopped when the object goes away. The child also
-// stops by itself when its input closes, so it never outlives the tests.
-class LoopbackServer {
+// A process the test started, its input from /dev/null and its output in a
+// log file; stopped by its process id when the object goes.
+class Child {
   public:
-    explicit LoopbackServer(std::vector<std::string> args) {
-        args.insert(args.begin(), {pythonProgram(), "-u", loopbackScript()});
-        int out[2], in[2];
-        if (pipe2(out, O_CLOEXEC) != 0 || pipe2(in, O_CLOEXEC) != 0)
-            throw std::runtime_error("pipe failed");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const int rc =
-            posix_spawnp(&pid_, pythonProgram(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        close(in[0]);
-        input_ = in[1];
-        if (rc != 0) {
-            close(out[0]);
-            close(input_);
-            throw std::runtime_error("cannot start python3");
-        }
-        port_ = readPort(out[0]);
-        close(out[0]);
-        if (port_ <= 0) {
-            stop();
-            throw std::runtime_error("loopback server did not start: " + args[3]);
+    Child(const std::vector<std::string>& argv, const std::string& log) {
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int in = open("/dev/null", O_RDONLY);
+            const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(in, 0);
+            dup2(out, 1);
+            dup2(out, 2);
+            std::vector<char*> args;
+            for (const auto& a : argv)
+                args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            execvp(args[0], args.data());
+            _exit(127);
         }
     }
-    ~LoopbackServer() { stop(); }
-    LoopbackServer(const LoopbackServer&) = delete;
-    LoopbackServer& operator=(const LoopbackServer&) = delete;
+    ~Child() { stop(); }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
 
-    int port() const { return port_; }
-    std::string url(const std::string& path, const std::string& scheme = "http") const {
-        return scheme + "://127.0.0.1:" + std::to_string(port_) + path;
-    }
-
-  private:
-    // Waits (up to 30 seconds) for the "PORT n" line.
-    static int readPort(int fd) {
-        std::string line;
-        while (line.find('\n') == std::string::npos) {
-            pollfd p{fd, POLLIN, 0};
-            if (poll(&p, 1, 30000) <= 0) return -1;
-            char buf[64];
-            const ssize_t n = read(fd, buf, sizeof buf);
-            if (n <= 0) return -1;
-            line.append(buf, static_cast<size_t>(n));
-        }
-        if (line.rfind("PORT ", 0) != 0) return -1;
-        return std::atoi(line.c_str() + 5);
+    bool running() {
+        if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == pid_) pid_ = -1;
+        return pid_ > 0;
     }
     void stop() {
-        if (input_ >= 0) close(input_);
-        input_ = -1;
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            int status = 0;
-            waitpid(pid_, &status, 0);
-        }
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
 
+  private:
     pid_t pid_ = -1;
-    int input_ = -1;
-    int port_ = -1;
 };
 
 // A port on 127.0.0.1 where nothing listens: bound by the system, then freed.
@@ -176,6 +89,56 @@ inline int refusedLoopbackPort() {
     return ntohs(addr.sin_port);
 }
 
+#endif
+
+// A server of loopback_servers.py (from the source folder: tests run from
+// elsewhere); it also stops by itself when the test process ends. The
+// system's Python when present: version-manager shims start slowly. Under
+// Wine: {"origin"} or {"proxy", originPort} only.
+class LoopbackServer {
+  public:
+    explicit LoopbackServer(std::vector<std::string> args) {
+#ifdef _WIN32
+        port_ = portFromEnvironment(args[0] == "proxy" ? "ORV_LOOPBACK_PROXY_PORT"
+                                                       : "ORV_LOOPBACK_ORIGIN_PORT");
+#else
+        args.insert(args.begin(),
+                    {access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3", "-u",
+                     std::string(ORV_SOURCE_DIR) + "/tests/support/loopback_servers.py"});
+        child_ = std::make_unique<Child>(args, log_);
+        for (int i = 0; i < 1500 && port_ <= 0 && child_->running(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::ifstream in(log_);
+            std::string line;  // "PORT n" and its line end
+            if (std::getline(in, line) && !in.eof() && line.rfind("PORT ", 0) == 0)
+                port_ = std::atoi(line.c_str() + 5);
+        }
+        if (port_ <= 0) throw std::runtime_error("loopback server did not start: " + args[3]);
+#endif
+    }
+#ifndef _WIN32
+    ~LoopbackServer() {
+        child_.reset();
+        std::remove(log_.c_str());
+    }
+#endif
+
+    int port() const {
+        return port_;
+    }
+    std::string url(const std::string& path, const std::string& scheme = "http") const {
+        return scheme + "://127.0.0.1:" + std::to_string(port_) + path;
+    }
+
+  private:
+#ifndef _WIN32
+    std::string log_ = "/tmp/orvloopback-" + std::to_string(getpid()) + "-" +
+                       std::to_string(reinterpret_cast<uintptr_t>(this)) + ".log";
+    std::unique_ptr<Child> child_;
+#endif
+    int port_ = -1;
+};
+
 // Runs a shell command line; throws when it fails.
 inline void run(const std::string& command) {
     if (std::system((command + " >/dev/null 2>&1").c_str()) != 0)
@@ -186,6 +149,9 @@ inline void run(const std::string& command) {
 // host "other.example", signed by ca.pem) and rogue.pem/rogue.key (for the
 // same host, signed by an authority nobody trusts).
 inline void makeCertificates(const std::string& dir) {
+#ifdef _WIN32
+    throw std::runtime_error("the test certificates are made with openssl on POSIX only: " + dir);
+#endif
     const std::string ec = "-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
     run("printf 'subjectAltName=DNS:other.example\\n' > " + dir + "/ext.cnf");
     for (const std::string ca : {"ca", "rogueca"}) {
@@ -203,5 +169,3 @@ inline void makeCertificates(const std::string& dir) {
 }
 
 }  // namespace orv::test
-
-#endif

@@ -3,10 +3,10 @@
 
     loopback_servers.py origin [CERT KEY]   HTTP (or HTTPS with CERT and KEY)
     loopback_servers.py proxy ORIGIN_PORT   forwarding proxy to 127.0.0.1:ORIGIN_PORT
-    loopback_servers.py silent              accepts connections and never answers
 
 Each binds 127.0.0.1 on a port the system picks, prints "PORT <n>" on one
-line once it accepts connections, and serves until it is terminated.
+line once it accepts connections, and serves until it is terminated or its
+parent process ends.
 
 Origin paths:
     /bytes/N      N bytes, byte i being i % 256, with a Content-Length
@@ -16,8 +16,10 @@ Origin paths:
     /short        announces 10000 bytes, sends 5000, closes the connection
     /redirect     302 to /bytes/10
     /stall        announces 10000 bytes, sends 5000, then neither sends nor closes
+    /silent       never answers
 """
 import http.server
+import os
 import socket
 import socketserver
 import ssl
@@ -25,14 +27,7 @@ import sys
 import threading
 import time
 
-PATTERN = bytes(i % 256 for i in range(256)) * 256  # 64 KiB, whole cycles
-
-
-def pattern_chunks(n):
-    while n > 0:
-        piece = PATTERN[: min(n, len(PATTERN))]
-        n -= len(piece)
-        yield piece
+PATTERN = bytes(range(256)) * 256  # 64 KiB, whole cycles
 
 
 class Origin(http.server.BaseHTTPRequestHandler):
@@ -41,55 +36,45 @@ class Origin(http.server.BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
-    def send_body(self, status, body, content_type="application/octet-stream"):
+    def send_body(self, status, body, length=None):
         self.send_response(status)
-        self.send_header("Content-Type", content_type)
-        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Content-Length", str(len(body) if length is None else length))
         self.end_headers()
         self.wfile.write(body)
 
     def do_GET(self):
-        parts = self.path.split("/")
-        if len(parts) == 3 and parts[1] == "bytes" and parts[2].isdigit():
-            n = int(parts[2])
-            self.send_response(200)
-            self.send_header("Content-Type", "application/octet-stream")
-            self.send_header("Content-Length", str(n))
-            self.end_headers()
-            for piece in pattern_chunks(n):
-                self.wfile.write(piece)
-        elif len(parts) == 3 and parts[1] == "chunked" and parts[2].isdigit():
-            n = int(parts[2])
+        kind, _, n = self.path[1:].partition("/")
+        if kind in ("bytes", "chunked") and n.isdigit():
+            data = (PATTERN * (int(n) // len(PATTERN) + 1))[: int(n)]
+            if kind == "bytes":
+                return self.send_body(200, data)
             self.send_response(200)
             self.send_header("Transfer-Encoding", "chunked")
             self.end_headers()
-            data = b"".join(pattern_chunks(n))
             for i in range(0, len(data), 1000):
                 piece = data[i : i + 1000]
                 self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
             self.wfile.write(b"0\r\n\r\n")
         elif self.path == "/status/404":
-            self.send_body(404, b"missing page", "text/plain")
+            self.send_body(404, b"missing page")
         elif self.path == "/headers":
-            text = self.requestline + "\r\n" + str(self.headers)
-            self.send_body(200, text.encode("latin-1"), "text/plain")
+            self.send_body(200, (self.requestline + "\r\n" + str(self.headers)).encode("latin-1"))
         elif self.path in ("/short", "/stall"):
-            self.send_response(200)
-            self.send_header("Content-Length", "10000")
-            self.end_headers()
-            self.wfile.write(PATTERN[:5000])
+            self.send_body(200, PATTERN[:5000], 10000)
             self.wfile.flush()
             if self.path == "/stall":
                 time.sleep(3600)  # the process ends first
             self.close_connection = True
             self.connection.shutdown(socket.SHUT_RDWR)
+        elif self.path == "/silent":
+            time.sleep(3600)  # the process ends first
         elif self.path == "/redirect":
             self.send_response(302)
             self.send_header("Location", "/bytes/10")
             self.send_header("Content-Length", "0")
             self.end_headers()
         else:
-            self.send_body(400, b"unknown path", "text/plain")
+            self.send_body(400, b"unknown path")
 
 
 class Proxy(socketserver.BaseRequestHandler):
@@ -127,13 +112,6 @@ class Proxy(socketserver.BaseRequestHandler):
                 self.request.sendall(data)
 
 
-class Silent(socketserver.BaseRequestHandler):
-    """Holds the connection open and never reads or writes."""
-
-    def handle(self):
-        time.sleep(3600)  # the process ends first
-
-
 class Server(socketserver.ThreadingTCPServer):
     daemon_threads = True
     allow_reuse_address = True
@@ -146,26 +124,12 @@ def main():
     mode = sys.argv[1]
     if mode == "origin":
         server = Server(("127.0.0.1", 0), Origin)
-        if len(sys.argv) == 4:
+        if len(sys.argv) == 4:  # TLS, its handshake in the request's thread at the first read
             context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
             context.load_cert_chain(sys.argv[2], sys.argv[3])
             server.socket = context.wrap_socket(
                 server.socket, server_side=True, do_handshake_on_connect=False
             )
-            # The handshake runs in the request's thread, not in accept.
-            base_setup = Origin.setup
-
-            def setup(self):
-                try:
-                    self.request.do_handshake()
-                except (ssl.SSLError, OSError):
-                    self.request.close()
-                    raise
-                base_setup(self)
-
-            Origin.setup = setup
-    elif mode == "silent":
-        server = Server(("127.0.0.1", 0), Silent)
     elif mode == "proxy":
         Proxy.origin_port = int(sys.argv[2])
         server = Server(("127.0.0.1", 0), Proxy)
@@ -173,10 +137,9 @@ def main():
         sys.exit("unknown mode " + mode)
     print("PORT", server.server_address[1], flush=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
-    try:
-        sys.stdin.read()  # ends when the test closes our input or exits
-    finally:
-        server.shutdown()
+    parent = os.getppid()
+    while os.getppid() == parent:  # never outlives the tests
+        time.sleep(0.5)
 
 
 if __name__ == "__main__":
