@@ -29,16 +29,6 @@ ToolRun orv(const std::string& args, const std::string& input = "") {
     return {r.exitCode, r.output, test::readBytes(errFile)};
 }
 
-TEST(OrvTool, CallPrintsResultAndArgumentsAfterTheCall) {
-    ToolRun r = orv("call ErrInfo.getInfo :empty :empty :empty :empty str:long:1");
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out,
-              "{\"result\":{\"type\":\"Long\",\"value\":0},\"args\":["
-              "{\"type\":\"Long\",\"value\":0},{\"type\":\"String\",\"value\":\"\"},"
-              "{\"type\":\"Long\",\"value\":0},{\"type\":\"String\",\"value\":\"\"},"
-              "{\"type\":\"String\",\"value\":\"\"}]}\n");
-}
-
 // Exit codes: 0 done, 1 a run-time error or a name that is not there, 2 a
 // usage error. Errors go to standard output as JSON; mistakes get a message
 // on standard error that names the problem.
@@ -51,6 +41,13 @@ TEST(OrvTool, ExitCodesAndMessages) {
         const char* out;  // expected standard output, or null
         const char* err;  // expected within standard error, or null
     } cases[] = {
+        // The result, then every argument after the call.
+        {"call ErrInfo.getInfo :empty :empty :empty :empty str:long:1", "", 0,
+         "{\"result\":{\"type\":\"Long\",\"value\":0},\"args\":["
+         "{\"type\":\"Long\",\"value\":0},{\"type\":\"String\",\"value\":\"\"},"
+         "{\"type\":\"Long\",\"value\":0},{\"type\":\"String\",\"value\":\"\"},"
+         "{\"type\":\"String\",\"value\":\"\"}]}\n",
+         nullptr},
         {"call errinfo.ISSUCCESS", "", 0,
          "{\"result\":{\"type\":\"Boolean\",\"value\":true},\"args\":[]}\n", nullptr},
         {"call ErrInfo.ErrInfo abc d 1 loc", "", 1,
@@ -234,24 +231,23 @@ TEST(OrvTool, ExampleScriptRuns) {
     EXPECT_EQ(r.out.find("\"error\""), std::string::npos) << r.out;
 }
 
+// Members with their kinds and parameters; enumerations and records too,
+// each also by its name.
 TEST(OrvTool, ListShowsSlotsKindsAndParameters) {
-    ToolRun r = orv("list ErrInfo");
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_NE(r.out.find("property get"), std::string::npos);
-    EXPECT_NE(r.out.find("Optional ByVal sErrLogName As Variant"), std::string::npos);
-    ToolRun all = orv("list");
-    EXPECT_NE(all.out.find("class NxGlobal  (a name clients may refer to: no members, not "
-                           "creatable)"),
-              std::string::npos);
-    // Enumerations and records are listed too, and each one by its name.
-    EXPECT_NE(all.out.find("\nenumeration typeOutputReport  ("), std::string::npos);
-    EXPECT_NE(all.out.find("\nrecord SYSTEMTIME  ("), std::string::npos);
-    ToolRun engines = orv("list typedatabaseengine");
-    EXPECT_EQ(engines.exitCode, 0);
-    EXPECT_NE(engines.out.find("\n  dbengineORACLE     1\n  dbengineMSACCESS   2\n"
-                               "  dbengineSQLSERVER  3\n"),
-              std::string::npos)
-        << engines.out;
+    const std::pair<const char*, const char*> cases[] = {
+        {"list ErrInfo", "property get"},
+        {"list ErrInfo", "Optional ByVal sErrLogName As Variant"},
+        {"list", "class NxGlobal  (a name clients may refer to: no members, not creatable)"},
+        {"list", "\nenumeration typeOutputReport  ("},
+        {"list", "\nrecord SYSTEMTIME  ("},
+        {"list typedatabaseengine",
+         "\n  dbengineORACLE     1\n  dbengineMSACCESS   2\n  dbengineSQLSERVER  3\n"},
+    };
+    for (const auto& [args, part] : cases) {
+        ToolRun r = orv(args);
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_NE(r.out.find(part), std::string::npos) << args << "\n" << r.out;
+    }
 }
 
 }  // namespace
