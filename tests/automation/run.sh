@@ -139,8 +139,7 @@ run_checked() {
 }
 
 run_suite() { # DLL BITS COMPILER
-    local dll=$1 bits=$2 regsvr32="$SYS\\regsvr32.exe" client="$base/compiled_client_$2.exe"
-    local user='HKCU\Software\Classes' key
+    local dll=$1 bits=$2 regsvr32="$SYS\\regsvr32.exe" client="$base/compiled_client_$2.exe" key mode
     echo "== $bits: $dll"
     if [ ! -f "$client" ] || [ "$here/compiled_client.cpp" -nt "$client" ]; then
         "$3" -std=c++20 -O1 -Wall -Wextra -Werror -static -o "$client" \
@@ -157,26 +156,27 @@ run_suite() { # DLL BITS COMPILER
     ORV_LOG=$(winpath "$run/$bits/log")
     wreg add 'HKLM\SOFTWARE\VELN\LogSystem' /v Path /t REG_SZ /d "$ORV_LOG" /f >/dev/null ||
         fail "reg add $VIEW of the log folder"
-    "$WINE" "$regsvr32" /s "$(winpath "$dll")" || { fail "regsvr32 $dll"; return; }
-    check_registered "$dll" "$bits" HKCR
-    run_checked automation.vbs env ORV_WORK="$(winpath "$run/$bits/work")" \
-        "$WINE" "$SYS\\cscript.exe" //nologo "$(winpath "$here/automation.vbs")"
-    [ -f "$client" ] &&
-        run_checked compiled_client env ORV_WORK="$(winpath "$run/$bits/client")" "$WINE" "$client"
-    "$WINE" "$regsvr32" /u /s "$(winpath "$dll")" || fail "regsvr32 /u $dll"
-    check_unregistered HKCR
-
     # Registration for the user writes HKCU only (which Wine does not merge
     # into HKCR, so nothing is created from it).
-    if "$WINE" "$regsvr32" /s /n /i:user "$(winpath "$dll")"; then
-        check_registered "$dll" "$bits" "$user"
-        regexists 'HKCR\orvcommon.ErrInfo' && fail "per-user registration wrote HKLM"
-        echo "registration for the user: checked"
-    else
-        fail "regsvr32 /n /i:user $dll"
-    fi
-    "$WINE" "$regsvr32" /u /s /n /i:user "$(winpath "$dll")" || fail "regsvr32 /u /n /i:user $dll"
-    check_unregistered "$user"
+    for mode in machine user; do
+        local flags=() k=HKCR
+        [ $mode = user ] && flags=(/n /i:user) k='HKCU\Software\Classes'
+        if ! "$WINE" "$regsvr32" /s "${flags[@]}" "$(winpath "$dll")"; then
+            fail "regsvr32 ${flags[*]} $dll"
+            continue
+        fi
+        check_registered "$dll" "$bits" "$k"
+        if [ $mode = machine ]; then
+            run_checked automation.vbs env ORV_WORK="$(winpath "$run/$bits/work")" \
+                "$WINE" "$SYS\\cscript.exe" //nologo "$(winpath "$here/automation.vbs")"
+            [ -f "$client" ] && run_checked compiled_client \
+                env ORV_WORK="$(winpath "$run/$bits/client")" "$WINE" "$client"
+        else
+            regexists 'HKCR\orvcommon.ErrInfo' && fail "per-user registration wrote HKLM"
+        fi
+        "$WINE" "$regsvr32" /u /s "${flags[@]}" "$(winpath "$dll")" || fail "regsvr32 /u ${flags[*]} $dll"
+        check_unregistered "$k"
+    done
 }
 
 run_suite "$dll" win64 x86_64-w64-mingw32-g++-posix
