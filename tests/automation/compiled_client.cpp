@@ -151,16 +151,14 @@ SAFEARRAY* strings(std::vector<SAFEARRAYBOUND> bounds,
 std::wstring shown(SAFEARRAY* sa) {
     if (!sa) return L"<null>";
     std::wstring s;
-    for (UINT d = 1; d <= SafeArrayGetDim(sa); ++d) {
-        LONG lo = 0, hi = 0;
+    LONG lo = 0, hi = -1;
+    const UINT dims = SafeArrayGetDim(sa);
+    for (UINT d = 1; d <= dims; ++d) {
         SafeArrayGetLBound(sa, d, &lo);
         SafeArrayGetUBound(sa, d, &hi);
         s += (d > 1 ? L"," : L"") + std::to_wstring(lo) + L".." + std::to_wstring(hi);
     }
-    LONG lo = 0, hi = -1;
-    SafeArrayGetLBound(sa, 1, &lo);
-    SafeArrayGetUBound(sa, 1, &hi);
-    for (LONG i = lo; SafeArrayGetDim(sa) == 1 && i <= hi; ++i) {
+    for (LONG i = lo; dims == 1 && i <= hi; ++i) {
         BSTR b = nullptr;
         SafeArrayGetElement(sa, &i, &b);
         s += L"|" + str(b);
@@ -264,10 +262,9 @@ void fileUtility() {
 
     // A byte string of odd length keeps every byte.
     const std::wstring three = work + L"\\three.bin";
-    HANDLE h = CreateFileW(three.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(h, "\x00\xff\x41", 3, &written, nullptr);
-    CloseHandle(h);
+    std::FILE* out = _wfopen(three.c_str(), L"wb");
+    std::fwrite("\x00\xff\x41", 1, 3, out);
+    std::fclose(out);
     VARIANT bytes;
     VariantInit(&bytes);
     run(f, L"readBinaryFile", {bstr(text(three)), ref(VT_VARIANT, &bytes)});
