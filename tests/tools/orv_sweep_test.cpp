@@ -1,9 +1,8 @@
-// Every member of every published class (what `orv list` shows), called the
-// way `orv run` calls it, with arguments no caller should send: wrong types,
-// values at the ends of their ranges, arrays whose bounds overflow, ragged and
-// three-dimensional tables, arrays nested in arrays. Each call may be refused
-// (a usage error), raise a run-time error or return; none may crash, hang (the
-// test's time limit) or let anything but a run-time error escape.
+// Every member of every published class called the way `orv run` calls it,
+// with arguments no caller should send (wrong types, range ends, overflowing
+// bounds, ragged, three-dimensional and nested arrays): each call may be
+// refused, raise a run-time error or return; none may crash, hang or let
+// anything else escape.
 #include <gtest/gtest.h>
 
 #include <algorithm>
