@@ -71,7 +71,8 @@ TEST(RegTool, AddQueryAndDeleteValuesOfEveryType) {
         EXPECT_TRUE(contains(q.out, r.shown + "\n")) << r.shown << "\n" << q.out;
 
     ToolRun one = reg(box, {"query", key, "/v", "trace"});
-    EXPECT_EQ(one.out, "\nHKEY_LOCAL_MACHINE\\SOFTWARE\\VELN\\LogSystem\n    Trace    REG_DWORD    0x3\n\n");
+    EXPECT_EQ(one.out,
+              "\nHKEY_LOCAL_MACHINE\\SOFTWARE\\VELN\\LogSystem\n    Trace    REG_DWORD    0x3\n\n");
 
     // Recursive query from above, and the subkey listing without /s.
     ToolRun tree = reg(box, {"query", "HKLM\\SOFTWARE", "/s"});
