@@ -78,15 +78,13 @@ Dim p, tr, sw
 sh.RegWrite "HKLM\SOFTWARE\VELN\LogSystem\Trace", 3, "REG_DWORD"
 Check "settings of this view", e.getInfoForLogSystem(p, tr, sw) & "|" & p & "|" & tr & "|" & TypeName(tr) & "|" & TypeName(sw), "True|" & logDir & "\|3|Integer|Long"
 
-' --- FileUtility: a property put, arrays and an Integer by reference
-Dim f, path, rows, nRows, tbl(2, 2), back, nLines, nf
+' --- FileUtility: a property put, a table and an Integer by reference
+Dim f, path, tbl(2, 2), back, nLines, nf
 Set f = CreateObject("orvcommon.FileUtility")
 f.utcoffset = 40000
 CheckErr "property out of range", 6, "Overflow"
 path = fso.BuildPath(work, "a.txt")
 Set r = f.writeFile(path, 0, "a" & vbCrLf & "b")
-Set r = f.readAndLoadInArrayByCRLF(path, rows, nRows)
-Check "array by reference, from 1", LBound(rows) & ".." & UBound(rows) & "|" & nRows & "|" & rows(2), "1..2|2|b"
 nf = -1
 Set r = f.numFileInDir(work & "\*.txt", nf)
 Check "Integer by reference", nf & " " & TypeName(nf), "1 Integer"
