@@ -10,37 +10,28 @@ Set sh = CreateObject("WScript.Shell")
 work = sh.Environment("PROCESS")("ORV_WORK")
 logDir = sh.Environment("PROCESS")("ORV_LOG")
 
-' A call that raised where none was expected fails the next check.
-Sub Check(name, actual, expected)
-  Dim ok
-  checks = checks + 1
-  If Err.Number <> 0 Then
-    failures = failures + 1
-    WScript.Echo "FAIL " & name & ": unexpected error " & Err.Number & " " & Err.Description
-    Err.Clear
-    Exit Sub
-  End If
-  If IsNull(expected) Or IsNull(actual) Then
-    ok = IsNull(expected) And IsNull(actual)
-  Else
-    ok = (actual = expected)
-  End If
-  If Not ok Then
-    failures = failures + 1
-    WScript.Echo "FAIL " & name & ": got [" & actual & "] expected [" & expected & "]"
-  End If
+Sub Fail(text)
+  failures = failures + 1
+  WScript.Echo "FAIL " & text
 End Sub
 
-' The run-time error the last call raised, then cleared. Without a
-' description it is the script host's or the object system's own error.
-Sub CheckErr(name, number, description)
-  Dim ok
+' A call that raised where none was expected fails the next check.
+Sub Check(name, actual, expected)
   checks = checks + 1
-  ok = (Err.Number = number)
-  If description <> "" Then ok = ok And Err.Description = description And Err.Source = "orvcommon"
-  If Not ok Then
-    failures = failures + 1
-    WScript.Echo "FAIL " & name & ": got error " & Err.Number & " [" & Err.Description & "] from [" & Err.Source & "], expected " & number & " [" & description & "]"
+  If Err.Number <> 0 Then
+    Fail name & ": unexpected error " & Err.Number & " " & Err.Description
+  ElseIf IsNull(actual) Or actual <> expected Then
+    Fail name & ": got [" & actual & "] expected [" & expected & "]"
+  End If
+  Err.Clear
+End Sub
+
+' The error the last call raised, then cleared. Without a description it is
+' the script host's or the object system's own.
+Sub CheckErr(name, number, description)
+  checks = checks + 1
+  If Err.Number <> number Or (description <> "" And (Err.Description <> description Or Err.Source <> "orvcommon")) Then
+    Fail name & ": got error " & Err.Number & " [" & Err.Description & "] from [" & Err.Source & "], expected " & number & " [" & description & "]"
   End If
   Err.Clear
 End Sub
@@ -48,39 +39,28 @@ End Sub
 On Error Resume Next
 Dim r, x
 
-' --- ErrInfo: both ProgIDs, the arguments in their order, the property types
+' --- ErrInfo: both ProgIDs, Variants by reference, a record as an array
 Dim e, e1
 Set e = CreateObject("orvcommon.ErrInfo")
 Set e1 = CreateObject("orvcommon.ErrInfo.1")
 Check "created by the versioned ProgID", e1.typeInfo, 0
 Set x = CreateObject("orvcommon.NxGlobal")
 CheckErr "NxGlobal is not creatable", 429, ""
-r = e.ErrInfo(53, "File not found", 1, "readFile", "cls", "proc", "step")
-Check "fill status", r, 0
-Check "arguments in their order", e.numberInfo & "|" & e.descriptionInfo & "|" & e.typeInfo & "|" & e.locationInfo & "|" & e.classInfo & "|" & e.processInfo & "|" & e.stepInfo, "53|File not found|1|readFile|cls|proc|step"
-Check "property types", TypeName(e.numberInfo) & " " & TypeName(e.typeInfo) & " " & TypeName(e.isSuccess()) & " " & TypeName(e.descriptionInfo), "Long Integer Boolean String"
 
-' getInfo writes into the caller's variables, in the declared types; the
-' optionals may be left out.
+' getInfo writes into the script's variables, in the declared types.
 Dim n, d, t, l, oc, op, os
 r = e.ErrInfo(-5, "desc", -1, "loc", "c", "p", 7)
-n = Empty : d = Empty : t = Empty : l = Empty
 r = e.getInfo(n, d, t, l, oc, op, os)
 Check "getInfo written back", n & "|" & d & "|" & t & "|" & l & "|" & oc & "|" & op & "|" & os, "-5|desc|-1|loc|c|p|7"
 Check "getInfo types (an enumeration is a Long)", TypeName(n) & " " & TypeName(t) & " " & TypeName(os), "Long Long String"
-n = 99
-r = e.getInfo(n, d, t, l)
-Check "getInfo without optionals", n, -5
 
-' A record passed as an array of its seven fields; clone stores a new object
-' in the caller's object variable.
+' clone stores a new object in the caller's object variable.
 Dim copy, ret
 r = e.ErrInfoNew(Array("2.5", "rec", 2, "loc", Empty, Empty, Empty))
 Check "record as an array", r & "|" & e.numberInfo & "|" & e.descriptionInfo, "0|2|rec"
 Set copy = e1
 Set ret = e.clone(copy)
-Check "clone writes a new object back", (copy Is e1) & "|" & copy.descriptionInfo & "|" & e1.descriptionInfo, "False|rec|"
-Check "clone result is an object", ret.typeInfo, 4
+Check "clone writes a new object back", (copy Is e1) & "|" & copy.descriptionInfo & "|" & ret.typeInfo, "False|rec|4"
 
 ' Run-time errors: the library's with its source, the dispatcher's own.
 r = e.ErrInfo(9, "nine", 70000, "never")
@@ -96,24 +76,15 @@ CheckErr "missing required argument", 449, ""
 ' run.sh points the log folder at ORV_LOG.
 Dim p, tr, sw
 sh.RegWrite "HKLM\SOFTWARE\VELN\LogSystem\Trace", 3, "REG_DWORD"
-Check "settings read", e.getInfoForLogSystem(p, tr, sw), True
-Check "settings of this view", p & "|" & tr & "|" & TypeName(tr) & "|" & TypeName(sw), logDir & "\|3|Integer|Long"
+Check "settings of this view", e.getInfoForLogSystem(p, tr, sw) & "|" & p & "|" & tr & "|" & TypeName(tr) & "|" & TypeName(sw), "True|" & logDir & "\|3|Integer|Long"
 
-' --- FileUtility: an Integer property, Strings, Integers and arrays by reference
-Dim f, path, txt, rows, nRows, tbl(2, 2), back, nLines, nf
+' --- FileUtility: a property put, a table and an Integer by reference
+Dim f, path, tbl(2, 2), back, nLines, nf
 Set f = CreateObject("orvcommon.FileUtility")
-f.utcoffset = 90
-Check "Integer property", f.utcoffset & " " & TypeName(f.utcoffset), "90 Integer"
 f.utcoffset = 40000
 CheckErr "property out of range", 6, "Overflow"
 path = fso.BuildPath(work, "a.txt")
 Set r = f.writeFile(path, 0, "a" & vbCrLf & "b")
-Check "result object", r.numberInfo & "|" & r.locationInfo & "|" & r.classInfo, "0|writeFile|FileUtility"
-txt = "old"
-Set r = f.readFile(path, txt)
-Check "String by reference", txt, "a" & vbCrLf & "b" & vbCrLf
-Set r = f.readAndLoadInArrayByCRLF(path, rows, nRows)
-Check "array by reference, from 1", LBound(rows) & ".." & UBound(rows) & "|" & nRows & "|" & rows(2), "1..2|2|b"
 nf = -1
 Set r = f.numFileInDir(work & "\*.txt", nf)
 Check "Integer by reference", nf & " " & TypeName(nf), "1 Integer"
@@ -129,59 +100,43 @@ Check "table back", LBound(back, 1) & ".." & UBound(back, 1) & "," & LBound(back
 ' --- Funzioni: Boolean, Date and Currency values, Variant arrays in place
 Dim fz, v, s, fa(3), cnt, pdf
 Set fz = CreateObject("orvcommon.Funzioni")
-Check "Boolean result", fz.isDateYYYYMMDD("20240229") & " " & TypeName(fz.isDateYYYYMMDD("20230229")), "True Boolean"
 Check "Date argument", fz.getDayNumberFromDate(DateSerial(2024, 1, 7)), 1
-Check "Boolean argument", fz.getBool2Xml(True) & " " & TypeName(fz.getBool2Xml(True)), "1 Integer"
-Check "Currency argument", fz.getNumber2Xml(CCur(2.5)) & " " & TypeName(fz.getNumber2Xml(CCur(2.5))), "2 Long"
+Check "Boolean argument", fz.getBool2Xml(True), 1
+Check "Currency argument", fz.getNumber2Xml(CCur(2.5)), 2
 v = 12.5
-Check "Double by reference", fz.getNumberForDB(1, v), "12.5"
-Check "written back as text", TypeName(v) & " " & v, "String 12.5"
+Check "Double by reference", fz.getNumberForDB(1, v) & "|" & TypeName(v) & " " & v, "12.5|String 12.5"
 s = Array("keep", "b", "a", "C")
 Set r = fz.quickSortArray(s, 1, 3, 1, 1, False)
 Check "Variant array sorted in place", s(0) & s(1) & s(2) & s(3) & "|" & LBound(s) & UBound(s), "keepabC|03"
-cnt = Empty
 Set r = fz.getValueFromCsvString("a;""b;c""", fa, cnt)
 Check "fixed array filled", cnt & " " & TypeName(cnt) & "|" & fa(1) & "|" & fa(2) & "|" & UBound(fa), "2 Long|a|b;c|3"
 ' The PDF engine is found beside the server DLL, not beside the host program.
-pdf = "kept"
 Set r = fz.createPdfStream("TEXT 10 20 ""x""", pdf)
 Check "byte string from the engine", r.numberInfo & "|" & (Len(pdf) > 100), "0|True"
 
-' --- RegistryUtility: three Strings back, the same registry view as the host
+' --- RegistryUtility: the same registry view as the host
 Const HKLM = &H80000002
-Dim g, db, usr, pw, root, key
+Dim g, root, key
 Set g = CreateObject("orvcommon.RegistryUtility")
 Set r = g.saveInfoForConnection("OrvAutomationTest", "db", "user", "pw")
 Check "what the script host reads", sh.RegRead("HKLM\SOFTWARE\OrvAutomationTest\DbAccess\connectionUser"), "user"
-db = Empty : usr = Empty : pw = Empty
-Set r = g.getInfoForConnection("OrvAutomationTest", db, usr, pw)
-Check "three Strings by reference", db & "|" & usr & "|" & pw & "|" & TypeName(usr), "db|user|pw|String"
 root = HKLM : key = "SOFTWARE\VELN\LogSystem"
-Check "a value the script host wrote", g.getKeyValue(root, key, "Trace"), "&h3"
-Check "by-reference inputs unchanged", root & "|" & key, HKLM & "|SOFTWARE\VELN\LogSystem"
+Check "a value the script host wrote", g.getKeyValue(root, key, "Trace") & "|" & root & "|" & key, "&h3|" & HKLM & "|SOFTWARE\VELN\LogSystem"
 
 ' --- NxInet: a handle by reference, optionals left out in the middle
 Dim ni, hs, h2
 Set ni = CreateObject("orvcommon.NxInet")
-hs = Empty
 Set r = ni.IOpen(hs)
 Check "handle by reference", (hs > 0) & " " & TypeName(hs), "True Long"
-Check "close", ni.IClose(hs), 0
 Set r = ni.IOpenExtended(h2, "agent", 0, , , 0)
 Check "optionals left out in the middle", (h2 > 0) & " " & r.isSuccess(), "True True"
-r = ni.IClose(h2)
+r = ni.IClose(hs) + ni.IClose(h2)
 
-' --- Reporting: a Long property, a String by reference, a Double argument
+' --- Reporting: a String by reference
 Dim rep
 Set rep = CreateObject("orvcommon.Reporting")
-rep.outputMode = 2
-Check "Long property", rep.outputMode & " " & TypeName(rep.outputMode), "2 Long"
-rep.outputMode = 0
 s = "the quick brown fox"
-Check "first line back", rep.formattaStringa(s, 10), "the quick"
-Check "the rest by reference", s, "brown fox"
-rep.prtBox "a", 3, 10, 5, 0
-CheckErr "coordinate that is not a number", 13, "Type mismatch"
+Check "first line back, the rest by reference", rep.formattaStringa(s, 10) & "|" & s, "the quick|brown fox"
 
 If failures = 0 Then
   WScript.Echo "PASS " & checks

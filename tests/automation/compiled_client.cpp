@@ -1,12 +1,8 @@
-// A compiled automation client: it creates the server's classes by ProgID
-// and calls them through IDispatch::Invoke the way compiled programs do,
-// with typed by-reference arguments (VT_BYREF|VT_I4, VT_I2, VT_BSTR, VT_R8,
-// VT_DISPATCH, typed arrays with odd bounds) next to VT_BYREF|VT_VARIANT,
-// omitted optionals, a structError record through the type library's
-// IRecordInfo and a byte string of odd length. What the operations compute
-// is checked by the C++ suite. It prints "PASS n" or "FAIL n" last and
-// returns the failure count; run.sh builds it and runs it with ORV_WORK (a
-// scratch folder) set.
+// A compiled automation client: creates the server's classes by ProgID and
+// calls them through IDispatch::Invoke with typed by-reference arguments,
+// omitted optionals, a structError record and a byte string of odd length
+// (README.md). It prints "PASS n" or "FAIL n" last and returns the failure
+// count.
 #include <windows.h>
 
 #include <oleauto.h>
@@ -81,9 +77,9 @@ VARIANT ref(VARTYPE type, void* p) {
 }
 
 // Calls a member by name with the arguments in their natural order (Invoke
-// takes them last first). `out` receives the result, `ex` the exception.
+// takes them last first); `out` receives the result.
 HRESULT call(IDispatch* d, const wchar_t* name, std::vector<VARIANT> args, VARIANT* out = nullptr,
-             WORD flags = DISPATCH_METHOD, EXCEPINFO* ex = nullptr) {
+             WORD flags = DISPATCH_METHOD) {
     DISPID id = 0;
     LPOLESTR n = const_cast<LPOLESTR>(name);
     HRESULT hr = d->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id);
@@ -92,16 +88,14 @@ HRESULT call(IDispatch* d, const wchar_t* name, std::vector<VARIANT> args, VARIA
     DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
     VARIANT ignored;
     VariantInit(&ignored);
-    EXCEPINFO local{};
+    EXCEPINFO ex{};
     UINT badArg = 0;
-    hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, out ? out : &ignored,
-                   ex ? ex : &local, &badArg);
+    hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, out ? out : &ignored, &ex,
+                   &badArg);
     VariantClear(&ignored);
-    if (!ex) {
-        SysFreeString(local.bstrSource);
-        SysFreeString(local.bstrDescription);
-        SysFreeString(local.bstrHelpFile);
-    }
+    SysFreeString(ex.bstrSource);
+    SysFreeString(ex.bstrDescription);
+    SysFreeString(ex.bstrHelpFile);
     return hr;
 }
 
@@ -157,16 +151,14 @@ SAFEARRAY* strings(std::vector<SAFEARRAYBOUND> bounds,
 std::wstring shown(SAFEARRAY* sa) {
     if (!sa) return L"<null>";
     std::wstring s;
-    for (UINT d = 1; d <= SafeArrayGetDim(sa); ++d) {
-        LONG lo = 0, hi = 0;
+    LONG lo = 0, hi = -1;
+    const UINT dims = SafeArrayGetDim(sa);
+    for (UINT d = 1; d <= dims; ++d) {
         SafeArrayGetLBound(sa, d, &lo);
         SafeArrayGetUBound(sa, d, &hi);
         s += (d > 1 ? L"," : L"") + std::to_wstring(lo) + L".." + std::to_wstring(hi);
     }
-    LONG lo = 0, hi = -1;
-    SafeArrayGetLBound(sa, 1, &lo);
-    SafeArrayGetUBound(sa, 1, &hi);
-    for (LONG i = lo; SafeArrayGetDim(sa) == 1 && i <= hi; ++i) {
+    for (LONG i = lo; dims == 1 && i <= hi; ++i) {
         BSTR b = nullptr;
         SafeArrayGetElement(sa, &i, &b);
         s += L"|" + str(b);
@@ -254,15 +246,10 @@ void fileUtility() {
     const std::wstring work = _wgetenv(L"ORV_WORK") ? _wgetenv(L"ORV_WORK") : L"";
     BSTR a = text(work + L"\\a.txt");
     run(f, L"writeFile", {bstr(a), i4(0), bstr(text(L"abc"))});
-    run(f, L"writeFile", {bstr(text(work + L"\\b.txt")), i4(0), bstr(text(L"abc"))});
 
     SHORT count = -1;
     run(f, L"numFileInDir", {bstr(text(work + L"\\*.txt")), ref(VT_I2, &count)});
-    check("file count into a short", count, 2);
-    BSTR content = SysAllocString(L"old");
-    run(f, L"readFile", {bstr(a), ref(VT_BSTR, &content)});
-    owned.push_back(content);
-    check("text into a BSTR", str(content), L"abc\r\n");
+    check("file count into a short", count, 1);
 
     // Lines into the client's own array of strings, indexed from 1.
     SAFEARRAY* rows = nullptr;
@@ -275,10 +262,9 @@ void fileUtility() {
 
     // A byte string of odd length keeps every byte.
     const std::wstring three = work + L"\\three.bin";
-    HANDLE h = CreateFileW(three.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(h, "\x00\xff\x41", 3, &written, nullptr);
-    CloseHandle(h);
+    std::FILE* out = _wfopen(three.c_str(), L"wb");
+    std::fwrite("\x00\xff\x41", 1, 3, out);
+    std::fclose(out);
     VARIANT bytes;
     VariantInit(&bytes);
     run(f, L"readBinaryFile", {bstr(text(three)), ref(VT_VARIANT, &bytes)});

@@ -28,9 +28,7 @@ inline void unsetEnv(const char* name) {
 #endif
 }
 
-// True inside Wine, which passes the variables of the Linux side through.
-// Wine keeps the archive bit on every regular file and hides every dot-name,
-// whatever a program sets.
+// True inside Wine (which passes the Linux side's variables through).
 inline bool underWine() {
     return std::getenv("WINEPREFIX") != nullptr || std::getenv("WINELOADER") != nullptr;
 }
@@ -55,23 +53,20 @@ class ScopedEnv {
   public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
-        if (value) {
-            setEnv(name, value);
-        } else {
-            unsetEnv(name);
-        }
+        set(value);
     }
-    ~ScopedEnv() {
-        if (old_) {
-            setEnv(name_.c_str(), *old_);
-        } else {
-            unsetEnv(name_.c_str());
-        }
-    }
+    ~ScopedEnv() { set(old_ ? old_->c_str() : nullptr); }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
   private:
+    void set(const char* value) {
+        if (value) {
+            setEnv(name_.c_str(), value);
+        } else {
+            unsetEnv(name_.c_str());
+        }
+    }
     std::string name_;
     std::optional<std::string> old_;
 };

@@ -1,9 +1,8 @@
-// Every member of every published class (what `orv list` shows), called the
-// way `orv run` calls it, with arguments no caller should send: wrong types,
-// values at the ends of their ranges, arrays whose bounds overflow, ragged and
-// three-dimensional tables, arrays nested in arrays. Each call may be refused
-// (a usage error), raise a run-time error or return; none may crash, hang (the
-// test's time limit) or let anything but a run-time error escape.
+// Every member of every published class called the way `orv run` calls it,
+// with arguments no caller should send (wrong types, range ends, overflowing
+// bounds, ragged, three-dimensional and nested arrays): each call may be
+// refused, raise a run-time error or return; none may crash, hang or let
+// anything else escape.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -86,57 +85,21 @@ json plausible(const server::Type& t) {
     }
 }
 
-struct SweepCall {
-    const server::ClassInfo* cls;
-    const server::Member* member;
-    json args;  // a JSON array, as in a script line
-};
-
-// Each malformed value in each parameter (the others plausible), each in
-// every parameter at once, and the wrong numbers of arguments.
-std::vector<SweepCall> sweepCalls() {
-    const std::vector<json> bad = malformedValues();
-    std::vector<SweepCall> calls;
-    for (const server::ClassInfo* c : server::classes()) {
-        if (!c->creatable) continue;
-        for (const server::Member& m : c->members) {
-            auto add = [&](json args) { calls.push_back({c, &m, std::move(args)}); };
-            json base = json::array();
-            for (const server::Param& p : m.params)
-                base.push_back(plausible(p.type));
-            for (const json& value : bad) {
-                for (size_t i = 0; i < m.params.size(); ++i) {
-                    json args = base;
-                    args[i] = value;
-                    add(std::move(args));
-                }
-                add(json(std::vector<json>(std::max<size_t>(m.params.size(), 1), value)));
-            }
-            add(json::array());
-            json tooMany = base;
-            for (int i = 0; i < 3; ++i)
-                tooMany.push_back("extra");
-            add(std::move(tooMany));
-        }
-    }
-    return calls;
-}
-
 enum Outcome { kReturned, kRuntimeError, kRefused, kOtherException };
 
 // One call as `orv run` makes it: the values built from JSON, a fresh
 // object, the member invoked, the result and arguments turned back into
 // JSON for printing.
-Outcome runCall(const SweepCall& call) {
+Outcome runCall(const server::ClassInfo& cls, const server::Member& member, const json& args) {
     try {
         std::vector<Variant> values;
-        for (const json& a : call.args)
+        for (const json& a : args)
             values.push_back(tool::fromJson(a));
         std::vector<Variant*> ptrs;
         for (Variant& v : values)
             ptrs.push_back(&v);
-        ObjectRef object = server::createObject(Text(server::kLibraryName) + u"." + call.cls->name);
-        const Variant result = server::invoke(object, call.member->name, call.member->kind, ptrs);
+        ObjectRef object = server::createObject(Text(server::kLibraryName) + u"." + cls.name);
+        const Variant result = server::invoke(object, member.name, member.kind, ptrs);
         json shown = json::array();
         for (const Variant& v : values)
             shown.push_back(tool::toJson(v));
@@ -165,14 +128,38 @@ TEST(OrvSweep, MalformedArgumentsToEveryMemberNeverCrashOrHang) {
     const test::ScopedEnv display("DISPLAY", nullptr), png("ORV_PREVIEW_PNG", nullptr),
         proxy("http_proxy", nullptr);
 
+    // Each malformed value in each parameter (the others plausible), each in
+    // every parameter at once, and the wrong numbers of arguments.
     std::map<Outcome, int> outcomes;
-    for (const SweepCall& c : sweepCalls()) {
-        const Outcome o = runCall(c);
-        ++outcomes[o];
-        if (o == kOtherException) {
-            std::string args = c.args.dump(-1, ' ', false, json::error_handler_t::replace);
-            ADD_FAILURE() << "exception other than a run-time error: " << toUtf8(c.cls->name) << "."
-                          << toUtf8(c.member->name) << " " << args.substr(0, 160);
+    const std::vector<json> bad = malformedValues();
+    for (const server::ClassInfo* c : server::classes()) {
+        if (!c->creatable) continue;
+        for (const server::Member& m : c->members) {
+            auto run = [&](const json& args) {
+                const Outcome o = runCall(*c, m, args);
+                ++outcomes[o];
+                if (o != kOtherException) return;
+                ADD_FAILURE()
+                    << "exception other than a run-time error: " << toUtf8(c->name) << "."
+                    << toUtf8(m.name) << " "
+                    << args.dump(-1, ' ', false, json::error_handler_t::replace).substr(0, 160);
+            };
+            json base = json::array();
+            for (const server::Param& p : m.params)
+                base.push_back(plausible(p.type));
+            for (const json& value : bad) {
+                for (size_t i = 0; i < m.params.size(); ++i) {
+                    json args = base;
+                    args[i] = value;
+                    run(args);
+                }
+                run(json(std::vector<json>(std::max<size_t>(m.params.size(), 1), value)));
+            }
+            run(json::array());
+            json tooMany = base;
+            for (int i = 0; i < 3; ++i)
+                tooMany.push_back("extra");
+            run(tooMany);
         }
     }
     std::filesystem::current_path(cwd);

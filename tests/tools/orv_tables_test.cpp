@@ -55,23 +55,46 @@ json typed(const std::string& type, const json& value) {
     return json{{"type", type}, {"value", value}};
 }
 
-TEST(OrvTables, FileUtilityWriteThenReadWritesTheTextBack) {
+// One script through FileUtility, Funzioni and RegistryUtility: arguments
+// reaching their parameters, by-reference arguments written back into the
+// script's variables, properties and result objects.
+TEST(OrvTables, ScriptCallsReachTheirParametersAndWriteBack) {
     test::Sandbox box;
+    test::Sandbox::setDword(u"SOFTWARE\\VELN\\LogSystem", u"Trace", 26);
+    // The stand-in engine's "PDF" is its command file.
+    const test::ScopedEnv tmp("TMPDIR", box.dir().c_str()), engine("ORV_TVPDF", ORV_FAKE_ENGINE);
+    test::writeBytes(box.path("ok.cmd"), "OK");
     const std::string file = box.path("note.txt");
-    ToolOutput r = orv(box, "run -",
-                       make("FileUtility", "f") + call("f.writeFile", {file, 0, "abc"}) +
-                           call("f.readFile", {file, var("t")}) +
-                           "{\"set\":\"f.utcoffset\",\"value\":\"90\"}\n" +
-                           "{\"set\":\"f.daylightoffset\",\"value\":-2}\n" + call("f.utcoffset") +
-                           call("f.daylightoffset"));
+    ToolOutput r = orv(
+        box, "run -",
+        make("FileUtility", "f") + call("f.writeFile", {file, 0, "abc"}) +
+            call("f.readFile", {file, var("t")}) + "{\"set\":\"f.utcoffset\",\"value\":\"90\"}\n" +
+            "{\"set\":\"f.daylightoffset\",\"value\":-2}\n" + call("f.utcoffset") +
+            call("f.daylightoffset") + make("Funzioni", "fz") +
+            call("fz.simpleEncrypt", {"Tabelle 42", var("x")}) +
+            call("fz.simpleDecrypt", {var("x"), var("y")}) +
+            call("fz.createPdfFile", {box.path("ok.cmd"), box.path("ok.pdf")}) +
+            make("RegistryUtility", "r") +
+            call("r.saveInfoForConnection", {"Shop", "db1  ", "ann", "pw"}) +
+            call("r.getInfoForConnection", {"Shop", var("db"), var("user"), var("pw")}) +
+            call("r.getKeyValue", {-2147483646, "SOFTWARE\\VELN\\LogSystem", "Trace"}));
     ASSERT_EQ(r.exitCode, 0);
-    ASSERT_EQ(r.lines.size(), 4u);
+    ASSERT_EQ(r.lines.size(), 10u);
     EXPECT_EQ(r.lines[0]["result"]["value"]["locationInfo"], "writeFile");
     EXPECT_EQ(test::readBytes(file), "abc\r\n");
     EXPECT_EQ(r.lines[1]["args"][1], str("abc\r\n"));
     // Each property pair reads and writes its own field, as an Integer.
     EXPECT_EQ(r.lines[2]["result"], typed("Integer", 90));
     EXPECT_EQ(r.lines[3]["result"], typed("Integer", -2));
+    EXPECT_NE(r.lines[4]["args"][1], str("Tabelle 42"));
+    EXPECT_EQ(r.lines[5]["args"][1], str("Tabelle 42"));
+    EXPECT_EQ(r.lines[6]["result"]["value"]["numberInfo"], 0);
+    EXPECT_EQ(test::readBytes(box.path("ok.pdf")), "OK");
+    EXPECT_EQ(r.lines[7]["result"]["value"]["numberInfo"], 0);
+    // Saved without trailing spaces, read back into the three variables.
+    EXPECT_EQ(r.lines[8]["args"], json::array({str("Shop"), str("db1"), str("ann"), str("pw")}));
+    EXPECT_EQ(r.lines[9]["result"], str("&h1A"));
+    EXPECT_EQ(r.lines[9]["args"][0], typed("Long", -2147483646));
 }
 
 // Single calls through `orv call`: the exit code, the result (for a result
@@ -117,37 +140,6 @@ TEST(OrvTables, SingleCallsRewriteByReferenceArguments) {
     }
 }
 
-TEST(OrvTables, ScrambledTextDecryptsBackThroughAScriptVariable) {
-    test::Sandbox box;
-    ToolOutput r = orv(box, "run -",
-                       make("Funzioni", "fz") + call("fz.simpleEncrypt", {"Tabelle 42", var("x")}) +
-                           call("fz.simpleDecrypt", {var("x"), var("y")}));
-    ASSERT_EQ(r.exitCode, 0);
-    ASSERT_EQ(r.lines.size(), 2u);
-    EXPECT_NE(r.lines[0]["args"][1], str("Tabelle 42"));
-    EXPECT_EQ(r.lines[1]["args"][1], str("Tabelle 42"));
-}
-
-TEST(OrvTables, RegistryUtilitySavesAndReadsConnectionSettings) {
-    test::Sandbox box;
-    test::Sandbox::setDword(u"SOFTWARE\\VELN\\LogSystem", u"Trace", 26);
-    ToolOutput r =
-        orv(box, "run -",
-            make("RegistryUtility", "r") +
-                call("r.saveInfoForConnection", {"Shop", "db1  ", "ann", "pw"}) +
-                call("r.getInfoForConnection", {"Shop", var("db"), var("user"), var("pw")}) +
-                call("r.getKeyValue", {-2147483646, "SOFTWARE\\VELN\\LogSystem", "Trace"}));
-    ASSERT_EQ(r.exitCode, 0);
-    ASSERT_EQ(r.lines.size(), 3u);
-    EXPECT_EQ(r.lines[0]["result"]["value"]["numberInfo"], 0);
-    // Saved without trailing spaces, read back into the three variables.
-    EXPECT_EQ(r.lines[1]["args"][1], str("db1"));
-    EXPECT_EQ(r.lines[1]["args"][2], str("ann"));
-    EXPECT_EQ(r.lines[1]["args"][3], str("pw"));
-    EXPECT_EQ(r.lines[2]["result"], str("&h1A"));
-    EXPECT_EQ(r.lines[2]["args"][0], typed("Long", -2147483646));
-}
-
 // The demo tour: every step of the script shows its heading, no call fails,
 // both logs receive their lines, and it ends by saying where its files are.
 TEST(OrvTables, DemoTourNarratesEveryStepAndFillsBothLogs) {
@@ -187,23 +179,6 @@ TEST(OrvTables, DemoTourNarratesEveryStepAndFillsBothLogs) {
     // The PDF step leaves its PDF beside the demo's files.
     EXPECT_NE(out.find("\ndemo.pdf ("), std::string::npos) << out;
     EXPECT_NE(out.find("  demo.pdf\n", files), std::string::npos) << out;
-}
-
-// createPdfFile against the stand-in engine, whose "PDF" is the command file.
-TEST(OrvTables, FunzioniPdfFilePassesItsArguments) {
-    test::Sandbox box;
-    setenv("TMPDIR", box.dir().c_str(), 1);
-    setenv("ORV_TVPDF", ORV_FAKE_ENGINE, 1);
-    test::writeBytes(box.path("ok.cmd"), "OK");
-    ToolOutput r = orv(box, "run -",
-                       make("Funzioni", "fz") +
-                           call("fz.createPdfFile", {box.path("ok.cmd"), box.path("ok.pdf")}));
-    unsetenv("ORV_TVPDF");
-    unsetenv("TMPDIR");
-    ASSERT_EQ(r.exitCode, 0);
-    ASSERT_EQ(r.lines.size(), 1u);
-    EXPECT_EQ(r.lines[0]["result"]["value"]["numberInfo"], 0);
-    EXPECT_EQ(test::readBytes(box.path("ok.pdf")), "OK");
 }
 
 }  // namespace

@@ -63,20 +63,16 @@ TEST(RegTool, AddQueryAndDeleteValuesOfEveryType) {
     for (const Row& r : rows) {
         std::vector<std::string> args{"add", key};
         args.insert(args.end(), r.add.begin(), r.add.end());
-        ToolRun run = reg(box, args);
-        EXPECT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(reg(box, args).code, 0);
     }
-    EXPECT_EQ(readRegistryText(kHkeyLocalMachine, u"SOFTWARE\\VELN\\LogSystem", u"Trace").text,
-              u"&h3");
     ToolRun q = reg(box, {"query", "HKEY_LOCAL_MACHINE\\software\\veln\\logsystem"});
     EXPECT_EQ(q.code, 0) << q.err;
     for (const Row& r : rows)
         EXPECT_TRUE(contains(q.out, r.shown + "\n")) << r.shown << "\n" << q.out;
 
     ToolRun one = reg(box, {"query", key, "/v", "trace"});
-    EXPECT_EQ(one.code, 0);
-    EXPECT_FALSE(contains(one.out, "Path"));
-    EXPECT_TRUE(contains(one.out, "Trace    REG_DWORD    0x3"));
+    EXPECT_EQ(one.out,
+              "\nHKEY_LOCAL_MACHINE\\SOFTWARE\\VELN\\LogSystem\n    Trace    REG_DWORD    0x3\n\n");
 
     // Recursive query from above, and the subkey listing without /s.
     ToolRun tree = reg(box, {"query", "HKLM\\SOFTWARE", "/s"});
@@ -88,9 +84,7 @@ TEST(RegTool, AddQueryAndDeleteValuesOfEveryType) {
     EXPECT_EQ(reg(box, {"delete", key, "/v", "Trace", "/f"}).code, 0);
     EXPECT_EQ(reg(box, {"query", key, "/v", "Trace"}).code, 1);
     EXPECT_EQ(reg(box, {"delete", key, "/va", "/f"}).code, 0);
-    q = reg(box, {"query", key});
-    EXPECT_EQ(q.code, 0);
-    EXPECT_FALSE(contains(q.out, "REG_"));
+    EXPECT_FALSE(contains(reg(box, {"query", key}).out, "REG_"));
     EXPECT_EQ(reg(box, {"delete", "HKLM\\SOFTWARE\\VELN", "/f"}).code, 0);
     EXPECT_EQ(reg(box, {"query", key}).code, 1);
 }
