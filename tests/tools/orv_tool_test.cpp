@@ -18,14 +18,15 @@ struct ToolRun {
     std::string err;
 };
 
-// Runs `orv` with a shell-quoted argument string and optional standard
-// input.
+// Runs `orv` inside a sandbox folder (relative names land there) with a
+// shell-quoted argument string and optional standard input.
 ToolRun orv(const std::string& args, const std::string& input = "") {
     test::Sandbox box;  // a private settings store and log folder
     const std::string script = box.path("stdin.txt"), errFile = box.path("stderr.txt");
     test::writeBytes(script, input);
-    const test::CommandResult r = test::runCommand(std::string("'") + ORV_TOOL_PATH + "' " + args +
-                                                   " <'" + script + "' 2>'" + errFile + "'");
+    const test::CommandResult r =
+        test::runCommand("cd '" + box.path(".") + "' && '" + ORV_TOOL_PATH + "' " + args + " <'" +
+                         script + "' 2>'" + errFile + "'");
     return {r.exitCode, r.output, test::readBytes(errFile)};
 }
 
