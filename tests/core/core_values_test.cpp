@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -132,10 +133,10 @@ TEST(RegionalLocale, InstalledItalianAndEnglishMatchThePresets) {
         SCOPED_TRACE(name);
         Regional loaded = Regional::fromLocale(name);
         Regional preset = name[0] == 'i' ? Regional::italian() : Regional::english();
-        EXPECT_EQ(loaded.decimalSeparator, preset.decimalSeparator);
-        EXPECT_EQ(loaded.dateSeparator, preset.dateSeparator);
-        EXPECT_EQ(loaded.timeSeparator, preset.timeSeparator);
-        EXPECT_EQ(loaded.dateOrder, preset.dateOrder);
+        EXPECT_EQ(std::tie(loaded.decimalSeparator, loaded.dateSeparator, loaded.timeSeparator,
+                           loaded.dateOrder),
+                  std::tie(preset.decimalSeparator, preset.dateSeparator, preset.timeSeparator,
+                           preset.dateOrder));
         for (size_t d = 0; d < 7; ++d)
             EXPECT_TRUE(equalsIgnoreCase(loaded.abbreviatedDays[d], preset.abbreviatedDays[d]));
 #ifndef _WIN32

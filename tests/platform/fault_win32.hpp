@@ -66,9 +66,7 @@ inline BOOL WINAPI halfWrite(HANDLE h, LPCVOID b, DWORD n, LPDWORD put, LPOVERLA
     const auto real = reinterpret_cast<Real>(platform::originalSystemCall("WriteFile"));
     const int index = gPlan.counts["WriteFile"]++;
     if (gPlan.call == "WriteFile" && index == gPlan.at && n > 1) return real(h, b, n / 2, put, o);
-    if (gPlan.call == "WriteFile" && index == gPlan.at + 1) {
-        return failedResult<BOOL>(gPlan.error);
-    }
+    if (gPlan.call == "WriteFile" && index == gPlan.at + 1) return failedResult<BOOL>(gPlan.error);
     return real(h, b, n, put, o);
 }
 

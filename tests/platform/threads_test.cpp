@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -44,12 +43,8 @@ TEST(PerThread, EachThreadOwnsItsObjectUntilItEnds) {
 }
 
 TEST(PerThread, ExitCallsRunLastInFirstOut) {
-    static std::mutex m;
-    static std::vector<int> order;
-    auto record = [](void* p) {
-        std::lock_guard<std::mutex> lock(m);
-        order.push_back(*static_cast<int*>(p));
-    };
+    static std::vector<int> order;  // the join orders the one writer before the read
+    auto record = [](void* p) { order.push_back(*static_cast<int*>(p)); };
     static int one = 1, two = 2, three = 3;
     std::thread([&] {
         orv::platform::atThreadExit(record, &one);
