@@ -1,6 +1,7 @@
 // Test support for the fault test: which system call fails next, and how.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -17,16 +18,24 @@ struct Plan {
 };
 inline Plan gPlan;
 
-// One injected error and its name in messages.
+// Puts the fault wrappers of the system's half in place while it lives;
+// halfWrites(true) replaces the write wrapper with the one that writes half.
+struct InstallFaults {
+    InstallFaults();
+    static void halfWrites(bool on);
+    ~InstallFaults();
+};
+
+// One injected error, its name, and the number a file operation answers.
 struct Error {
     int code;
     const char* name;
+    int32_t number;
 };
 
-// What an operation makes of a failed call: the number its error is
-// documented to give, unless the call is one the operation may get past
-// (then success is fine too, with the outcome of a run without faults) or
-// one it answers with a number of its own. "*" stands for every call.
+// What an operation makes of a failed call: its error's number, unless the
+// operation may get past that call (then success too) or answers it with a
+// number of its own. "*" stands for every call.
 struct Expectations {
     std::set<std::string> mayPass;
     std::map<std::string, int32_t> own = {};

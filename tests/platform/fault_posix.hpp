@@ -1,6 +1,5 @@
-// The fault test's POSIX half: the wrappers that fail the calls of the
-// POSIX system-call table, the errors tried, and what each operation makes
-// of them.
+// The fault test's POSIX half: wrappers that fail the table's calls, the
+// errors tried, and what each operation makes of them.
 #pragma once
 
 #include <errno.h>
@@ -16,8 +15,11 @@
 
 namespace orv::fault {
 
-inline const Error kErrors[] = {
-    {ENOSPC, "ENOSPC"}, {EIO, "EIO"}, {EMFILE, "EMFILE"}, {EACCES, "EACCES"}, {EINTR, "EINTR"}};
+inline const Error kErrors[] = {{ENOSPC, "ENOSPC", err::kDiskFull},
+                                {EIO, "EIO", err::kDeviceIo},
+                                {EMFILE, "EMFILE", err::kTooManyFiles},
+                                {EACCES, "EACCES", err::kPathFileAccess},
+                                {EINTR, "EINTR", err::kPathFileAccess}};
 constexpr int kDiskFull = ENOSPC;
 constexpr int kQuotaFull = EDQUOT;  // also a full disk to callers
 constexpr const char* kWriteCall = "write";
@@ -60,39 +62,14 @@ inline ssize_t halfWrite(int fd, const void* b, size_t n) {
     return real(fd, b, n);
 }
 
-struct InstallFaults {
-    InstallFaults() {
-#define ORV_FAULT_INSTALL(name, result, params, args) \
-    platform::setSystemCall(#name, reinterpret_cast<platform::SystemCall>(&fault_##name));
-        ORV_POSIX_SYSCALLS(ORV_FAULT_INSTALL)
-#undef ORV_FAULT_INSTALL
-    }
-    static void halfWrites(bool on) {
-        platform::setSystemCall(
-            "write", reinterpret_cast<platform::SystemCall>(on ? &halfWrite : &fault_write));
-    }
-    ~InstallFaults() {
-        platform::restoreSystemCalls();
-    }
-};
+#define ORV_FAULT_SYSCALLS ORV_POSIX_SYSCALLS
+inline const auto kWriteWrapper = &fault_write;
 
-// The number a file operation answers for each error, as the automation
-// run time documents them. EINTR is retried by the read, write, open, lock
-// and link loops; elsewhere it is an access failure like any other.
-inline int32_t mappedNumber(int error, const std::string& call) {
+// EINTR is retried by the read, write, open, lock and link loops; elsewhere
+// it is an access failure like any other.
+inline int32_t mappedNumber(const Error& error, const std::string& call) {
     static const std::set<std::string> kRetried = {"open", "read", "write", "flock", "linkat"};
-    switch (error) {
-        case ENOSPC:
-            return err::kDiskFull;
-        case EIO:
-            return err::kDeviceIo;
-        case EMFILE:
-            return err::kTooManyFiles;
-        case EINTR:
-            return kRetried.count(call) ? 0 : err::kPathFileAccess;
-        default:
-            return err::kPathFileAccess;  // EACCES
-    }
+    return error.code == EINTR && kRetried.count(call) ? 0 : error.number;
 }
 
 // Some file systems report a failed write only at the close: it is the
@@ -108,7 +85,6 @@ inline const std::map<std::string, Expectations> kExpectations = {
      {{"close", "futimens", "getxattr"}, {{"open", eiABORTED}, {"stat", eiABORTED}}}},
 };
 
-// The settings store as the operation left it: the store file's bytes.
 inline std::string storeState(const test::Sandbox& box) {
     return test::readBytes(box.store());
 }

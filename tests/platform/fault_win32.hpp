@@ -1,6 +1,5 @@
-// The fault test's Windows half: the wrappers that fail the calls of the
-// Win32 system-call table, the errors tried, and what each operation makes
-// of them.
+// The fault test's Windows half: wrappers that fail the table's calls, the
+// errors tried, and what each operation makes of them.
 #pragma once
 
 #include <windows.h>
@@ -17,11 +16,12 @@
 
 namespace orv::fault {
 
-inline const Error kErrors[] = {{ERROR_DISK_FULL, "ERROR_DISK_FULL"},
-                                {ERROR_IO_DEVICE, "ERROR_IO_DEVICE"},
-                                {ERROR_TOO_MANY_OPEN_FILES, "ERROR_TOO_MANY_OPEN_FILES"},
-                                {ERROR_ACCESS_DENIED, "ERROR_ACCESS_DENIED"},
-                                {ERROR_SHARING_VIOLATION, "ERROR_SHARING_VIOLATION"}};
+inline const Error kErrors[] = {
+    {ERROR_DISK_FULL, "ERROR_DISK_FULL", err::kDiskFull},
+    {ERROR_IO_DEVICE, "ERROR_IO_DEVICE", err::kDeviceIo},
+    {ERROR_TOO_MANY_OPEN_FILES, "ERROR_TOO_MANY_OPEN_FILES", err::kTooManyFiles},
+    {ERROR_ACCESS_DENIED, "ERROR_ACCESS_DENIED", err::kPathFileAccess},
+    {ERROR_SHARING_VIOLATION, "ERROR_SHARING_VIOLATION", err::kPermissionDenied}};
 constexpr int kDiskFull = ERROR_DISK_FULL;
 constexpr int kQuotaFull = ERROR_HANDLE_DISK_FULL;  // also a full disk to callers
 constexpr const char* kWriteCall = "WriteFile";
@@ -66,46 +66,18 @@ inline BOOL WINAPI halfWrite(HANDLE h, LPCVOID b, DWORD n, LPDWORD put, LPOVERLA
     const auto real = reinterpret_cast<Real>(platform::originalSystemCall("WriteFile"));
     const int index = gPlan.counts["WriteFile"]++;
     if (gPlan.call == "WriteFile" && index == gPlan.at && n > 1) return real(h, b, n / 2, put, o);
-    if (gPlan.call == "WriteFile" && index == gPlan.at + 1) {
-        return failedResult<BOOL>(gPlan.error);
-    }
+    if (gPlan.call == "WriteFile" && index == gPlan.at + 1) return failedResult<BOOL>(gPlan.error);
     return real(h, b, n, put, o);
 }
 
-struct InstallFaults {
-    InstallFaults() {
-#define ORV_FAULT_INSTALL(name, result, params, args) \
-    platform::setSystemCall(#name, reinterpret_cast<platform::SystemCall>(&fault_##name));
-        ORV_WIN32_SYSCALLS(ORV_FAULT_INSTALL)
-#undef ORV_FAULT_INSTALL
-    }
-    static void halfWrites(bool on) {
-        platform::setSystemCall("WriteFile", reinterpret_cast<platform::SystemCall>(
-                                                 on ? &halfWrite : &fault_WriteFile));
-    }
-    ~InstallFaults() {
-        platform::restoreSystemCalls();
-    }
-};
+#define ORV_FAULT_SYSCALLS ORV_WIN32_SYSCALLS
+inline const auto kWriteWrapper = &fault_WriteFile;
 
-// The number a file operation answers for each error, as the automation
-// run time documents them. Nothing here is interrupted and retried.
-// The registry refuses a write with 70 "Permission denied"; a file answers
-// refused access with 75.
-inline int32_t mappedNumber(int error, const std::string& call) {
-    if (error == ERROR_ACCESS_DENIED && call.starts_with("Reg")) return err::kPermissionDenied;
-    switch (error) {
-        case ERROR_DISK_FULL:
-            return err::kDiskFull;
-        case ERROR_IO_DEVICE:
-            return err::kDeviceIo;
-        case ERROR_TOO_MANY_OPEN_FILES:
-            return err::kTooManyFiles;
-        case ERROR_SHARING_VIOLATION:
-            return err::kPermissionDenied;
-        default:
-            return err::kPathFileAccess;  // ERROR_ACCESS_DENIED
-    }
+// Nothing here is interrupted and retried. The registry refuses a write with
+// 70 "Permission denied"; a file answers refused access with 75.
+inline int32_t mappedNumber(const Error& error, const std::string& call) {
+    const bool registry = error.code == ERROR_ACCESS_DENIED && call.starts_with("Reg");
+    return registry ? err::kPermissionDenied : error.number;
 }
 
 inline const std::map<std::string, Expectations> kExpectations = {
