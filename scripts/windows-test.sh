@@ -46,14 +46,11 @@ trap cleanup EXIT
 PYTHON=$(command -v python3 || true)
 SERVERS="$(cd "$(dirname "$0")/.." && pwd)/tests/support/loopback_servers.py"
 start_server() {
-  local name=$1 out="$SCRATCH/$1.out" fd
+  local name=$1 out="$SCRATCH/$1.out"
   shift
-  # The server also stops by itself when its input closes: a fifo that
-  # this script holds open until it ends.
-  mkfifo "$SCRATCH/$name.in"
-  "$PYTHON" -u "$SERVERS" "$@" <"$SCRATCH/$name.in" >"$out" 2>/dev/null &
+  # The server also stops by itself when this script ends.
+  "$PYTHON" -u "$SERVERS" "$@" </dev/null >"$out" 2>/dev/null &
   PIDS+=($!)
-  exec {fd}>"$SCRATCH/$name.in"
   PORT=""
   for _ in $(seq 300); do
     PORT=$(sed -n 's/^PORT //p' "$out" 2>/dev/null)
