@@ -121,6 +121,12 @@ TEST(Variants, ArraysCopyByValueAndTypesReport) {
     Variant copy = v;
     copy.array()->at(1) = Variant(u"b");
     EXPECT_EQ(v.array()->at(1), Variant(u"a"));
+    Variant assigned{VariantArray({0, 0})};
+    EXPECT_NE(assigned, v);
+    assigned = v;  // an array over an array: the elements are copied
+    EXPECT_EQ(assigned, v);
+    assigned.array()->at(1) = Variant(u"c");
+    EXPECT_NE(assigned, v);
     EXPECT_EQ(v.vartype(), 0x200C);
     EXPECT_EQ(Variant(static_cast<int16_t>(1)).type(), VarType::Integer);
     EXPECT_EQ(typeName(Variant(ByteString{"ab"})), u"ByteString");
