@@ -28,7 +28,7 @@ KEYWORDS = {"return", "if", "while", "for", "switch", "throw", "delete", "case",
 # own folder's name, and a source with neither gets every test.
 TEST_MAP = [
     ("src/orvcommon/base/*", ["base", "core"]),
-    ("src/orvcommon/server/*", ["server", "tools/orv_tables"]),
+    ("src/orvcommon/server/*", ["server", "tools/orv_tables", "tools/orv_sweep"]),
     ("src/orvcommon/operations/*", ["files", "functions"]),
     ("src/orvcommon/core/registry_as_text*", ["results", "registry"]),
     ("src/orvcommon/platform/*report*", ["reporting"]),
