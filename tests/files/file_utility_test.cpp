@@ -239,10 +239,11 @@ TEST(FileUtilityCsv, BadTablesFailWithError9AndKeepCompletedLines) {
     FileUtility fu;
     Array<Text> one({1, 2}), small = table({{u"a", u"b"}, {u"c", u"d"}}), none;
     // The table, the rows and columns asked for, the text made before the failure.
-    const std::tuple<Array<Text>*, int32_t, int32_t, Text> cases[] = {{&one, 1, 1, u""},
-                 {&none, 1, 1, u""},
-                 {&small, 3, 2, u"\"a\";\"b\"\r\n\"c\";\"d\"\r\n"},
-                 {&small, 1, 3, u""}};
+    const std::tuple<Array<Text>*, int32_t, int32_t, Text> cases[] = {
+        {&one, 1, 1, u""},
+        {&none, 1, 1, u""},
+        {&small, 3, 2, u"\"a\";\"b\"\r\n\"c\";\"d\"\r\n"},
+        {&small, 1, 3, u""}};
     size_t logged = 0;
     for (const auto& [t, rows, cols, partial] : cases) {
         Text out;
@@ -251,9 +252,8 @@ TEST(FileUtilityCsv, BadTablesFailWithError9AndKeepCompletedLines) {
         EXPECT_EQ(out, partial);
         EXPECT_EQ(sb.logLines(), ++logged);
         // writeCsvFileFromArray passes the step's object on and writes nothing.
-        EXPECT_EQ(
-            fu.writeCsvFileFromArray(sb.textPath("no.csv"), *t, rows, cols).locationInfo(),
-            u"getCsvStringFromArray");
+        EXPECT_EQ(fu.writeCsvFileFromArray(sb.textPath("no.csv"), *t, rows, cols).locationInfo(),
+                  u"getCsvStringFromArray");
         EXPECT_FALSE(test::exists(sb.path("no.csv")));
         EXPECT_EQ(sb.logLines(), ++logged);
     }
@@ -329,9 +329,9 @@ TEST(FileUtilityRecords, Failures) {
         const Text file = sb.textPath(name);
         Array<Text> list({1, 5});
         int16_t num = 2;
-        expectResult(fu.ooReadFile(file, len, start, num, list), number, u"ooReadFile", cls,
-                     description.empty() ? standardMessage(number) + u" file [" + file + u"]"
-                                         : description);
+        expectResult(
+            fu.ooReadFile(file, len, start, num, list), number, u"ooReadFile", cls,
+            description.empty() ? standardMessage(number) + u" file [" + file + u"]" : description);
         EXPECT_EQ(sb.logLines() - before, description.empty() ? 1u : 0u);
     }
     // An undersized list fails at the next record; a failed store of the
