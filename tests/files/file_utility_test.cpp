@@ -54,8 +54,6 @@ void expectResult(const ErrInfo& r, int32_t number, TextView location,
     EXPECT_EQ(r.processInfo(), cls.empty() ? TextView() : TextView(u"orvcommon"));
 }
 
-// ---- Text and binary files
-
 // Overwriting replaces the attributes, read-only among them.
 TEST(FileUtilityText, WriteAddsCrLfInCodePage1252AndReadsBack) {
     Sandbox sb;
@@ -187,8 +185,6 @@ TEST(FileUtilityText, ReadAndWriteFailuresAreTrappedAndLoggedOnce) {
     }
 }
 
-// ---- CSV
-
 Array<Text> table(const std::vector<std::vector<Text>>& rows) {
     Array<Text> t({1, static_cast<int32_t>(rows.empty() ? 0 : rows[0].size())},
                   {1, static_cast<int32_t>(rows.size())});
@@ -258,8 +254,6 @@ TEST(FileUtilityCsv, BadTablesFailWithError9AndKeepCompletedLines) {
         EXPECT_EQ(sb.logLines(), ++logged);
     }
 }
-
-// ---- Record files
 
 std::string records(int n, int len) {
     std::string out;
@@ -347,8 +341,6 @@ TEST(FileUtilityRecords, Failures) {
     EXPECT_TRUE(fu.ooReadFile(sb.textPath("r.dat"), 25, 3, num, list).isSuccess());
     EXPECT_EQ(list.at(1), u"r3");
 }
-
-// ---- Directory count
 
 TEST(FileUtilityDir, CountsPlainFilesMatchingThePattern) {
     Sandbox sb;
@@ -451,8 +443,6 @@ TEST(FileUtilityDir, The32768thFileOverflows) {
     ASSERT_TRUE(fu.numFileInDir(fromUtf8(d + "/"), n).isSuccess());
     EXPECT_EQ(n, 32767);
 }
-
-// ---- File times
 
 TEST(FileUtilityTimes, SystemTimeConversion) {
     EXPECT_EQ(systemTimeToFileTime({1601, 1, 0, 1, 0, 0, 0, 0}), 0u);  // the epoch is 0

@@ -2,6 +2,7 @@
 // what each operation reports and logs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <tuple>
 
@@ -19,12 +20,9 @@ const int32_t kHklm = static_cast<int32_t>(kHkeyLocalMachine);
 // The log lines of the main log that end in the given fields, without the
 // date (which depends on the regional settings).
 size_t countLogLines(const test::Sandbox& box, const std::string& tail) {
-    size_t n = 0;
-    for (const std::string& line : test::crlfLines(test::readBytes(box.mainLog())))
-        if (line.size() >= tail.size() &&
-            line.compare(line.size() - tail.size(), tail.size(), tail) == 0)
-            ++n;
-    return n;
+    const std::vector<std::string> lines = test::crlfLines(test::readBytes(box.mainLog()));
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& line) { return line.ends_with(tail); });
 }
 // A result object of RegistryUtility: `number` 0 is information.
 void expectResult(const ErrInfo& r, int32_t number, TextView location, TextView description) {
