@@ -167,9 +167,7 @@ TEST(CreatePdf, StreamStopsEarlyWithoutATemporaryFolder) {
         const ErrInfo r = Funzioni().createPdfStream(Variant(Text(u"OK")), pdf);
         // One character counts as none: the cleared object. A missing folder is writeFile's
         // own failure, logged once.
-        if (root) {
-            EXPECT_EQ(r, test::cleared());
-        }
+        if (root) EXPECT_EQ(r, test::cleared());
         EXPECT_EQ(r.numberInfo(), root ? 0 : 76);
         EXPECT_EQ(r.locationInfo(), root ? u"" : u"writeFile");
         EXPECT_EQ(box.logLines(), root ? 0u : 1u);
@@ -211,9 +209,7 @@ TEST(CreatePdf, StreamNeverUsesFilesThatAreNotItsOwn) {
         const ErrInfo r = Funzioni().createPdfStream(Variant(Text(u"OK")), out);
         ASSERT_TRUE(r.isSuccess()) << toUtf8(r.descriptionInfo());
         EXPECT_EQ(test::readBytes(secret), "secret");
-        if (held >= 0) {
-            EXPECT_EQ(test::readBytes(cmd), "secret");
-        }
+        if (held >= 0) EXPECT_EQ(test::readBytes(cmd), "secret");
         EXPECT_EQ(box.engineCalls(), tmp + "/cmd.5|" + tmp + "/pdf.5|1\n");
         for (const std::string& made : {tmp + "/cmd.5", tmp + "/pdf.5"}) {
             struct stat st {};

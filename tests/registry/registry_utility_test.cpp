@@ -188,11 +188,9 @@ TEST(RegistryUtility, WriteProbeStoresTheTimeAndAnswersTheWritersBoolean) {
                 }).isRegistryInWritePermission());
 #ifndef _WIN32
     // A store the process may not write (not even root writes under /proc).
-    {
-        test::ReplacedCall store("settingsstore",
-                                 [] { return Text(u"/proc/orvcommon-test/registry.reg"); });
-        EXPECT_FALSE(RegistryUtility().isRegistryInWritePermission());
-    }
+    test::ReplacedCall store("settingsstore",
+                             [] { return Text(u"/proc/orvcommon-test/registry.reg"); });
+    EXPECT_FALSE(RegistryUtility().isRegistryInWritePermission());
 #endif
     // Nothing of this is logged.
     EXPECT_FALSE(test::exists(box.mainLog()));
