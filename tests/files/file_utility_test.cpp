@@ -488,7 +488,9 @@ TEST(FileUtilityTimes, HourShiftAndUnchangedTimes) {
         EXPECT_EQ(st.st_atime, expect ? expect : old);
 #ifdef _WIN32
         // Windows keeps a creation time (st_ctime in its C run time), and it is set too.
-        if (expect) EXPECT_EQ(st.st_ctime, expect);
+        if (expect) {
+            EXPECT_EQ(st.st_ctime, expect);
+        }
 #endif
     }
     EXPECT_EQ(test::readBytes(p), "content");

@@ -167,7 +167,9 @@ TEST(CreatePdf, StreamStopsEarlyWithoutATemporaryFolder) {
         const ErrInfo r = Funzioni().createPdfStream(Variant(Text(u"OK")), pdf);
         // One character counts as none: the cleared object. A missing folder is writeFile's
         // own failure, logged once.
-        if (root) EXPECT_EQ(r, test::cleared());
+        if (root) {
+            EXPECT_EQ(r, test::cleared());
+        }
         EXPECT_EQ(r.numberInfo(), root ? 0 : 76);
         EXPECT_EQ(r.locationInfo(), root ? u"" : u"writeFile");
         EXPECT_EQ(box.logLines(), root ? 0u : 1u);
@@ -193,13 +195,21 @@ TEST(CreatePdf, StreamNeverUsesFilesThatAreNotItsOwn) {
         test::writeBytes(secret, "secret");
         const std::string cmd = tmp + "/cmd.7055", pdf = tmp + "/pdf.7055";
         int held = -1;
-        if (plant == kCommandLink) ASSERT_EQ(::symlink(secret.c_str(), cmd.c_str()), 0);
-        if (plant == kCommandFifo) ASSERT_EQ(::mkfifo(cmd.c_str(), 0600), 0);
-        if (plant == kPdfHardLink) ASSERT_EQ(::link(secret.c_str(), pdf.c_str()), 0);
-        if (plant == kCommandHeld) {
-            test::writeBytes(cmd, "secret");
-            held = ::open(cmd.c_str(), O_RDONLY | O_CLOEXEC);
-            ASSERT_EQ(::flock(held, LOCK_EX), 0);
+        switch (plant) {
+            case kCommandLink:
+                ASSERT_EQ(::symlink(secret.c_str(), cmd.c_str()), 0);
+                break;
+            case kCommandFifo:
+                ASSERT_EQ(::mkfifo(cmd.c_str(), 0600), 0);
+                break;
+            case kPdfHardLink:
+                ASSERT_EQ(::link(secret.c_str(), pdf.c_str()), 0);
+                break;
+            case kCommandHeld:
+                test::writeBytes(cmd, "secret");
+                held = ::open(cmd.c_str(), O_RDONLY | O_CLOEXEC);
+                ASSERT_EQ(::flock(held, LOCK_EX), 0);
+                break;
         }
         // The first draw gives .7055, every later one .5.
         static int draws;
@@ -209,7 +219,9 @@ TEST(CreatePdf, StreamNeverUsesFilesThatAreNotItsOwn) {
         const ErrInfo r = Funzioni().createPdfStream(Variant(Text(u"OK")), out);
         ASSERT_TRUE(r.isSuccess()) << toUtf8(r.descriptionInfo());
         EXPECT_EQ(test::readBytes(secret), "secret");
-        if (held >= 0) EXPECT_EQ(test::readBytes(cmd), "secret");
+        if (held >= 0) {
+            EXPECT_EQ(test::readBytes(cmd), "secret");
+        }
         EXPECT_EQ(box.engineCalls(), tmp + "/cmd.5|" + tmp + "/pdf.5|1\n");
         for (const std::string& made : {tmp + "/cmd.5", tmp + "/pdf.5"}) {
             struct stat st {};
