@@ -13,12 +13,8 @@ namespace {
 const char kHeader[] = "Windows Registry Editor Version 5.00\r\n";
 
 std::string utf16leWithBom(const std::string& utf8) {
-    std::string out = "\xFF\xFE";
-    for (char16_t c : fromUtf8(utf8)) {
-        out.push_back(static_cast<char>(c & 0xFF));
-        out.push_back(static_cast<char>(c >> 8));
-    }
-    return out;
+    const std::string data = regStringData(fromUtf8(utf8));  // ends in a NUL
+    return "\xFF\xFE" + data.substr(0, data.size() - 2);
 }
 
 std::vector<size_t> lineNumbers(const std::vector<RegParseError>& lines) {

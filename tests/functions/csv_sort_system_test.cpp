@@ -42,22 +42,16 @@ TEST(GetValueFromCsvString, CapacityAndLimits) {
             s = u"old";
         std::vector<Text> want = arr.storage();
         int32_t found = 42;
-        ErrInfo r = f.getValueFromCsvString(line, arr, found);
-        EXPECT_EQ(r.numberInfo(), number);
+        ErrInfo expected = cleared();
+        if (number)
+            expected.fill(number,
+                          number == eiABORTED ? Text(u"Array di input sottodimensionato")
+                                              : standardMessage(number),
+                          eiERRORTYPE, u"getValueFromCsvString", Text(u"Funzioni"),
+                          Text(u"orvcommon"));
+        EXPECT_EQ(f.getValueFromCsvString(line, arr, found), expected);
         EXPECT_EQ(found, static_cast<int32_t>(fields.size()));
         EXPECT_EQ(sb.logLines(), number && number != eiABORTED ? 1u : 0u);
-        if (number == 0) {
-            EXPECT_EQ(r, cleared());
-        } else if (number == eiABORTED) {
-            EXPECT_EQ(r.descriptionInfo(), u"Array di input sottodimensionato");
-            EXPECT_EQ(r.typeInfo(), eiERRORTYPE);
-            EXPECT_EQ(r.locationInfo(), u"getValueFromCsvString");
-            EXPECT_EQ(r.classInfo(), u"Funzioni");
-            EXPECT_EQ(r.processInfo(), u"orvcommon");
-        } else {
-            EXPECT_EQ(r.descriptionInfo(), standardMessage(number));
-            EXPECT_EQ(r.classInfo(), u"Funzioni");
-        }
         // The fields from index 1; index 0 and the elements past them are never written.
         std::copy(fields.begin(), fields.end(), want.begin() + (want.empty() ? 0 : 1));
         EXPECT_EQ(arr.storage(), want);
