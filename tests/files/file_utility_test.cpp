@@ -333,9 +333,7 @@ TEST(FileUtilityRecords, Failures) {
     test::writeBytes(sb.path("r.dat"), records(4, 25));
     Array<Text> list({1, 1});
     int16_t num = 3;
-    const ErrInfo r = fu.ooReadFile(sb.textPath("r.dat"), 25, 1, num, list);
-    EXPECT_EQ(r.numberInfo(), 9);
-    EXPECT_TRUE(r.classInfo().empty());
+    expectResult(fu.ooReadFile(sb.textPath("r.dat"), 25, 1, num, list), 9, u"ooReadFile", u"");
     EXPECT_EQ(list.at(1), u"r1");
     num = 2;
     EXPECT_TRUE(fu.ooReadFile(sb.textPath("r.dat"), 25, 3, num, list).isSuccess());

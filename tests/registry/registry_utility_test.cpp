@@ -171,16 +171,14 @@ TEST(RegistryUtility, WriteProbeStoresTheTimeAndAnswersTheWritersBoolean) {
     EXPECT_TRUE(RegistryUtility().isRegistryInWritePermission());
     EXPECT_EQ(storedText(u"SOFTWARE\\VELN", u"Check"), u"20261204034722");
 
+    // A writer that answers no, none, a factory that throws.
     int calls = 0;
-    EXPECT_FALSE(RegistryUtility([&] {
-                     return std::make_unique<RefusingWriter>(1, &calls);
-                 }).isRegistryInWritePermission());
-    EXPECT_FALSE(RegistryUtility([] {
-                     return std::unique_ptr<RegistryWriter>();
-                 }).isRegistryInWritePermission());
-    EXPECT_FALSE(RegistryUtility([]() -> std::unique_ptr<RegistryWriter> {
-                     throw std::runtime_error("no writer");
-                 }).isRegistryInWritePermission());
+    const RegistryWriterFactory refusing[] = {
+        [&] { return std::make_unique<RefusingWriter>(1, &calls); },
+        [] { return std::unique_ptr<RegistryWriter>(); },
+        []() -> std::unique_ptr<RegistryWriter> { throw std::runtime_error("no writer"); }};
+    for (const RegistryWriterFactory& factory : refusing)
+        EXPECT_FALSE(RegistryUtility(factory).isRegistryInWritePermission());
     // A write that fails with an error rather than a "no" leaves the answer
     // set just before it.
     EXPECT_TRUE(RegistryUtility([] {
