@@ -153,8 +153,8 @@ TEST(SystemInformation, DirectoriesAndSerial) {
     Funzioni f;
     Text win = u"w", sys = u"s";
     EXPECT_EQ(f.getWinAndSistemDir(win, sys), cleared());
-    EXPECT_EQ(win, platform::windowsFolder());
-    EXPECT_EQ(sys, platform::systemFolder());
+    EXPECT_EQ(std::tie(win, sys),
+              std::make_tuple(platform::windowsFolder(), platform::systemFolder()));
     EXPECT_FALSE(win.empty());
 
     int32_t serial = -5;

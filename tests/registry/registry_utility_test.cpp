@@ -122,10 +122,10 @@ TEST(RegistryUtility, SaveInfoForConnectionStopsAtTheFirstRefusedWrite) {
         expectResult(reg.saveInfoForConnection(u"Sales", u"db", u"user", u"pw"), eiREGISTRYERROR,
                      u"saveInfoForConnection", u"Error in writing registry:HKEY_LOCAL_MACHINE");
         EXPECT_EQ(calls, refuse);
-        for (int i = 0; i < 3; ++i) {
-            const Text stored = storedText(u"SOFTWARE\\Sales\\DbAccess", names[i]);
-            EXPECT_EQ(stored != u"<none>", i < refuse - 1) << toUtf8(names[i]);
-        }
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(storedText(u"SOFTWARE\\Sales\\DbAccess", names[i]) != u"<none>",
+                      i < refuse - 1)
+                << toUtf8(names[i]);
         EXPECT_EQ(countLogLines(box,
                                 "] [orvcommon] [RegistryUtility] [saveInfoForConnection] [] "
                                 "[1] [-2147220901] [Error in writing "
