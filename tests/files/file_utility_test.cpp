@@ -18,6 +18,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "orvcommon/core/regional.hpp"
@@ -52,8 +53,6 @@ void expectResult(const ErrInfo& r, int32_t number, TextView location,
     EXPECT_EQ(r.classInfo(), cls);
     EXPECT_EQ(r.processInfo(), cls.empty() ? TextView() : TextView(u"orvcommon"));
 }
-
-// ---- Text and binary files
 
 // Overwriting replaces the attributes, read-only among them.
 TEST(FileUtilityText, WriteAddsCrLfInCodePage1252AndReadsBack) {
@@ -147,50 +146,43 @@ TEST(FileUtilityPaths, TheTemporaryFolderIsTheUsersOwn) {
     EXPECT_EQ(platform::tempFolder(), fromUtf8(own + "/"));
     struct stat st {};
     ASSERT_EQ(::lstat(own.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
     EXPECT_EQ(st.st_uid, ::geteuid());
-    EXPECT_EQ(st.st_mode & 0022, 0u);
+    EXPECT_EQ(st.st_mode & (S_IFMT | 0022), S_IFDIR);  // a folder only its owner writes
 }
 #endif
 
 TEST(FileUtilityText, ReadAndWriteFailuresAreTrappedAndLoggedOnce) {
     // Paths in a sandbox with the folder "sub" and the file "plain.txt", and
     // the error of reading, and of writing (0: the write succeeds).
-    struct Case {
-        std::string path;
-        int32_t readNumber, writeNumber;
-    };
-    std::vector<Case> cases = {
+    std::vector<std::tuple<std::string, int32_t, int32_t>> cases = {
         {"nope.txt", 53, 0}, {"nodir/nope.txt", 76, 76}, {"sub", 75, 75}, {"plain.txt/x", 76, 76}};
     // Creating a file in sysfs is refused even to root.
     if (test::exists("/sys/kernel")) cases.push_back({"/sys/kernel/orv-new.txt", 53, 75});
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
+    for (const auto& [name, readNumber, writeNumber] : cases) {
+        SCOPED_TRACE(name);
         Sandbox sb;
         fs::create_directory(sb.path("sub"));
         test::writeBytes(sb.path("plain.txt"), "x");
-        const Text path = fromUtf8(c.path.front() == '/' ? c.path : sb.path(c.path));
+        const Text path = fromUtf8(name.front() == '/' ? name : sb.path(name));
         FileUtility fu;
         Text text = u"keep";
-        expectResult(fu.readFile(path, text), c.readNumber, u"readFile");
+        expectResult(fu.readFile(path, text), readNumber, u"readFile");
         Variant bin = Text(u"keep");
-        expectResult(fu.readBinaryFile(path, bin), c.readNumber, u"readBinaryFile");
+        expectResult(fu.readBinaryFile(path, bin), readNumber, u"readBinaryFile");
         Array<Text> rows({1, 3}), table;
         int32_t n = 99, cols = 7;
-        expectResult(fu.readAndLoadInArrayByCRLF(path, rows, n), c.readNumber,
+        expectResult(fu.readAndLoadInArrayByCRLF(path, rows, n), readNumber,
                      u"readAndLoadInArrayByCRLF", u"Utilita");
         // The CSV reader logs the line reader's failure, then its own (error 9).
         expectResult(fu.getArrayFromCsvFile(path, table, 3, cols), 9, u"getArrayFromCsvFile");
-        if (c.writeNumber) expectResult(fu.writeFile(path, 0, u"x"), c.writeNumber, u"writeFile");
-        EXPECT_EQ(sb.logLines(), c.writeNumber ? 6u : 5u);
+        if (writeNumber) expectResult(fu.writeFile(path, 0, u"x"), writeNumber, u"writeFile");
+        EXPECT_EQ(sb.logLines(), writeNumber ? 6u : 5u);
         EXPECT_EQ(text, u"keep");
         EXPECT_EQ(std::make_pair(n, cols), std::make_pair(99, 0));
         EXPECT_EQ(bin, Variant(Text(u"keep")));
         EXPECT_EQ(rows, Array<Text>({1, 1}));
     }
 }
-
-// ---- CSV
 
 Array<Text> table(const std::vector<std::vector<Text>>& rows) {
     Array<Text> t({1, static_cast<int32_t>(rows.empty() ? 0 : rows[0].size())},
@@ -241,31 +233,26 @@ TEST(FileUtilityCsv, BadTablesFailWithError9AndKeepCompletedLines) {
     Sandbox sb;
     FileUtility fu;
     Array<Text> one({1, 2}), small = table({{u"a", u"b"}, {u"c", u"d"}}), none;
-    struct Case {
-        Array<Text>* t;
-        int32_t rows, cols;
-        Text partial;
-    } cases[] = {{&one, 1, 1, u""},
-                 {&none, 1, 1, u""},
-                 {&small, 3, 2, u"\"a\";\"b\"\r\n\"c\";\"d\"\r\n"},
-                 {&small, 1, 3, u""}};
+    // The table, the rows and columns asked for, the text made before the failure.
+    const std::tuple<Array<Text>*, int32_t, int32_t, Text> cases[] = {
+        {&one, 1, 1, u""},
+        {&none, 1, 1, u""},
+        {&small, 3, 2, u"\"a\";\"b\"\r\n\"c\";\"d\"\r\n"},
+        {&small, 1, 3, u""}};
     size_t logged = 0;
-    for (auto& c : cases) {
+    for (const auto& [t, rows, cols, partial] : cases) {
         Text out;
-        expectResult(fu.getCsvStringFromArray(out, *c.t, c.rows, c.cols, u";"), 9,
+        expectResult(fu.getCsvStringFromArray(out, *t, rows, cols, u";"), 9,
                      u"getCsvStringFromArray");
-        EXPECT_EQ(out, c.partial);
+        EXPECT_EQ(out, partial);
         EXPECT_EQ(sb.logLines(), ++logged);
         // writeCsvFileFromArray passes the step's object on and writes nothing.
-        EXPECT_EQ(
-            fu.writeCsvFileFromArray(sb.textPath("no.csv"), *c.t, c.rows, c.cols).locationInfo(),
-            u"getCsvStringFromArray");
+        EXPECT_EQ(fu.writeCsvFileFromArray(sb.textPath("no.csv"), *t, rows, cols).locationInfo(),
+                  u"getCsvStringFromArray");
         EXPECT_FALSE(test::exists(sb.path("no.csv")));
         EXPECT_EQ(sb.logLines(), ++logged);
     }
 }
-
-// ---- Record files
 
 std::string records(int n, int len) {
     std::string out;
@@ -285,12 +272,8 @@ TEST(FileUtilityRecords, ReadsCleanedRecordsFromAStart) {
     std::string ten = records(10, 20);
     ten.replace(22 * 8 + 2, 3, "\x01\x93z");  // record 9: code 1 and a curly quote
     const std::string blank(20, ' ');
-    struct Case {
-        std::string body;
-        int32_t start;
-        int16_t num, expectNum;
-        std::vector<Text> stored;
-    } cases[] = {
+    // The file, the first record asked for, the count asked for and read, the records stored.
+    const std::tuple<std::string, int32_t, int16_t, int16_t, std::vector<Text>> cases[] = {
         {ten, 8, 5, 3, {u"r8", u"r9  z", u"r10"}},
         {ten, 1, 2, 2, {u"r1", u"r2"}},
         {ten, 11, 5, 0, {}},
@@ -298,14 +281,13 @@ TEST(FileUtilityRecords, ReadsCleanedRecordsFromAStart) {
         {blank + "\r\n" + blank, 1, 5, 2, {u" ", u" "}},  // no last separator
         {"", 1, 5, 0, {}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.body.size()) + " from " + std::to_string(c.start));
-        test::writeBytes(sb.path("r.dat"), c.body);
+    for (const auto& [body, start, asked, expectNum, stored] : cases) {
+        test::writeBytes(sb.path("r.dat"), body);
         Array<Text> list({1, 5});
-        int16_t num = c.num;
-        expectResult(fu.ooReadFile(sb.textPath("r.dat"), 20, c.start, num, list), 0, u"ooReadFile");
-        EXPECT_EQ(num, c.expectNum);
-        std::vector<Text> want = c.stored;
+        int16_t num = asked;
+        expectResult(fu.ooReadFile(sb.textPath("r.dat"), 20, start, num, list), 0, u"ooReadFile");
+        EXPECT_EQ(num, expectNum) << start;
+        std::vector<Text> want = stored;
         want.resize(5);
         EXPECT_EQ(list.storage(), want);
     }
@@ -319,14 +301,9 @@ TEST(FileUtilityRecords, Failures) {
     test::writeBytes(sb.path("65.dat"), std::string(65, 'x'));
     test::writeBytes(sb.path("62.dat"), std::string(62, 'x'));
     fs::create_directory(sb.path("dir"));
-    // An empty description is the standard message with the file's name,
-    // logged once.
-    struct Case {
-        const char* file;
-        int16_t len;
-        int32_t start, number;
-        Text description, cls;
-    } cases[] = {
+    // The file, record length, start, number, description and class. An empty
+    // description is the standard message with the file's name, logged once.
+    const std::tuple<const char*, int16_t, int32_t, int32_t, Text, Text> cases[] = {
         {"65.dat", 20, 1, eiABORTED, u"File length [65] not compatible with string length[20]",
          u""},
         {"65.dat", 30, 1, eiABORTED, u"File length [65] not compatible with string length[30]",
@@ -339,32 +316,28 @@ TEST(FileUtilityRecords, Failures) {
         {"r.dat", 32766, 1, 6, u"", u"FileUtility"},  // overflow
         {"r.dat", -2, 1, 11, u"", u"FileUtility"},    // division by zero
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.file) + " " + std::to_string(c.len));
+    for (const auto& [name, len, start, number, description, cls] : cases) {
+        SCOPED_TRACE(len);
         const size_t before = sb.logLines();
-        const Text file = sb.textPath(c.file);
+        const Text file = sb.textPath(name);
         Array<Text> list({1, 5});
         int16_t num = 2;
-        expectResult(fu.ooReadFile(file, c.len, c.start, num, list), c.number, u"ooReadFile", c.cls,
-                     c.description.empty() ? standardMessage(c.number) + u" file [" + file + u"]"
-                                           : c.description);
-        EXPECT_EQ(sb.logLines() - before, c.description.empty() ? 1u : 0u);
+        expectResult(
+            fu.ooReadFile(file, len, start, num, list), number, u"ooReadFile", cls,
+            description.empty() ? standardMessage(number) + u" file [" + file + u"]" : description);
+        EXPECT_EQ(sb.logLines() - before, description.empty() ? 1u : 0u);
     }
     // An undersized list fails at the next record; a failed store of the
     // last record goes unreported.
     test::writeBytes(sb.path("r.dat"), records(4, 25));
     Array<Text> list({1, 1});
     int16_t num = 3;
-    const ErrInfo r = fu.ooReadFile(sb.textPath("r.dat"), 25, 1, num, list);
-    EXPECT_EQ(r.numberInfo(), 9);
-    EXPECT_TRUE(r.classInfo().empty());
+    expectResult(fu.ooReadFile(sb.textPath("r.dat"), 25, 1, num, list), 9, u"ooReadFile", u"");
     EXPECT_EQ(list.at(1), u"r1");
     num = 2;
     EXPECT_TRUE(fu.ooReadFile(sb.textPath("r.dat"), 25, 3, num, list).isSuccess());
     EXPECT_EQ(list.at(1), u"r3");
 }
-
-// ---- Directory count
 
 TEST(FileUtilityDir, CountsPlainFilesMatchingThePattern) {
     Sandbox sb;
@@ -390,10 +363,9 @@ TEST(FileUtilityDir, CountsPlainFilesMatchingThePattern) {
         {u"/*", 5},
     };
     for (const auto& [pattern, want] : cases) {
-        SCOPED_TRACE(toUtf8(pattern));
         int16_t n = -1;
         expectResult(fu.numFileInDir(td + pattern, n), 0, u"numFileInDir");
-        EXPECT_EQ(n, want);
+        EXPECT_EQ(n, want) << toUtf8(pattern);
     }
     // A file marked system or hidden is not counted (on POSIX the mark lives
     // in an extended attribute, which not every file system keeps).
@@ -469,8 +441,6 @@ TEST(FileUtilityDir, The32768thFileOverflows) {
     EXPECT_EQ(n, 32767);
 }
 
-// ---- File times
-
 TEST(FileUtilityTimes, SystemTimeConversion) {
     EXPECT_EQ(systemTimeToFileTime({1601, 1, 0, 1, 0, 0, 0, 0}), 0u);  // the epoch is 0
     EXPECT_EQ(systemTimeToFileTime({1970, 1, 0, 1, 0, 0, 1, 0}),
@@ -489,10 +459,8 @@ TEST(FileUtilityTimes, HourShiftAndUnchangedTimes) {
     const std::string p = sb.path("t.txt");
     test::writeBytes(p, "content");
     const int64_t base = 1710498600, old = 1000000000;  // 15 March 2024 10:30:00 UTC
-    struct Case {
-        int16_t utc, daylight, hour, day;
-        int64_t expect;  // 0: unchanged
-    } cases[] = {
+    // Offsets in minutes and for daylight saving, hour, day, the time set (0: unchanged).
+    const std::tuple<int16_t, int16_t, int16_t, int16_t, int64_t> cases[] = {
         {0, 0, 10, 15, base},
         {-60, 1, 14, 15, base + 3600 * 2},   // 14:00 becomes 12:00
         {-90, 0, 11, 15, base},              // -90 minutes count as -1 hour
@@ -500,25 +468,25 @@ TEST(FileUtilityTimes, HourShiftAndUnchangedTimes) {
         {120, 0, 23, 31, 0},                 // day 32: no date
         {0, 1, 0, 15, 0},                    // hour -1: no date
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.hour);
+    for (const auto& [utc, daylight, hour, day, expect] : cases) {
+        SCOPED_TRACE(hour);
         struct utimbuf times {};
         times.actime = times.modtime = old;
         ASSERT_EQ(::utime(p.c_str(), &times), 0);
         FileUtility fu;
-        fu.setUtcoffset(c.utc);
-        fu.setDaylightoffset(c.daylight);
-        Variant name = fromUtf8(p), y = int16_t{2024}, m = int16_t{3}, dow = int16_t{0}, d = c.day,
-                h = c.hour, mi = int16_t{30}, s = Text(u"0");
+        fu.setUtcoffset(utc);
+        fu.setDaylightoffset(daylight);
+        Variant name = fromUtf8(p), y = int16_t{2024}, m = int16_t{3}, dow = int16_t{0}, d = day,
+                h = hour, mi = int16_t{30}, s = Text(u"0");
         EXPECT_EQ(fu.UpdateFileTime(name, y, m, dow, d, h, mi, s), cleared());
         struct stat st {};
         ASSERT_EQ(::stat(p.c_str(), &st), 0);
-        EXPECT_EQ(st.st_mtime, c.expect ? c.expect : old);
-        EXPECT_EQ(st.st_atime, c.expect ? c.expect : old);
+        EXPECT_EQ(st.st_mtime, expect ? expect : old);
+        EXPECT_EQ(st.st_atime, expect ? expect : old);
 #ifdef _WIN32
         // Windows keeps a creation time (st_ctime in its C run time), and it is set too.
-        if (c.expect) {
-            EXPECT_EQ(st.st_ctime, c.expect);
+        if (expect) {
+            EXPECT_EQ(st.st_ctime, expect);
         }
 #endif
     }
@@ -542,20 +510,17 @@ TEST(FileUtilityTimes, Failures) {
     }
     EXPECT_EQ(sb.logLines(), 0u);
     Variant name = sb.textPath("t.txt");
-    struct Case {
-        Variant year, hour;
-        int16_t utc;
-        int32_t number;
-    } cases[] = {
+    // Year, hour, offset in minutes, the error.
+    const std::tuple<Variant, Variant, int16_t, int32_t> cases[] = {
         {Null{}, int16_t{1}, 0, 94},
         {Text(u"abc"), int16_t{1}, 0, 13},
         {int32_t{40000}, int16_t{1}, 0, 6},
         {int16_t{2024}, int16_t{32767}, 60, 6},
     };
     size_t logged = 0;
-    for (auto& c : cases) {
-        fu.setUtcoffset(c.utc);
-        expectResult(fu.UpdateFileTime(name, c.year, ok, ok, ok, c.hour, ok, ok), c.number,
+    for (auto [year, hour, utc, number] : cases) {
+        fu.setUtcoffset(utc);
+        expectResult(fu.UpdateFileTime(name, year, ok, ok, ok, hour, ok, ok), number,
                      u"UpdateFileTime");
         EXPECT_EQ(sb.logLines(), ++logged);
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "orvcommon/functions/funzioni.hpp"
@@ -16,19 +17,12 @@ namespace {
 using test::cleared;
 using test::Sandbox;
 
-struct CsvCase {
-    const char* name;
-    Text line;
-    int32_t upper;
-    int32_t number;  // 0, eiABORTED or a run-time error
-    std::vector<Text> fields;
-};
-
 // The field rules and the field count limit are checked against the
 // reference splitter below; this table holds the capacity limits and the
-// result objects.
+// result objects: the name of the case, the line, the upper bound of the
+// array, the error (0, eiABORTED or a run-time error) and the fields read.
 TEST(GetValueFromCsvString, CapacityAndLimits) {
-    const std::vector<CsvCase> cases = {
+    const std::vector<std::tuple<const char*, Text, int32_t, int32_t, std::vector<Text>>> cases = {
         {"empty line", u"", 1, 0, {u""}},
         {"empty line, no room", u"", 0, eiABORTED, {}},
         {"single quote field", u"a;\"", 2, 5, {u"a"}},
@@ -38,34 +32,28 @@ TEST(GetValueFromCsvString, CapacityAndLimits) {
         {"line at the limit", Text(32766, u'x'), 1, 0, {Text(32766, u'x')}},
         {"line too long", Text(32767, u'x'), 1, 6, {}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, line, upper, number, fields] : cases) {
+        SCOPED_TRACE(name);
         Sandbox sb;
         Funzioni f;
         Array<Text> arr;
-        if (c.upper != -99) arr.redim({0, c.upper});
+        if (upper != -99) arr.redim({0, upper});
         for (auto& s : arr.elements())
             s = u"old";
         std::vector<Text> want = arr.storage();
         int32_t found = 42;
-        ErrInfo r = f.getValueFromCsvString(c.line, arr, found);
-        EXPECT_EQ(r.numberInfo(), c.number);
-        EXPECT_EQ(found, static_cast<int32_t>(c.fields.size()));
-        EXPECT_EQ(sb.logLines(), c.number && c.number != eiABORTED ? 1u : 0u);
-        if (c.number == 0) {
-            EXPECT_EQ(r, cleared());
-        } else if (c.number == eiABORTED) {
-            EXPECT_EQ(r.descriptionInfo(), u"Array di input sottodimensionato");
-            EXPECT_EQ(r.typeInfo(), eiERRORTYPE);
-            EXPECT_EQ(r.locationInfo(), u"getValueFromCsvString");
-            EXPECT_EQ(r.classInfo(), u"Funzioni");
-            EXPECT_EQ(r.processInfo(), u"orvcommon");
-        } else {
-            EXPECT_EQ(r.descriptionInfo(), standardMessage(c.number));
-            EXPECT_EQ(r.classInfo(), u"Funzioni");
-        }
+        ErrInfo expected = cleared();
+        if (number)
+            expected.fill(number,
+                          number == eiABORTED ? Text(u"Array di input sottodimensionato")
+                                              : standardMessage(number),
+                          eiERRORTYPE, u"getValueFromCsvString", Text(u"Funzioni"),
+                          Text(u"orvcommon"));
+        EXPECT_EQ(f.getValueFromCsvString(line, arr, found), expected);
+        EXPECT_EQ(found, static_cast<int32_t>(fields.size()));
+        EXPECT_EQ(sb.logLines(), number && number != eiABORTED ? 1u : 0u);
         // The fields from index 1; index 0 and the elements past them are never written.
-        std::copy(c.fields.begin(), c.fields.end(), want.begin() + (want.empty() ? 0 : 1));
+        std::copy(fields.begin(), fields.end(), want.begin() + (want.empty() ? 0 : 1));
         EXPECT_EQ(arr.storage(), want);
     }
 }
@@ -93,43 +81,12 @@ TEST(GetValueFromCsvString, FollowsTheReferenceSplitter) {
     }
 }
 
-// Sorts [low, high] of `arr` on the key at `start` (1-based) of `len`
-// characters and checks the outcome against an independent sort: the keys
-// in order, the range a permutation of itself, the rest untouched.
-void expectSortedLikeTheReference(Array<Text>& arr, int32_t low, int32_t high, int16_t start,
-                                  int16_t len, bool keepCase) {
-    SCOPED_TRACE(testing::Message() << "len " << len << " keepCase " << keepCase);
-    const auto keyOf = [&](const Text& s) {
-        const Text k = s.size() >= static_cast<size_t>(start) ? s.substr(start - 1, len) : Text();
-        return keepCase ? k : toUpper(k);
-    };
-    const int32_t lb = arr.lbound(1);
-    const std::vector<Text> before = arr.storage();
-    const auto from = static_cast<ptrdiff_t>(low - lb), to = static_cast<ptrdiff_t>(high - lb) + 1;
-    std::vector<Text> want;
-    for (auto it = before.begin() + from; it != before.begin() + to; ++it)
-        want.push_back(keyOf(*it));
-    std::sort(want.begin(), want.end());
-    const ErrInfo r = Funzioni().quickSortArray(arr, low, high, start, len, keepCase);
-    ASSERT_EQ(r.numberInfo(), 0);
-    EXPECT_EQ(r.typeInfo(), eiINFORMATIONTYPE);
-    EXPECT_EQ(r.locationInfo(), u"quickSortArray");
-    EXPECT_EQ(r.classInfo(), u"orvcommon");
-    EXPECT_TRUE(r.processInfo().empty());
-    std::vector<Text> got, a = before, b = arr.storage();
-    for (auto it = b.begin() + from; it != b.begin() + to; ++it)
-        got.push_back(keyOf(*it));
-    EXPECT_EQ(got, want);
-    // The range a permutation of itself, the rest untouched.
-    std::sort(a.begin() + from, a.begin() + to);
-    std::sort(b.begin() + from, b.begin() + to);
-    EXPECT_EQ(a, b);
-}
-
-// Random elements, keys short and long (the packed and the buffered
-// comparison), both case rules, a range inside the array. Half the elements
-// start with a piece of one 16-character prefix, so keys often agree on their
-// first 8 or 16 characters and differ after, in case, in length or not at all.
+// Random elements sorted on the key at character 2, elements 10 to 490, against
+// an independent sort: the keys in order, the range a permutation of itself,
+// the rest untouched. Keys short and long (the packed and the buffered
+// comparison), both case rules. Half the elements start with a piece of one
+// 16-character prefix, so keys often agree on their first 8 or 16 characters
+// and differ after, in case, in length or not at all.
 TEST(QuickSortArray, AgreesWithAReferenceSortOfTheKeys) {
     Sandbox sb;
     std::mt19937 rng(11);
@@ -142,33 +99,47 @@ TEST(QuickSortArray, AgreesWithAReferenceSortOfTheKeys) {
                 for (size_t n = rng() % 16; n > 0; --n)
                     s += u"aAbBzZ\u00e9\u00c9"[rng() % 8];
             }
-            expectSortedLikeTheReference(arr, 10, 490, 2, len, keepCase);
+            const auto keys = [&](std::vector<Text> all) {
+                std::vector<Text> out;
+                for (auto it = all.begin() + 10; it != all.begin() + 491; ++it) {
+                    const Text k = it->size() >= 2 ? it->substr(1, len) : Text();
+                    out.push_back(keepCase ? k : toUpper(k));
+                }
+                return out;
+            };
+            std::vector<Text> want = keys(arr.storage()), a = arr.storage();
+            std::sort(want.begin(), want.end());
+            const ErrInfo r = Funzioni().quickSortArray(arr, 10, 490, 2, len, keepCase);
+            ASSERT_EQ(r.numberInfo(), 0);
+            EXPECT_EQ(r.typeInfo(), eiINFORMATIONTYPE);
+            EXPECT_TRUE(r.processInfo().empty());
+            EXPECT_EQ(keys(arr.storage()), want) << "len " << len << " keepCase " << keepCase;
+            std::vector<Text> b = arr.storage();
+            std::sort(a.begin() + 10, a.begin() + 491);
+            std::sort(b.begin() + 10, b.begin() + 491);
+            EXPECT_EQ(a, b);
         }
     }
     EXPECT_EQ(sb.logLines(), 0u);
 }
-
 TEST(QuickSortArray, Failures) {
-    struct Case {
-        int32_t low, high;
-        int16_t start, len;
-        int32_t number;
-    } cases[] = {
+    // Low, high, start and length of the key, the error.
+    const std::tuple<int32_t, int32_t, int16_t, int16_t, int32_t> cases[] = {
         {1, 3, 0, 1, 5}, {1, 3, 1, -1, 5}, {1, 2, 0, 1, 5},  {0, 3, 1, 1, 9},
         {1, 4, 1, 1, 9}, {2, 2, 0, 1, 0},  {3, 1, 0, -1, 0},
     };
-    for (const auto& c : cases) {
+    for (const auto& [low, high, start, len, number] : cases) {
         Sandbox sb;
         Funzioni f;
         Array<Text> arr({1, 3});
         arr.at(1) = u"c";
         arr.at(2) = u"b";
         arr.at(3) = u"a";
-        ErrInfo r = f.quickSortArray(arr, c.low, c.high, c.start, c.len, false);
-        EXPECT_EQ(r.numberInfo(), c.number);
+        ErrInfo r = f.quickSortArray(arr, low, high, start, len, false);
+        EXPECT_EQ(r.numberInfo(), number);
         EXPECT_EQ(r.locationInfo(), u"quickSortArray");
         EXPECT_EQ(r.classInfo(), u"orvcommon");
-        EXPECT_EQ(sb.logLines(), c.number ? 1u : 0u);
+        EXPECT_EQ(sb.logLines(), number ? 1u : 0u);
         EXPECT_EQ(arr.storage(), (std::vector<Text>{u"c", u"b", u"a"}));  // nothing moved
     }
     Sandbox sb;
@@ -182,8 +153,8 @@ TEST(SystemInformation, DirectoriesAndSerial) {
     Funzioni f;
     Text win = u"w", sys = u"s";
     EXPECT_EQ(f.getWinAndSistemDir(win, sys), cleared());
-    EXPECT_EQ(win, platform::windowsFolder());
-    EXPECT_EQ(sys, platform::systemFolder());
+    EXPECT_EQ(std::tie(win, sys),
+              std::make_tuple(platform::windowsFolder(), platform::systemFolder()));
     EXPECT_FALSE(win.empty());
 
     int32_t serial = -5;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "functions/regional_cases.hpp"
@@ -15,55 +17,49 @@
 namespace orv {
 namespace {
 
-struct TextCase {
-    const char16_t* text;
-    bool expected;
-};
-
 // Calendar days of the years 0100 to 9999 and one-character damage are checked by the
 // properties at the end; these are the texts they do not draw. The placeholders are exact.
 TEST(FunzioniDates, CompactTextsAndPlaceholders) {
-    const struct {
-        bool (Funzioni::*check)(const Text&);
-        std::vector<Text> accepted, refused;
-    } cases[] = {{&Funzioni::isDateYYYYMMDD,
-                  {},
-                  {u"00000000", u"00190506", u"00990101", u"        ", u"", u"&H7D0101",
-                   u"1E030101", u"2023\uff1101\uff11"}},
-                 {&Funzioni::isTimeHH24MISS,
-                  {u"000000", u"235959"},
-                  {u"240000", u"126000", u"235960", u"12000", u"1200000", u"-10000"}},
-                 {&Funzioni::isDateYYYYMMDDHH24MISS,
-                  {u"20230101235959", u"20240229000000"},
-                  {u"2023010123595", u"202301012359590", u"20230229000000", u"2023010100000X"}},
-                 {&Funzioni::isDateYYYYMMDDefault,
-                  {u"00000000"},
-                  {u"0000000", u"00000000 ", u"", u"        "}},
-                 {&Funzioni::isDateYYYYMMDDefaultSpaces,
-                  {u"        "},
-                  {u"       ", u"", u"\t\t\t\t\t\t\t\t", u"00000000", u"         "}}};
+    // A check, texts it accepts, texts it refuses.
+    const std::tuple<bool (Funzioni::*)(const Text&), std::vector<Text>, std::vector<Text>>
+        cases[] = {{&Funzioni::isDateYYYYMMDD,
+                    {},
+                    {u"00000000", u"00190506", u"00990101", u"        ", u"", u"&H7D0101",
+                     u"1E030101", u"2023\uff1101\uff11"}},
+                   {&Funzioni::isTimeHH24MISS,
+                    {u"000000", u"235959"},
+                    {u"240000", u"126000", u"235960", u"12000", u"1200000", u"-10000"}},
+                   {&Funzioni::isDateYYYYMMDDHH24MISS,
+                    {u"20230101235959", u"20240229000000"},
+                    {u"2023010123595", u"202301012359590", u"20230229000000", u"2023010100000X"}},
+                   {&Funzioni::isDateYYYYMMDDefault,
+                    {u"00000000"},
+                    {u"0000000", u"00000000 ", u"", u"        "}},
+                   {&Funzioni::isDateYYYYMMDDefaultSpaces,
+                    {u"        "},
+                    {u"       ", u"", u"\t\t\t\t\t\t\t\t", u"00000000", u"         "}}};
     Funzioni f;
     test::EventLogCapture log;
-    for (const auto& c : cases) {
-        for (const Text& t : c.accepted)
-            EXPECT_TRUE((f.*c.check)(t)) << toUtf8(t);
-        for (const Text& t : c.refused)
-            EXPECT_FALSE((f.*c.check)(t)) << toUtf8(t);
+    for (const auto& [check, accepted, refused] : cases) {
+        for (const Text& t : accepted)
+            EXPECT_TRUE((f.*check)(t)) << toUtf8(t);
+        for (const Text& t : refused)
+            EXPECT_FALSE((f.*check)(t)) << toUtf8(t);
     }
     EXPECT_TRUE(log.messages().empty()) << "ordinary invalid texts are not logged";
 }
 
 TEST(FunzioniDates, LeapYearNeedsFourDigitsAndLeavesTheTextAlone) {
-    const TextCase cases[] = {
+    const std::pair<const char16_t*, bool> cases[] = {
         {u"2024", true},  {u"2000", true},   {u"0000", true},  {u"1900", false},
         {u"2023", false}, {u"24", false},    {u"20a4", false}, {u"+024", false},
         {u" 024", false}, {u"20240", false}, {u"", false},
     };
     Funzioni f;
-    for (const auto& c : cases) {
-        Text year = c.text;
-        EXPECT_EQ(f.isYYYYBisestile(year), c.expected) << toUtf8(c.text);
-        EXPECT_EQ(year, c.text);
+    for (const auto& [text, expected] : cases) {
+        Text year = text;
+        EXPECT_EQ(f.isYYYYBisestile(year), expected) << toUtf8(text);
+        EXPECT_EQ(year, text);
     }
 }
 
@@ -79,16 +75,13 @@ class FunzioniDayNumber : public test::RegionalTest {};
 
 TEST_P(FunzioniDayNumber, FromCompactTextAndFromDate) {
     Funzioni f;
-    struct Case {
-        const char16_t* text;
-        int16_t day;
-    } cases[] = {
+    const std::pair<const char16_t*, int16_t> cases[] = {
         {u"20240101", 2}, {u"20230230", 5}, {u"00000000", 3}, {u"2023AB01", 0},
         {u"20241207", 7}, {u"20241208", 1}, {u"2024120", 7},  {u"202412", 0},
         {u"", 0},         {u"99991231", 6}, {u"99991232", 0},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(f.getDayNumberFromYYYYMMDD(c.text), c.day) << toUtf8(c.text);
+    for (const auto& [text, day] : cases)
+        EXPECT_EQ(f.getDayNumberFromYYYYMMDD(text), day) << toUtf8(text);
     // Every day of one week, from dates with a time of day.
     const double monday = *dateFromParts(2024, 1, 1) + 0.75;
     for (int k = 0; k < 7; ++k)

@@ -9,6 +9,8 @@
 #endif
 
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "orvcommon/base/cp1252.hpp"
 #include "orvcommon/functions/funzioni.hpp"
@@ -114,43 +116,32 @@ TEST(CreatePdf, FileAndStreamReportTheEngineAnswer) {
 }
 
 TEST(CreatePdf, SuffixTexts) {
-    const struct {
-        float random;
-        const char16_t* suffix;
-    } cases[] = {
+    const std::pair<float, const char16_t*> cases[] = {
         {0.5f, u".5"}, {0.03f, u".03"},  {0.12344f, u".1234"}, {0.12346f, u".1235"},
         {0.0f, u"0"},  {0.00004f, u"0"}, {0.99996f, u"1"},     {0.9999f, u".9999"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.random);
-        EXPECT_EQ(funzioni_detail::pdfSuffix(c.random), Text(c.suffix));
-    }
+    for (const auto& [random, suffix] : cases)
+        EXPECT_EQ(funzioni_detail::pdfSuffix(random), Text(suffix)) << random;
 }
 
 // Loading is the same for createPdfFile, whose trap the next test checks.
 TEST(CreatePdf, TrappedFailuresLeaveTheOutputAlone) {
     const std::string missing = "/nonexistent-folder/libnothing.so";
-    const struct {
-        const char* engine;
-        Variant commands;
-        int32_t number;
-        std::string description;
-        bool commandFileWritten;
-    } cases[] = {
+    // The engine, the commands, the error and whether the command file was written.
+    const std::tuple<const char*, Variant, int32_t, std::string, bool> cases[] = {
         {ORV_FAKE_ENGINE, Variant(Null{}), 94, "Invalid use of Null", false},
         {missing.c_str(), Variant(Text(u"OK")), 53, "File not found: " + missing, true},
         {ORV_FAKE_ENGINE_NO_ENTRY, Variant(Text(u"OK")), 453,
          std::string("Can't find DLL entry point Tvpdfrun in ") + ORV_FAKE_ENGINE_NO_ENTRY, true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.description);
-        PdfSandbox box(c.engine);
+    for (const auto& [engine, commands, number, description, commandFileWritten] : cases) {
+        PdfSandbox box(engine);
         Variant pdf(Text(u"untouched"));
-        const ErrInfo r = Funzioni().createPdfStream(c.commands, pdf);
-        expectResult(r, {c.number, fromUtf8(c.description).c_str(), eiERRORTYPE, 1},
+        const ErrInfo r = Funzioni().createPdfStream(commands, pdf);
+        expectResult(r, {number, fromUtf8(description).c_str(), eiERRORTYPE, 1},
                      u"createPdfStream");
         EXPECT_EQ(box.logLines(), 1u);
-        EXPECT_EQ(test::exists(box.path("cmd.7055")), c.commandFileWritten);
+        EXPECT_EQ(test::exists(box.path("cmd.7055")), commandFileWritten) << number;
         EXPECT_EQ(pdf, Variant(Text(u"untouched")));
     }
 }
@@ -176,11 +167,11 @@ TEST(CreatePdf, StreamStopsEarlyWithoutATemporaryFolder) {
         const ErrInfo r = Funzioni().createPdfStream(Variant(Text(u"OK")), pdf);
         // One character counts as none: the cleared object. A missing folder is writeFile's
         // own failure, logged once.
-        if (root) {
-            EXPECT_EQ(r, test::cleared());
-        }
-        EXPECT_EQ(r.numberInfo(), root ? 0 : 76);
-        EXPECT_EQ(r.locationInfo(), root ? u"" : u"writeFile");
+        ErrInfo expected = test::cleared();
+        if (!root)
+            expected.fill(76, standardMessage(76), eiERRORTYPE, u"writeFile", Text(u"FileUtility"),
+                          Text(u"orvcommon"));
+        EXPECT_EQ(r, expected);
         EXPECT_EQ(box.logLines(), root ? 0u : 1u);
         EXPECT_EQ(box.engineCalls(), "");
         EXPECT_EQ(pdf, Variant(Text(u"untouched")));

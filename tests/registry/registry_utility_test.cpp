@@ -2,6 +2,7 @@
 // what each operation reports and logs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <tuple>
 
@@ -19,12 +20,9 @@ const int32_t kHklm = static_cast<int32_t>(kHkeyLocalMachine);
 // The log lines of the main log that end in the given fields, without the
 // date (which depends on the regional settings).
 size_t countLogLines(const test::Sandbox& box, const std::string& tail) {
-    size_t n = 0;
-    for (const std::string& line : test::crlfLines(test::readBytes(box.mainLog())))
-        if (line.size() >= tail.size() &&
-            line.compare(line.size() - tail.size(), tail.size(), tail) == 0)
-            ++n;
-    return n;
+    const std::vector<std::string> lines = test::crlfLines(test::readBytes(box.mainLog()));
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& line) { return line.ends_with(tail); });
 }
 // A result object of RegistryUtility: `number` 0 is information.
 void expectResult(const ErrInfo& r, int32_t number, TextView location, TextView description) {
@@ -88,7 +86,6 @@ TEST(RegistryUtility, GetKeyValueReadsByTheRegistryRuleAndLogsWhatItCannotRead) 
     RegistryUtility reg;
     size_t logged = 0;
     for (const Row& r : rows) {
-        SCOPED_TRACE(toUtf8(r.key) + " " + toUtf8(r.name));
         int32_t root = r.root;
         Text key = r.key, name = r.name;
         EXPECT_EQ(reg.getKeyValue(root, key, name), r.expected);
@@ -97,50 +94,38 @@ TEST(RegistryUtility, GetKeyValueReadsByTheRegistryRuleAndLogsWhatItCannotRead) 
     }
 }
 
-TEST(RegistryUtility, GetInfoForConnectionReadsThreeValuesAndSucceedsEvenWhenMissing) {
+// What was saved reads back as text; a missing application reads as empty
+// texts, logging each value, and still succeeds.
+TEST(RegistryUtility, ConnectionSettingsSaveWithoutTrailingSpacesAndReadBack) {
     test::Sandbox box;
-    test::Sandbox::setText(u"SOFTWARE\\Sales\\DbAccess", u"connectionDbName", u"SALESDB");
-    test::Sandbox::setText(u"SOFTWARE\\Sales\\DbAccess", u"connectionUser", u" sales");
-    test::Sandbox::setText(u"SOFTWARE\\Sales\\DbAccess", u"connectionPassword", u"s3cret");
     RegistryUtility reg;
+    expectResult(reg.saveInfoForConnection(u"New App", u"  DB name  ", u" user ", u"pw \t "), 0,
+                 u"saveInfoForConnection", u"");
+    EXPECT_FALSE(test::exists(box.mainLog()));
     Text db = u"x", user = u"x", pw = u"x";
-    ErrInfo r = reg.getInfoForConnection(u"Sales", db, user, pw);
-    expectResult(r, 0, u"getInfoForConnection", u"");
-    EXPECT_EQ(std::tie(db, user, pw), std::make_tuple(u"SALESDB", u" sales", u"s3cret"));
+    expectResult(reg.getInfoForConnection(u"New App", db, user, pw), 0, u"getInfoForConnection",
+                 u"");
+    EXPECT_EQ(std::tie(db, user, pw), std::make_tuple(u"  DB name", u" user", u"pw \t"));
     EXPECT_EQ(countLogLines(box, kGetKeyValueLine), 0u);
-
     expectResult(reg.getInfoForConnection(u"Unknown", db, user, pw), 0, u"getInfoForConnection",
                  u"");
     EXPECT_EQ(db + user + pw, u"");
     EXPECT_EQ(countLogLines(box, kGetKeyValueLine), 3u);
 }
 
-TEST(RegistryUtility, SaveInfoForConnectionCreatesTheKeyAndDropsTrailingSpacesOnly) {
-    test::Sandbox box;
-    RegistryUtility reg;
-    expectResult(reg.saveInfoForConnection(u"New App", u"  DB name  ", u" user ", u"pw \t "), 0,
-                 u"saveInfoForConnection", u"");
-    // What was saved reads back, stored as text.
-    Text db, user, pw;
-    reg.getInfoForConnection(u"New App", db, user, pw);
-    EXPECT_EQ(std::tie(db, user, pw), std::make_tuple(u"  DB name", u" user", u"pw \t"));
-    EXPECT_FALSE(test::exists(box.mainLog()));
-}
-
 TEST(RegistryUtility, SaveInfoForConnectionStopsAtTheFirstRefusedWrite) {
     const char16_t* names[] = {u"connectionDbName", u"connectionUser", u"connectionPassword"};
     for (int refuse = 1; refuse <= 3; ++refuse) {
-        SCOPED_TRACE(refuse);
         test::Sandbox box;
         int calls = 0;
         RegistryUtility reg([&] { return std::make_unique<RefusingWriter>(refuse, &calls); });
         expectResult(reg.saveInfoForConnection(u"Sales", u"db", u"user", u"pw"), eiREGISTRYERROR,
                      u"saveInfoForConnection", u"Error in writing registry:HKEY_LOCAL_MACHINE");
         EXPECT_EQ(calls, refuse);
-        for (int i = 0; i < 3; ++i) {
-            const Text stored = storedText(u"SOFTWARE\\Sales\\DbAccess", names[i]);
-            EXPECT_EQ(stored != u"<none>", i < refuse - 1) << toUtf8(names[i]);
-        }
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(storedText(u"SOFTWARE\\Sales\\DbAccess", names[i]) != u"<none>",
+                      i < refuse - 1)
+                << toUtf8(names[i]);
         EXPECT_EQ(countLogLines(box,
                                 "] [orvcommon] [RegistryUtility] [saveInfoForConnection] [] "
                                 "[1] [-2147220901] [Error in writing "
@@ -186,16 +171,14 @@ TEST(RegistryUtility, WriteProbeStoresTheTimeAndAnswersTheWritersBoolean) {
     EXPECT_TRUE(RegistryUtility().isRegistryInWritePermission());
     EXPECT_EQ(storedText(u"SOFTWARE\\VELN", u"Check"), u"20261204034722");
 
+    // A writer that answers no, none, a factory that throws.
     int calls = 0;
-    EXPECT_FALSE(RegistryUtility([&] {
-                     return std::make_unique<RefusingWriter>(1, &calls);
-                 }).isRegistryInWritePermission());
-    EXPECT_FALSE(RegistryUtility([] {
-                     return std::unique_ptr<RegistryWriter>();
-                 }).isRegistryInWritePermission());
-    EXPECT_FALSE(RegistryUtility([]() -> std::unique_ptr<RegistryWriter> {
-                     throw std::runtime_error("no writer");
-                 }).isRegistryInWritePermission());
+    const RegistryWriterFactory refusing[] = {
+        [&] { return std::make_unique<RefusingWriter>(1, &calls); },
+        [] { return std::unique_ptr<RegistryWriter>(); },
+        []() -> std::unique_ptr<RegistryWriter> { throw std::runtime_error("no writer"); }};
+    for (const RegistryWriterFactory& factory : refusing)
+        EXPECT_FALSE(RegistryUtility(factory).isRegistryInWritePermission());
     // A write that fails with an error rather than a "no" leaves the answer
     // set just before it.
     EXPECT_TRUE(RegistryUtility([] {
@@ -203,11 +186,9 @@ TEST(RegistryUtility, WriteProbeStoresTheTimeAndAnswersTheWritersBoolean) {
                 }).isRegistryInWritePermission());
 #ifndef _WIN32
     // A store the process may not write (not even root writes under /proc).
-    {
-        test::ReplacedCall store("settingsstore",
-                                 [] { return Text(u"/proc/orvcommon-test/registry.reg"); });
-        EXPECT_FALSE(RegistryUtility().isRegistryInWritePermission());
-    }
+    test::ReplacedCall store("settingsstore",
+                             [] { return Text(u"/proc/orvcommon-test/registry.reg"); });
+    EXPECT_FALSE(RegistryUtility().isRegistryInWritePermission());
 #endif
     // Nothing of this is logged.
     EXPECT_FALSE(test::exists(box.mainLog()));
