@@ -269,14 +269,12 @@ TEST(Reporting, FormattaStringaSplitsAtASpace) {
         {u" abcdefgh", 4, u" abc", u"defgh"},  // a space at 1 does not count
         {u"ab", 0, u"", u"ab"},                // nothing fits
     };
+    Reporting r;
     for (const Case& c : cases) {
-        SCOPED_TRACE(toUtf8(c.in));
-        Reporting r;
         Text s = c.in;
         EXPECT_EQ(r.formattaStringa(s, c.width), c.first);
         EXPECT_EQ(s, c.rest);
     }
-    Reporting r;
     Text s = u"keep";
     EXPECT_EQ(test::errorNumberOf([&] { r.formattaStringa(s, -1); }), 5);
     EXPECT_EQ(test::errorNumberOf([&] { r.formattaStringa(s, 32767); }), 6);
