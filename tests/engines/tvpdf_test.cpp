@@ -322,23 +322,19 @@ TEST(Tvpdf, EveryPngKindDecodes) {
         {"interlaced", redBlue + "-interlace PNG PNG24:", "300", "003"},
     };
     std::string commands = "UNITS PT\n";
-    int row = 0;
-    for (const auto& k : kinds) {
+    for (int row = 0; const auto& k : kinds) {
         const std::string file = "k" + std::to_string(row) + ".png";
         ASSERT_EQ(shell("convert " + k.convert + "'" + box.path(file) + "'").exitCode, 0) << k.name;
-        commands += "IMAGE 100 " + std::to_string(20 + row * 60) + " 80 40 \"" + file + "\"\n";
-        ++row;
+        commands += "IMAGE 100 " + std::to_string(20 + 60 * row++) + " 80 40 \"" + file + "\"\n";
     }
     ASSERT_EQ(render(box, commands), "");
     EXPECT_EQ(shell("qpdf --check '" + box.path("out.pdf") + "'").exitCode, 0);
     const auto img = test::renderPdfPage(box.path("out.pdf"), 72, box.path("page"));
     ASSERT_TRUE(img);
-    row = 0;
-    for (const auto& k : kinds) {
-        SCOPED_TRACE(k.name);
-        EXPECT_EQ(colourAt(*img, 120, 40 + row * 60), k.left);
-        EXPECT_EQ(colourAt(*img, 160, 40 + row * 60), k.right);
-        ++row;
+    for (int row = 0; const auto& k : kinds) {
+        const int y = 40 + 60 * row++;
+        EXPECT_EQ(colourAt(*img, 120, y), k.left) << k.name;
+        EXPECT_EQ(colourAt(*img, 160, y), k.right) << k.name;
     }
 }
 
