@@ -173,13 +173,12 @@ TEST_F(NxInetTest, UnopenableUrlsAndUnknownSessionsFailWithHttpError) {
     ASSERT_TRUE(inet_.IOpen(session).isSuccess());
     for (const auto& u : urls) {
         Text url = fromUtf8(u);
-        const Text urlBefore = url;
         int32_t sessionArg = session;
         int32_t file = 777;
         expectHttpError(inet_.IOpenUrl(sessionArg, url, file), u"IOpenUrl");
         EXPECT_EQ(file, 777) << u;
         EXPECT_EQ(sessionArg, session) << u;
-        EXPECT_EQ(url, urlBefore) << u;
+        EXPECT_EQ(url, fromUtf8(u)) << u;
     }
     inet_.IClose(session);
     int32_t file = 5;
