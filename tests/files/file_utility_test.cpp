@@ -448,7 +448,7 @@ TEST(FileUtilityTimes, SystemTimeConversion) {
     EXPECT_NE(systemTimeToFileTime({2024, 2, 0, 29, 23, 59, 59, 0}), 0u);
     for (SYSTEMTIME bad :
          {SYSTEMTIME{2023, 2, 0, 29, 0, 0, 0, 0}, SYSTEMTIME{2024, 13, 0, 1, 0, 0, 0, 0},
-          SYSTEMTIME{2024, 3, 0, 32, 0, 0, 0, 0}, SYSTEMTIME{2024, 3, 0, 1, -1, 0, 0, 0},
+          SYSTEMTIME{2024, 1, 0, 32, 0, 0, 0, 0}, SYSTEMTIME{2024, 3, 0, 1, -1, 0, 0, 0},
           SYSTEMTIME{2024, 3, 0, 1, 24, 0, 0, 0}, SYSTEMTIME{1600, 3, 0, 1, 0, 0, 0, 0},
           SYSTEMTIME{2024, 3, 0, 1, 0, 60, 0, 0}, SYSTEMTIME{-1, 3, 0, 1, 0, 0, 0, 0}})
         EXPECT_EQ(systemTimeToFileTime(bad), 0u);

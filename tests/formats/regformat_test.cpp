@@ -226,6 +226,7 @@ TEST(RegFormat, RootsAndKeyPaths) {
     EXPECT_EQ(roots,
               (std::vector<Text>{u"HKEY_CLASSES_ROOT", u"HKEY_CURRENT_USER", u"HKEY_LOCAL_MACHINE",
                                  u"HKEY_USERS", u"HKEY_CURRENT_CONFIG", u"none"}));
+    EXPECT_EQ(fullKeyPath(0x80000001u, u"Software\\X\\"), u"HKEY_CURRENT_USER\\Software\\X");
     EXPECT_FALSE(regNameStorable(u"a\nb"));
     EXPECT_TRUE(regNameStorable(u"with \"quotes\" and \\"));
 }

@@ -77,7 +77,6 @@ inline int32_t mappedNumber(const Error& error, const std::string& call) {
 inline const std::map<std::string, Expectations> kExpectations = {
     {"settings write", {{"*"}}},
     {"writeFile", {{"stat"}}},
-    {"writeCsvFileFromArray", {{"stat"}}},
     {"readBinaryFile", {{"close", "fstat"}}},
     {"ooReadFile", {{"close", "fstat"}, {{"lseek", err::kBadRecordNumber}}}},
     {"numFileInDir", {{"closedir", "getxattr"}}},

@@ -84,7 +84,6 @@ inline const std::map<std::string, Expectations> kExpectations = {
     {"settings write", {{"*"}}},
     // A failed write that shows only when the file closes is the write's failure.
     {"writeFile", {{"GetFileAttributesW"}}},
-    {"writeCsvFileFromArray", {{"GetFileAttributesW"}}},
     {"readBinaryFile", {{"CloseHandle", "GetFileSizeEx"}}},
     {"ooReadFile", {{"CloseHandle"}, {{"SetFilePointerEx", err::kBadRecordNumber}}}},
     {"numFileInDir", {{"FindClose"}}},
