@@ -16,6 +16,7 @@
 #include <unistd.h>
 #endif
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -447,11 +448,21 @@ TEST(FileUtilityTimes, SystemTimeConversion) {
               116444736000000000ull + 10000000ull);
     EXPECT_NE(systemTimeToFileTime({2024, 2, 0, 29, 23, 59, 59, 0}), 0u);
     for (SYSTEMTIME bad :
-         {SYSTEMTIME{2023, 2, 0, 29, 0, 0, 0, 0}, SYSTEMTIME{2024, 13, 0, 1, 0, 0, 0, 0},
-          SYSTEMTIME{2024, 1, 0, 32, 0, 0, 0, 0}, SYSTEMTIME{2024, 3, 0, 1, -1, 0, 0, 0},
+         {SYSTEMTIME{2024, 13, 0, 1, 0, 0, 0, 0}, SYSTEMTIME{2024, 3, 0, 1, -1, 0, 0, 0},
           SYSTEMTIME{2024, 3, 0, 1, 24, 0, 0, 0}, SYSTEMTIME{1600, 3, 0, 1, 0, 0, 0, 0},
           SYSTEMTIME{2024, 3, 0, 1, 0, 60, 0, 0}, SYSTEMTIME{-1, 3, 0, 1, 0, 0, 0, 0}})
         EXPECT_EQ(systemTimeToFileTime(bad), 0u);
+    // Every month of a common year ends where the standard calendar says.
+    for (unsigned m = 1; m <= 12; ++m) {
+        using namespace std::chrono;
+        const auto last = static_cast<int16_t>(
+            static_cast<unsigned>(year_month_day_last(year(2023), month_day_last(month(m))).day()));
+        const auto mm = static_cast<int16_t>(m);
+        EXPECT_NE(systemTimeToFileTime({2023, mm, 0, last, 0, 0, 0, 0}), 0u) << m;
+        EXPECT_EQ(systemTimeToFileTime({2023, mm, 0, static_cast<int16_t>(last + 1), 0, 0, 0, 0}),
+                  0u)
+            << m;
+    }
 }
 
 TEST(FileUtilityTimes, HourShiftAndUnchangedTimes) {
